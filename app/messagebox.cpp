@@ -1,0 +1,67 @@
+#include "app/messagebox.h"
+
+namespace {
+bool testMode = false;
+QList<QMessageBox::StandardButton> nextAnswers;
+QList<MessageBox::Shown> shown;
+}
+
+QMessageBox::StandardButton MessageBox::show(Kind kind, QWidget* parent, const QString& title,
+                                             const QString& text, QMessageBox::StandardButtons buttons,
+                                             QMessageBox::StandardButton defaultButton)
+{
+    if (testMode) {
+        shown.append({kind, title, text});
+        return nextAnswers.isEmpty() ? defaultButton : nextAnswers.takeFirst();
+    }
+    switch (kind) {
+    case Information:
+        return QMessageBox::information(parent, title, text, buttons, defaultButton);
+    case Warning:
+        return QMessageBox::warning(parent, title, text, buttons, defaultButton);
+    case Critical:
+        return QMessageBox::critical(parent, title, text, buttons, defaultButton);
+    case Question:
+        return QMessageBox::question(parent, title, text, buttons, defaultButton);
+    }
+    return defaultButton;
+}
+
+QMessageBox::StandardButton MessageBox::information(QWidget* parent, const QString& title, const QString& text)
+{
+    return show(Information, parent, title, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+QMessageBox::StandardButton MessageBox::warning(QWidget* parent, const QString& title, const QString& text)
+{
+    return show(Warning, parent, title, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+QMessageBox::StandardButton MessageBox::critical(QWidget* parent, const QString& title, const QString& text)
+{
+    return show(Critical, parent, title, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+QMessageBox::StandardButton MessageBox::question(QWidget* parent, const QString& title, const QString& text)
+{
+    return show(Question, parent, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+}
+
+void MessageBox::setTestMode(bool on)
+{
+    testMode = on;
+    nextAnswers.clear();
+    shown.clear();
+}
+
+void MessageBox::setNextAnswer(QMessageBox::StandardButton answer)
+{
+    nextAnswers.append(answer);
+}
+
+QList<MessageBox::Shown> MessageBox::takeShown()
+{
+    QList<Shown> result;
+    result.swap(shown);
+    return result;
+}

@@ -1,0 +1,100 @@
+// quiznewt-setup: what an installer does. Creates the database with the
+// schema and the starter questions, and writes the settings QuizNewt reads.
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QSqlDatabase>
+#include <QTextStream>
+
+#include "db/database.h"
+
+static int fail(const QString& message)
+{
+    QTextStream(stderr) << "quiznewt-setup: " << message << Qt::endl;
+    return 1;
+}
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("NewtLiberty"));
+    QCoreApplication::setApplicationName(QStringLiteral("QuizNewt"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Creates DIR/quiznewt.fdb with the starter questions and makes DIR QuizNewt's install directory."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("The install directory."));
+    const QCommandLineOption settingsOnly(QStringLiteral("settings-only"),
+        QStringLiteral("Only write the settings; leave the database alone."));
+    const QCommandLineOption server(QStringLiteral("server"), QStringLiteral("IRC server host."), QStringLiteral("host"));
+    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("IRC server port."), QStringLiteral("port"));
+    const QCommandLineOption tls(QStringLiteral("tls"), QStringLiteral("Connect with TLS."));
+    const QCommandLineOption noTls(QStringLiteral("no-tls"), QStringLiteral("Connect without TLS."));
+    const QCommandLineOption serverPassword(QStringLiteral("server-password"),
+        QStringLiteral("IRC server password."), QStringLiteral("password"));
+    const QCommandLineOption nick(QStringLiteral("nick"), QStringLiteral("QuizNewt's nick name."), QStringLiteral("nick"));
+    const QCommandLineOption channel(QStringLiteral("channel"), QStringLiteral("The channel to host."), QStringLiteral("channel"));
+    parser.addOptions({settingsOnly, server, port, tls, noTls, serverPassword, nick, channel});
+    parser.process(app);
+
+    if (parser.positionalArguments().size() != 1)
+        return fail(QStringLiteral("give exactly one install directory (see --help)."));
+    const QString dir = QDir(parser.positionalArguments().first()).absolutePath();
+
+    if (parser.isSet(port)) {
+        bool ok = false;
+        const int value = parser.value(port).toInt(&ok);
+        if (!ok || value < 1 || value > 65535)
+            return fail(QStringLiteral("--port takes a number from 1 to 65535."));
+    }
+    if (parser.isSet(tls) && parser.isSet(noTls))
+        return fail(QStringLiteral("--tls and --no-tls exclude each other."));
+
+    if (!parser.isSet(settingsOnly)) {
+        if (!QDir().mkpath(dir))
+            return fail(QStringLiteral("cannot create the directory %1.").arg(dir));
+        const QString file = dir + QLatin1Char('/') + Database::fileName;
+        QString error;
+        if (!Database::create(file, &error))
+            return fail(error);
+        int stored = -1;
+        {
+            QSqlDatabase db = Database::open(file, QStringLiteral("setup"), &error);
+            if (db.isOpen())
+                stored = Database::loadStarterQuestions(db, &error);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("setup"));
+        if (stored < 0) {
+            QFile::remove(file);
+            return fail(error);
+        }
+        QTextStream(stdout) << "Created " << file << " with " << stored << " starter questions." << Qt::endl;
+    }
+
+    QSettings settings;
+    settings.setValue(QStringLiteral("InstallDir"), dir);
+    settings.beginGroup(QStringLiteral("Room"));
+    if (parser.isSet(server))
+        settings.setValue(QStringLiteral("Server"), parser.value(server));
+    if (parser.isSet(port))
+        settings.setValue(QStringLiteral("Port"), parser.value(port).toInt());
+    if (parser.isSet(tls) || parser.isSet(noTls))
+        settings.setValue(QStringLiteral("Tls"), parser.isSet(tls));
+    if (parser.isSet(serverPassword))
+        settings.setValue(QStringLiteral("Password"), parser.value(serverPassword));
+    if (parser.isSet(nick))
+        settings.setValue(QStringLiteral("Nick"), parser.value(nick));
+    if (parser.isSet(channel))
+        settings.setValue(QStringLiteral("Channel"), parser.value(channel));
+    settings.endGroup();
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        return fail(QStringLiteral("cannot write the settings file %1.").arg(settings.fileName()));
+    QTextStream(stdout) << "Settings written to " << settings.fileName() << Qt::endl;
+    return 0;
+}
