@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+class QSettings;
+
 // The program's one way into the chat room: find and join it, hand every
 // room line on as pieces, post lines into it.
 class RoomLink : public QObject
@@ -29,5 +31,9 @@ Q_SIGNALS:
     // then a piece that is exactly "\n".
     void textCaptured(const QString& piece);
 };
+
+// The room link of this platform: an IRC client configured by the "Room"
+// group of the program's settings.
+RoomLink* createIrcRoomLink(QSettings& settings, QObject* parent);
 
 #endif
