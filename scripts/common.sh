@@ -1,0 +1,27 @@
+# Shared by scripts/run and scripts/test: installs what QuizNewt needs and builds it.
+
+QUIZNEWT_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_DIR=${QUIZNEWT_BUILD_DIR:-$QUIZNEWT_ROOT/build}
+
+PACKAGES="g++ cmake ninja-build pkg-config python3 qt6-base-dev qt6-base-dev-tools libgl-dev
+    libqt6sql6-ibase firebird3.0-server-core firebird-dev libfbclient2 mdbtools mdbtools-dev ngircd"
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+install_packages() {
+    local missing=()
+    for package in $PACKAGES; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    as_root apt-get update
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+build() {
+    cmake -S "$QUIZNEWT_ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build "$BUILD_DIR" -j"$(nproc)"
+}
