@@ -1,0 +1,261 @@
+#include "quiznewt.h"
+
+#include "app/messagebox.h"
+#include "app/systemtray.h"
+#include "db/database.h"
+#include "editor/dlgquestioneditor.h"
+#include "roomlink/roomlink.h"
+
+#include <QApplication>
+#include <QBitmap>
+#include <QCloseEvent>
+#include <QMenu>
+#include <QPixmap>
+#include <QSettings>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <cstdlib>
+#include <ctime>
+
+namespace {
+
+const QSize pageIconSize(70, 27);
+const QSize connectIconSize(162, 33);
+
+const QString openFailedText = QStringLiteral("Unable to open QuizNewt database: ");
+
+void setButtonIcon(QPushButton* button, const QString& path, const QSize& size)
+{
+    button->setIcon(QIcon(path));
+    button->setIconSize(size);
+}
+
+}
+
+QuizNewt::QuizNewt(QWidget* parent)
+    : QDialog(parent)
+{
+    construct(nullptr);
+}
+
+QuizNewt::QuizNewt(RoomLink* link, QWidget* parent)
+    : QDialog(parent)
+{
+    construct(link);
+}
+
+void QuizNewt::construct(RoomLink* link)
+{
+    setupUi(this);
+
+    trayMenu = new QMenu(this);
+    QAction* restoreAction = trayMenu->addAction(QStringLiteral("Restore"));
+    connect(restoreAction, &QAction::triggered, this, &QWidget::showNormal);
+    trayMenu->addSeparator();
+    QAction* exitAction = trayMenu->addAction(QStringLiteral("Exit"));
+    connect(exitAction, &QAction::triggered, qApp, &QCoreApplication::quit);
+
+    trayIcon = new QSystemTrayIcon(this);
+    trayIcon->setIcon(QIcon(QStringLiteral(":/new/prefix1/newt.png")));
+    trayIcon->setToolTip(QStringLiteral("QuizNewt 1.0"));
+    trayIcon->setContextMenu(trayMenu);
+    trayIcon->show();
+
+    // A plain top-level window, not a dialog.
+    setWindowFlags(Qt::Window);
+
+    QPalette background;
+    background.setBrush(QPalette::All, backgroundRole(),
+                        QBrush(QPixmap(QStringLiteral(":/new/prefix1/img/background.png"))));
+    setPalette(background);
+
+    QCoreApplication::setOrganizationName(QStringLiteral("NewtLiberty"));
+    QCoreApplication::setApplicationName(QStringLiteral("QuizNewt"));
+
+    // Read only; the program never writes a setting.
+    QSettings settings;
+    const QString installDir = settings.value(QStringLiteral("InstallDir")).toString();
+
+    if (!link)
+        link = createIrcRoomLink(settings, this);
+    roomLink = link;
+    roomLink->setParent(this);
+    connect(roomLink, &RoomLink::textCaptured, this, &QuizNewt::textCaptured);
+    connect(roomLink, &RoomLink::joined, this, &QuizNewt::roomJoined);
+
+    connect(pbQuestions, &QPushButton::clicked, this, &QuizNewt::showQuestionEditor);
+    connect(pbConnect, &QPushButton::clicked, this, &QuizNewt::connectToRoom);
+    connect(pbConnect, &QPushButton::pressed, this, &QuizNewt::connectPressed);
+    connect(pbConnect, &QPushButton::released, this, &QuizNewt::connectReleased);
+
+    // The transparent pixels of the image are not part of the button.
+    pbConnect->setMask(QPixmap(QStringLiteral(":/new/prefix1/img/connect_active.png")).mask());
+
+    connect(pbTrivia, &QPushButton::toggled, this, &QuizNewt::butTriviaToggled);
+    connect(pbScores, &QPushButton::toggled, this, &QuizNewt::butScoresToggled);
+    connect(pbUsers, &QPushButton::toggled, this, &QuizNewt::butUsersToggled);
+    connect(pbContent, &QPushButton::toggled, this, &QuizNewt::butContentToggled);
+    connect(pbSettings, &QPushButton::toggled, this, &QuizNewt::butSettingsToggled);
+    connect(pbReset, &QPushButton::clicked, this, &QuizNewt::resetScores);
+    connect(pbScoreUpdate, &QPushButton::clicked, this, &QuizNewt::updateScore);
+    connect(twScoreList, &QTreeWidget::itemDoubleClicked, this, &QuizNewt::scoreItemDoubleClicked);
+    connect(pbUserAdd, &QPushButton::clicked, this, &QuizNewt::addUser);
+    connect(pbUserDelete, &QPushButton::clicked, this, &QuizNewt::deleteUser);
+    connect(pbUserUpdate, &QPushButton::clicked, this, &QuizNewt::updateUser);
+    connect(twUsers, &QTreeWidget::itemDoubleClicked, this, &QuizNewt::userItemDoubleClicked);
+    connect(leUsername, &QLineEdit::textEdited, this, &QuizNewt::userTextEdited);
+
+    Database::prepareEngine();
+    QSqlDatabase db = QSqlDatabase::addDatabase(Database::driverName);
+    if (db.isValid()) {
+        db.setUserName(Database::userName);
+        db.setPassword(Database::password);
+        db.setDatabaseName(installDir + QLatin1Char('/') + Database::fileName);
+        if (!db.open())
+            MessageBox::information(this, QStringLiteral("Info"), openFailedText + db.lastError().databaseText());
+    } else {
+        MessageBox::information(this, QStringLiteral("Info"), openFailedText + db.lastError().driverText());
+    }
+
+    scoresQuery = new QSqlQuery(db);
+    usersQuery = new QSqlQuery(db);
+    adminQuery = new QSqlQuery(db);
+    gameQuery = new QSqlQuery(db);
+
+    answerTimer = new QTimer(this);
+    nextTimer = new QTimer(this);
+    hintTimer = new QTimer(this);
+    connect(answerTimer, &QTimer::timeout, this, &QuizNewt::answerTimeout);
+    connect(nextTimer, &QTimer::timeout, this, &QuizNewt::nextQuestion);
+    connect(hintTimer, &QTimer::timeout, this, &QuizNewt::giveHint);
+
+    currentQuestion = QStringLiteral("");
+    speakerText = QStringLiteral("");
+    speakerName = QStringLiteral("");
+    lineBuffer = QStringLiteral("");
+    currentAnswer = QStringLiteral("No Answer");
+    questionCount = 0;
+    questionIndex = 0;
+
+    srand(static_cast<unsigned>(time(nullptr)));
+
+    // The form leaves the Scores page current; this turns the Trivia page on.
+    pbTrivia->setChecked(true);
+}
+
+QuizNewt::~QuizNewt()
+{
+    // The room goes first, whether or not it was ever joined; deleting the
+    // link now also keeps its last signals away from a half-destroyed window.
+    if (roomLink) {
+        roomLink->leave();
+        delete roomLink;
+        roomLink = nullptr;
+    }
+
+    for (QSqlQuery** query : {&gameQuery, &adminQuery, &usersQuery, &scoresQuery}) {
+        if (*query)
+            (*query)->clear();
+    }
+    // Queries hold the connection; they must be gone before it is removed.
+    for (QSqlQuery** query : {&gameQuery, &adminQuery, &usersQuery, &scoresQuery}) {
+        delete *query;
+        *query = nullptr;
+    }
+
+    {
+        QSqlDatabase db = QSqlDatabase::database(QSqlDatabase::defaultConnection, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
+}
+
+void QuizNewt::closeEvent(QCloseEvent* event)
+{
+    if (trayIcon && trayIcon->isVisible() && SystemTray::isAvailable()) {
+        MessageBox::information(this, QStringLiteral("Send to Tray"),
+                                QStringLiteral("QuizNewt will continue running.  "
+                                               "Quit using the context menu in the system tray."));
+        hide();
+        event->ignore();
+        return;
+    }
+    // Without a tray the window would be lost for good: close it, and as the
+    // last window it ends the program.
+    event->accept();
+}
+
+void QuizNewt::butTriviaToggled(bool checked)
+{
+    if (checked) {
+        setButtonIcon(pbTrivia, QStringLiteral(":/new/prefix1/img/but_trivia_down.png"), pageIconSize);
+        stackedWidget->setCurrentIndex(0);
+    } else {
+        setButtonIcon(pbTrivia, QStringLiteral(":/new/prefix1/img/but_trivia_up.png"), pageIconSize);
+    }
+}
+
+void QuizNewt::butScoresToggled(bool checked)
+{
+    if (checked) {
+        setButtonIcon(pbScores, QStringLiteral(":/new/prefix1/img/but_scores_down.png"), pageIconSize);
+        stackedWidget->setCurrentIndex(1);
+        loadScores();
+    } else {
+        setButtonIcon(pbScores, QStringLiteral(":/new/prefix1/img/but_scores_up.png"), pageIconSize);
+        scoresQuery->clear();
+    }
+}
+
+void QuizNewt::butUsersToggled(bool checked)
+{
+    if (checked) {
+        setButtonIcon(pbUsers, QStringLiteral(":/new/prefix1/img/but_users_down.png"), pageIconSize);
+        stackedWidget->setCurrentIndex(2);
+        loadUsers();
+    } else {
+        setButtonIcon(pbUsers, QStringLiteral(":/new/prefix1/img/but_users_up.png"), pageIconSize);
+        usersQuery->clear();
+    }
+}
+
+void QuizNewt::butContentToggled(bool checked)
+{
+    if (checked) {
+        setButtonIcon(pbContent, QStringLiteral(":/new/prefix1/img/but_content_down.png"), pageIconSize);
+        stackedWidget->setCurrentIndex(3);
+    } else {
+        setButtonIcon(pbContent, QStringLiteral(":/new/prefix1/img/but_content_up.png"), pageIconSize);
+    }
+}
+
+void QuizNewt::butSettingsToggled(bool checked)
+{
+    if (checked) {
+        setButtonIcon(pbSettings, QStringLiteral(":/new/prefix1/img/but_settings_down.png"), pageIconSize);
+        stackedWidget->setCurrentIndex(4);
+    } else {
+        setButtonIcon(pbSettings, QStringLiteral(":/new/prefix1/img/but_settings_up.png"), pageIconSize);
+    }
+}
+
+void QuizNewt::connectPressed()
+{
+    setButtonIcon(pbConnect, QStringLiteral(":/new/prefix1/img/connect_pressed.png"), connectIconSize);
+}
+
+void QuizNewt::connectReleased()
+{
+    setButtonIcon(pbConnect, QStringLiteral(":/new/prefix1/img/connect_active.png"), connectIconSize);
+}
+
+void QuizNewt::showQuestionEditor()
+{
+    auto* editor = new dlgQuestionEditor(this);
+    connect(editor, &dlgQuestionEditor::categoryModified, this, &QuizNewt::categoryModified);
+    editor->exec();
+    delete editor;
+}
