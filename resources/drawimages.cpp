@@ -409,8 +409,8 @@ QImage backgroundImage(const QImage& newt)
     // Lower field: green, light enough to look calm, dark enough for the
     // white page labels drawn over it.
     QLinearGradient field(0, 90, 0, h);
-    field.setColorAt(0, QColor(0x5b, 0xa0, 0x5f));
-    field.setColorAt(1, QColor(0x4b, 0x8f, 0x52));
+    field.setColorAt(0, QColor(0x4f, 0x96, 0x55));
+    field.setColorAt(1, QColor(0x43, 0x87, 0x4a));
     p.fillRect(QRect(0, 89, w, h - 89), field);
 
     // Faint question marks scattered over the field.
@@ -425,7 +425,7 @@ QImage backgroundImage(const QImage& newt)
         p.translate(m.x, m.y);
         p.rotate(m.angle);
         p.setFont(font(m.size, true));
-        p.setPen(QColor(255, 255, 255, 30));
+        p.setPen(QColor(255, 255, 255, 26));
         p.drawText(QRectF(-m.size, -m.size, 2 * m.size, 2 * m.size), Qt::AlignCenter, QStringLiteral("?"));
         p.restore();
     }
