@@ -74,6 +74,25 @@ private:
     bool userExists(const QString& name);
     bool speakerHasControl();
     bool speakerHasAdmin();
+    int countCategory(const QString& name);
+    bool drawQuestion(QString* question, QString* answer);
+    void loadDrawPool(const QString& upperName);
+    void addNewToDrawPool();
+    void startGame(const QString& category, bool restart);
+    void openQuestion(const QString& question, const QString& answer, bool withHint);
+    void stopGame();
+    void scoreCorrectLine();
+    void replyPrivately(const QString& speaker, const QString& text);
+    static QString hintText(const QString& answer, int first, int second);
+    static int randomIndex(int count);
+    static int randomIndex(int count, int (*generator)(), qint64 generatorMax);
+
+    // Content IDs of the category being drawn from, so a draw is one key
+    // lookup instead of a walk over the whole category.
+    QList<int> drawPool;
+    QString drawPoolCategory;
+    int drawPoolNewest = 0;
+    bool drawPoolLoaded = false;
 
     RoomLink* roomLink = nullptr;
 
