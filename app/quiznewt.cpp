@@ -56,7 +56,9 @@ void QuizNewt::construct(RoomLink* link)
     connect(restoreAction, &QAction::triggered, this, &QWidget::showNormal);
     trayMenu->addSeparator();
     QAction* exitAction = trayMenu->addAction(QStringLiteral("Exit"));
-    connect(exitAction, &QAction::triggered, qApp, &QCoreApplication::quit);
+    // Not quit(): that first sends every window a close event, and this one
+    // answers a close with the "Send to Tray" box.
+    connect(exitAction, &QAction::triggered, qApp, [] { QCoreApplication::exit(0); });
 
     trayIcon = new QSystemTrayIcon(this);
     trayIcon->setIcon(QIcon(QStringLiteral(":/new/prefix1/newt.png")));
