@@ -76,6 +76,9 @@ QString SingleInstance::defaultLockPath()
         return QDir(runtime).filePath(QLatin1String(lockFileName));
     const QString dir = QDir::tempPath() + QStringLiteral("/quiznewt-%1").arg(::getuid());
     QDir().mkpath(dir);
+    // Another user could have made this directory first and hold the lock.
+    if (QFileInfo(dir).ownerId() != ::getuid())
+        return QDir::home().filePath(QStringLiteral(".quiznewt.lock"));
     QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return QDir(dir).filePath(QLatin1String(lockFileName));
 }
