@@ -60,8 +60,6 @@ private:
     MdbSource mdbDatabase;
     QSqlDatabase fdbDatabase;
     bool busy = false;
-
-    friend class dlgTriviaImportTestAccess;
 };
 
 #endif
