@@ -1,7 +1,5 @@
 #include <QComboBox>
 #include <QDialog>
-#include <QGridLayout>
-#include <QLayout>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QtTest>
@@ -28,12 +26,6 @@ private Q_SLOTS:
     void comboItemsSurviveRetranslation();
     void treeHeaders_data();
     void treeHeaders();
-    void treePalette_data();
-    void treePalette();
-    void pageLayout_data();
-    void pageLayout();
-    void settingsGrid_data();
-    void settingsGrid();
     void formAloneStartsOnScoresWithNothingChecked();
 
 private:
@@ -242,86 +234,6 @@ void TestMainForm::treeHeaders()
         QCOMPARE(tree->headerItem()->text(i), headers.at(i));
     QVERIFY(tree->alternatingRowColors());
     QCOMPARE(tree->isSortingEnabled(), sorting);
-}
-
-void TestMainForm::treePalette_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::newRow("scores") << "twScoreList";
-    QTest::newRow("users") << "twUsers";
-}
-
-void TestMainForm::treePalette()
-{
-    QFETCH(QString, name);
-    auto* tree = child<QTreeWidget>(name);
-    QVERIFY(tree);
-    const QPalette p = tree->palette();
-    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
-        QCOMPARE(p.color(group, QPalette::WindowText), QColor(Qt::black));
-        QCOMPARE(p.color(group, QPalette::Highlight), QColor(255, 255, 127));
-        QCOMPARE(p.color(group, QPalette::HighlightedText), QColor(Qt::black));
-    }
-    QCOMPARE(p.color(QPalette::Disabled, QPalette::WindowText), QColor(112, 111, 113));
-    QCOMPARE(p.color(QPalette::Disabled, QPalette::Highlight), QColor(178, 180, 191));
-    QCOMPARE(p.color(QPalette::Disabled, QPalette::HighlightedText), QColor(Qt::black));
-}
-
-void TestMainForm::pageLayout_data()
-{
-    QTest::addColumn<QString>("layout");
-    QTest::addColumn<QString>("page");
-    QTest::addColumn<int>("margin");
-
-    QTest::newRow("trivia") << "vboxLayout" << "Trivia" << 9;
-    QTest::newRow("scores") << "vboxLayout1" << "Scores" << 9;
-    QTest::newRow("score row") << "hboxLayout" << "Scores" << 0;
-    QTest::newRow("users") << "vboxLayout2" << "Users" << 9;
-    QTest::newRow("user fields") << "hboxLayout1" << "Users" << 0;
-    QTest::newRow("user buttons") << "hboxLayout2" << "Users" << 0;
-    QTest::newRow("settings") << "vboxLayout3" << "Settings" << 9;
-    QTest::newRow("settings grid") << "gridLayout" << "Settings" << 0;
-}
-
-void TestMainForm::pageLayout()
-{
-    QFETCH(QString, layout);
-    QFETCH(QString, page);
-    QFETCH(int, margin);
-
-    auto* l = dialog->findChild<QLayout*>(layout);
-    QVERIFY2(l, qPrintable(layout));
-    QCOMPARE(l->parentWidget()->objectName(), page);
-    QCOMPARE(l->contentsMargins(), QMargins(margin, margin, margin, margin));
-    QCOMPARE(l->spacing(), 6);
-}
-
-void TestMainForm::settingsGrid_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("row");
-    QTest::addColumn<int>("column");
-
-    QTest::newRow("answer label") << "label" << 0 << 0;
-    QTest::newRow("answer time") << "sbAnswer" << 0 << 1;
-    QTest::newRow("answer unit") << "label_3" << 0 << 2;
-    QTest::newRow("wait label") << "label_2" << 1 << 0;
-    QTest::newRow("wait time") << "sbWaitTime" << 1 << 1;
-    QTest::newRow("wait unit") << "label_4" << 1 << 2;
-}
-
-void TestMainForm::settingsGrid()
-{
-    QFETCH(QString, name);
-    QFETCH(int, row);
-    QFETCH(int, column);
-
-    const int index = form->gridLayout->indexOf(child(name));
-    QVERIFY(index >= 0);
-    int r = -1, c = -1, rowSpan = 0, columnSpan = 0;
-    form->gridLayout->getItemPosition(index, &r, &c, &rowSpan, &columnSpan);
-    QCOMPARE(r, row);
-    QCOMPARE(c, column);
 }
 
 void TestMainForm::formAloneStartsOnScoresWithNothingChecked()
