@@ -1,5 +1,6 @@
 #include <QJsonArray>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QSqlDatabase>
 #include <QtTest>
 
@@ -38,6 +39,8 @@ private Q_SLOTS:
 
     void importAllTwiceGivesTwoCopies();
     void importSelectedMovesTheBarPerRow();
+    void importFollowsTheOrderOnScreen_data();
+    void importFollowsTheOrderOnScreen();
     void importIsRefused_data();
     void importIsRefused();
     void importsIntoACategoryWithAQuote();
@@ -48,6 +51,7 @@ private Q_SLOTS:
     void closingFreesTheSourceNames();
     void workStartedDuringAnImportIsRefused();
     void workStartedDuringALoadIsRefused();
+    void formKeepsItsProportions();
 
 private:
     int countIn(const QString& category) const;
@@ -71,7 +75,7 @@ void TestImporter::initTestCase()
     MessageBox::setTestMode(true);
     FileDialog::setTestMode(true);
 
-    for (const char* name : {"Imported", "Selected", "O'Brien's Picks", "Linked", "Skipping", "Busy", "Gone"})
+    for (const char* name : {"Imported", "Selected", "Ascending", "Descending", "O'Brien's Picks", "Linked", "Skipping", "Busy", "Gone"})
         dest.addCategory(QString::fromUtf8(name));
     // Links of questions starting with "Refuse" are turned down.
     QVERIFY(dest.exec("CREATE EXCEPTION link_refused 'link refused'"));
@@ -372,6 +376,32 @@ void TestImporter::importSelectedMovesTheBarPerRow()
     QCOMPARE(dialog->twSourceContent->selectedItems().size(), 3);
 }
 
+void TestImporter::importFollowsTheOrderOnScreen_data()
+{
+    QTest::addColumn<Qt::SortOrder>("order");
+    QTest::addColumn<QString>("category");
+    QTest::newRow("ascending") << Qt::AscendingOrder << "Ascending";
+    QTest::newRow("descending") << Qt::DescendingOrder << "Descending";
+}
+
+void TestImporter::importFollowsTheOrderOnScreen()
+{
+    QFETCH(Qt::SortOrder, order);
+    QFETCH(QString, category);
+    std::unique_ptr<dlgTriviaImport> dialog(openTriviaBot(fixture("triviabot/small.mdb"), "Science"));
+    dialog->twSourceContent->sortByColumn(1, order);
+    QStringList onScreen;
+    for (int i = 0; i < dialog->twSourceContent->topLevelItemCount(); ++i)
+        onScreen << dialog->twSourceContent->topLevelItem(i)->text(1);
+    dialog->lwDestTables->setCurrentItem(item(dialog->lwDestTables, category));
+    dialog->pbImportAll->click();
+    // New IDs are drawn in the order the rows are copied.
+    const QStringList stored = dest.column(
+        "SELECT c.answer FROM content c INNER JOIN category_content cc ON c.contentID=cc.contentID "
+        "INNER JOIN category cat ON cc.catID=cat.catID WHERE cat.catName='" + category + "' ORDER BY c.contentID");
+    QCOMPARE(stored, onScreen);
+}
+
 void TestImporter::importIsRefused_data()
 {
     QTest::addColumn<QString>("table");
@@ -541,8 +571,14 @@ void TestImporter::workStartedDuringALoadIsRefused()
     QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
 
     bool busyMeanwhile = false;
+    QString progressLabel;
+    int progressDelay = 0;
     QTimer::singleShot(0, dialog.get(), [&] {
         busyMeanwhile = dialog->isBusy();
+        if (const auto* progress = dialog->findChild<QProgressDialog*>()) {
+            progressLabel = progress->labelText();
+            progressDelay = progress->minimumDuration();
+        }
         dialog->reject();
         emit dialog->lwSourceTables->itemDoubleClicked(item(dialog->lwSourceTables, "General"));
         dialog->pbImportAll->click();
@@ -551,11 +587,35 @@ void TestImporter::workStartedDuringALoadIsRefused()
     emit dialog->lwSourceTables->itemDoubleClicked(item(dialog->lwSourceTables, "General"));
 
     QVERIFY(busyMeanwhile);
+    QCOMPARE(progressLabel, QStringLiteral("Loading Content..."));
+    QCOMPARE(progressDelay, 1000);
+    QVERIFY(!dialog->findChild<QProgressDialog*>());
     QVERIFY(dialog->isVisible());
     QCOMPARE(dialog->twSourceContent->topLevelItemCount(), 5000);
     QCOMPARE(countIn("Busy"), before);
     QCOMPARE(items(dialog->lwSourceTables), QStringList{"General"});
     QVERIFY(MessageBox::takeShown().isEmpty());
+}
+
+void TestImporter::formKeepsItsProportions()
+{
+    dlgTriviaImport dialog(nullptr);
+    QVERIFY(dialog.rbTriviaBot->isChecked());
+    dialog.rbQuizNewt->setChecked(true);
+    QVERIFY(!dialog.rbTriviaBot->isChecked());
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QVERIFY(dialog.width() >= 835 && dialog.height() >= 640);
+    dialog.resize(1400, 1000);
+    QTRY_COMPARE(dialog.width(), 1400);
+    for (QListWidget* list : {dialog.lwSourceTables, dialog.lwDestTables})
+        QVERIFY(list->width() <= 175);
+    QVERIFY(dialog.twSourceContent->width() > 1000);
+    QVERIFY(dialog.twDestContent->width() > 1000);
+    QVERIFY(dialog.pbClose->height() <= 18 && dialog.pbClose->width() <= 65);
+    QVERIFY(dialog.pbImportAll->width() <= 100 && dialog.pbImportSelected->width() <= 100);
+    QCOMPARE(dialog.twSourceContent->columnWidth(0), 400);
+    QCOMPARE(dialog.twDestContent->columnWidth(0), 400);
 }
 
 QTEST_MAIN(TestImporter)
