@@ -25,7 +25,6 @@ private Q_SLOTS:
     void refusesTablesWithoutTheColumns();
     void refusesFilesItCannotOpen_data();
     void refusesFilesItCannotOpen();
-    void holdsItsNameWhileOpen();
     void damagedFilesFailCleanly_data();
     void damagedFilesFailCleanly();
     void readerThatStallsIsStopped();
@@ -202,21 +201,6 @@ void TestMdbSource::refusesFilesItCannotOpen()
     QVERIFY(!source.isOpen());
     QVERIFY(source.tables().isEmpty());
     QVERIFY(!MdbSource::connectionNames().contains(QStringLiteral("MDB")));
-}
-
-void TestMdbSource::holdsItsNameWhileOpen()
-{
-    {
-        MdbSource source(QStringLiteral("MDB"));
-        QVERIFY(!MdbSource::connectionNames().contains(QStringLiteral("MDB")));
-        QVERIFY(source.open(fixture("triviabot/small.mdb")));
-        QVERIFY(source.open(fixture("triviabot/large.mdb")));
-        QCOMPARE(MdbSource::connectionNames(), QStringList{"MDB"});
-        source.close();
-        QVERIFY(MdbSource::connectionNames().isEmpty());
-        QVERIFY(source.open(fixture("triviabot/small.mdb")));
-    }
-    QVERIFY(MdbSource::connectionNames().isEmpty());
 }
 
 // Truncated copies, single and multiple random byte changes (fixed seed), and
