@@ -176,6 +176,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s tables FILE | rows FILE TABLE\n", argv[0]);
         return 1;
     }
+    // Our output is UTF-8 whatever the user's environment asks libmdb for.
+    setenv("MDBICONV", "UTF-8", 1);
     MdbHandle* mdb = mdb_open(argv[2], MDB_NOFLAGS);
     if (!mdb)
         fail("The file cannot be opened as an Access database.");
