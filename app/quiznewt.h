@@ -77,7 +77,6 @@ private:
     int countCategory(const QString& name);
     bool drawQuestion(QString* question, QString* answer);
     void loadDrawPool(const QString& upperName);
-    void addNewToDrawPool();
     void startGame(const QString& category, bool restart);
     void openQuestion(const QString& question, const QString& answer, bool withHint);
     void stopGame();

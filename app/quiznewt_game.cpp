@@ -12,20 +12,23 @@ namespace {
 
 const QString noAnswer = QStringLiteral("No Answer");
 
-const QString drawSql = QStringLiteral(
-    "SELECT c.question, c.answer FROM content c INNER JOIN category_content cc ON c.contentID=cc.contentID "
-    "INNER JOIN category cat ON cc.catID=cat.catID WHERE UPPER(cat.catName)=:catName");
-// One question of the category by its key: the draw statement narrowed to one
-// content row, so nothing but that row is read.
-const QString drawOneSql = drawSql + QStringLiteral(" AND c.contentID=:contentID");
 // The category's links, without the questions: cheap to walk, and a link whose
 // question is gone is dropped when it is drawn.
 const QString poolSql = QStringLiteral(
     "SELECT cc.contentID FROM category_content cc INNER JOIN category cat ON cc.catID=cat.catID "
     "WHERE UPPER(cat.catName)=:catName");
-// New questions always get a higher ID from AUTO_INC, so this finds every
-// question added since the pool was read.
-const QString poolNewerSql = poolSql + QStringLiteral(" AND cc.contentID>:newest");
+// One draw in one statement (each statement costs a transaction): the chosen
+// question by its key (flag 1), and the links added since the pool was read
+// (flag 0); new questions always get a higher ID from AUTO_INC. "cc.catID+0"
+// keeps the engine off the catID index, which would walk the whole category.
+const QString drawOneSql = QStringLiteral(
+    "SELECT 1, c.question, c.answer, c.contentID FROM content c "
+    "INNER JOIN category_content cc ON c.contentID=cc.contentID "
+    "INNER JOIN category cat ON cc.catID+0=cat.catID "
+    "WHERE UPPER(cat.catName)=:catName AND c.contentID=:contentID "
+    "UNION ALL SELECT 0, NULL, NULL, cc.contentID FROM category_content cc "
+    "INNER JOIN category cat ON cc.catID+0=cat.catID "
+    "WHERE UPPER(cat.catName)=:newCatName AND cc.contentID>:newest");
 const QString countSql = QStringLiteral(
     "SELECT count(*) FROM content c INNER JOIN category_content cc ON c.contentID=cc.contentID "
     "INNER JOIN category cat ON cc.catID=cat.catID WHERE UPPER(cat.catName)=:catName");
@@ -304,56 +307,65 @@ void QuizNewt::loadDrawPool(const QString& upperName)
     gameQuery->setForwardOnly(false);
 }
 
-void QuizNewt::addNewToDrawPool()
-{
-    gameQuery->prepare(poolNewerSql);
-    gameQuery->bindValue(QStringLiteral(":catName"), drawPoolCategory);
-    gameQuery->bindValue(QStringLiteral(":newest"), drawPoolNewest);
-    if (!gameQuery->exec())
-        return;
-    while (gameQuery->next()) {
-        const int id = gameQuery->value(0).toInt();
-        drawPool.append(id);
-        drawPoolNewest = qMax(drawPoolNewest, id);
-    }
-}
-
 // A uniform pick among the category's questions as they are now: the pool may
-// still hold questions deleted since it was read; drawing one of those drops it
-// and draws again, which leaves every remaining question equally likely.
+// still hold questions deleted since it was read, and drawing one of those
+// drops it and draws again; questions added since are put in and the draw is
+// made again. Either way every present question stays equally likely.
 bool QuizNewt::drawQuestion(QString* question, QString* answer)
 {
     const QString upperName = currentCategory.toUpper();
     if (!drawPoolLoaded || drawPoolCategory != upperName)
         loadDrawPool(upperName);
-    else
-        addNewToDrawPool();
     if (!drawPoolLoaded)
         return false;
 
-    for (int attempt = 0; attempt < drawAttempts && !drawPool.isEmpty(); ++attempt) {
-        questionIndex = randomIndex(drawPool.size());
+    int unusable = 0;
+    while (unusable < drawAttempts) {
+        const bool pick = !drawPool.isEmpty();
+        questionIndex = pick ? randomIndex(drawPool.size()) : 0;
         gameQuery->prepare(drawOneSql);
         gameQuery->bindValue(QStringLiteral(":catName"), upperName);
-        gameQuery->bindValue(QStringLiteral(":contentID"), drawPool.at(questionIndex));
+        gameQuery->bindValue(QStringLiteral(":contentID"), pick ? drawPool.at(questionIndex) : -1);
+        gameQuery->bindValue(QStringLiteral(":newCatName"), upperName);
+        gameQuery->bindValue(QStringLiteral(":newest"), drawPoolNewest);
         if (!gameQuery->exec())
             return false;
-        if (!gameQuery->next()) {
+
+        bool found = false;
+        bool added = false;
+        QString drawnQuestion;
+        QString drawnAnswer;
+        while (gameQuery->next()) {
+            if (gameQuery->value(0).toInt() == 1) {
+                found = true;
+                drawnQuestion = gameQuery->value(1).toString();
+                drawnAnswer = gameQuery->value(2).toString();
+            } else {
+                const int id = gameQuery->value(3).toInt();
+                drawPool.append(id);
+                drawPoolNewest = qMax(drawPoolNewest, id);
+                added = true;
+            }
+        }
+        questionCount = drawPool.size();
+        if (added)
+            continue;
+        if (!pick)
+            return false;
+        if (!found) {
             drawPool.swapItemsAt(questionIndex, drawPool.size() - 1);
             drawPool.removeLast();
-            --attempt;
+            questionCount = drawPool.size();
             continue;
         }
-        const QString drawnQuestion = gameQuery->value(0).toString();
-        const QString drawnAnswer = gameQuery->value(1).toString();
-        if (drawnQuestion.trimmed().isEmpty() || drawnAnswer.isEmpty())
+        if (drawnQuestion.trimmed().isEmpty() || drawnAnswer.isEmpty()) {
+            ++unusable;
             continue;
+        }
         *question = drawnQuestion;
         *answer = drawnAnswer;
-        questionCount = drawPool.size();
         return true;
     }
-    questionCount = drawPool.size();
     return false;
 }
 
