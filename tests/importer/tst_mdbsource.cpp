@@ -27,6 +27,7 @@ private Q_SLOTS:
     void refusesFilesItCannotOpen();
     void damagedFilesFailCleanly_data();
     void damagedFilesFailCleanly();
+    void readerThatCrashesIsAnError();
     void readerThatStallsIsStopped();
 
 private:
@@ -275,6 +276,29 @@ void TestMdbSource::damagedFilesFailCleanly()
     // Each read is cut off after five idle seconds at worst.
     QVERIFY2(timer.elapsed() < 40000, qPrintable(QString::number(timer.elapsed())));
     MdbSource::setLimits(15000, qint64(256) * 1024 * 1024);
+}
+
+void TestMdbSource::readerThatCrashesIsAnError()
+{
+    // One byte in a data page of Geography that makes libmdb crash.
+    QFile in(fixture("triviabot/small.mdb"));
+    QVERIFY(in.open(QIODevice::ReadOnly));
+    QByteArray data = in.readAll();
+    data[24631] = char(199);
+    QFile out(dir.filePath("crash.mdb"));
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(data);
+    out.close();
+
+    MdbSource source(QStringLiteral("MDB"));
+    QVERIFY(source.open(out.fileName()));
+    QList<SourceRow> rows;
+    QVERIFY(!source.readTable(QStringLiteral("Geography"), &rows));
+    QVERIFY(rows.isEmpty());
+    QVERIFY2(source.lastError().startsWith(QStringLiteral("The file is damaged")), qPrintable(source.lastError()));
+    // The source stays usable for its other tables.
+    QVERIFY(source.readTable(QStringLiteral("Science"), &rows));
+    QCOMPARE(rows.size(), 8);
 }
 
 void TestMdbSource::readerThatStallsIsStopped()
