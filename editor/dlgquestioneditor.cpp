@@ -415,8 +415,7 @@ void dlgQuestionEditor::updateContent()
         + QStringLiteral("' AND cat.catName='") + quoted(cbCategory->currentText()) + QStringLiteral("' ");
     qint64 contentId = 0;
     {
-        // Executed as text: a colon inside a quoted text must not be taken
-        // for a placeholder.
+        // Executed as text: the texts are inside it, quotes doubled.
         QSqlQuery lookup;
         if (!lookup.exec(statement) || !lookup.next()) {
             MessageBox::warning(this, errorTitle, updateFailed);

@@ -661,7 +661,7 @@ void TestQuestionEditor::quotesAndColonsInTexts()
 {
     db->addCategory(QStringLiteral("Music"));
     auto editor = openEditor();
-    // A colon before a word inside a quoted text looks like a placeholder.
+    // Colons before words must not be taken for placeholders anywhere.
     const QString question = QStringLiteral("Which band had 80's hits like 'Time:answer'?");
     const QString answer = QStringLiteral("Duran Duran's :catName");
     editor->leQuestion->setText(question);
