@@ -11,6 +11,7 @@
 #include <QVariant>
 
 #include <climits>
+#include <utility>
 
 #include "app/messagebox.h"
 
