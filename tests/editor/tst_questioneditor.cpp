@@ -111,6 +111,7 @@ private Q_SLOTS:
     void vanishedRowIsReportedNotListed();
     void buttonStates_data();
     void buttonStates();
+    void failuresAreReported();
 
 private:
     std::unique_ptr<dlgQuestionEditor> openEditor();
@@ -160,6 +161,7 @@ void TestQuestionEditor::formKeepsItsShape()
 {
     auto editor = openEditor();
     QCOMPARE(editor->windowTitle(), QStringLiteral("Question Editor"));
+    QVERIFY(!editor->windowIcon().pixmap(16, 16).isNull());
     // A focused push button is the default while it has the focus; in the
     // fields Add is.
     QTest::mouseClick(editor->leAnswer, Qt::LeftButton);
@@ -845,6 +847,51 @@ void TestQuestionEditor::buttonStates()
     QCOMPARE(editButtons(*editor), expected);
     const bool refused = event.endsWith(QLatin1String("clear answer, add"));
     QCOMPARE(MessageBox::takeShown().size(), refused ? 1 : 0);
+}
+
+void TestQuestionEditor::failuresAreReported()
+{
+    // A default connection on a file that is not there: every statement fails.
+    QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false).close();
+    QSqlDatabase::removeDatabase(QLatin1String(QSqlDatabase::defaultConnection));
+    QSqlDatabase missing = QSqlDatabase::addDatabase(Database::driverName);
+    missing.setDatabaseName(db->dir() + QStringLiteral("/missing.fdb"));
+    missing.setUserName(Database::userName);
+    missing.setPassword(Database::password);
+
+    auto editor = openEditor();
+    QSignalSpy modified(editor.get(), &dlgQuestionEditor::categoryModified);
+    typeCategory(*editor, QStringLiteral("Movies"));
+    editor->pbCatAdd->click();
+    typeCategory(*editor, QStringLiteral("Films"));
+    MessageBox::setNextAnswer(QMessageBox::Yes);
+    editor->pbCatUpdate->click();
+    typeCategory(*editor, QStringLiteral("Films"));
+    MessageBox::setNextAnswer(QMessageBox::Yes);
+    editor->pbCatDelete->click();
+    typeCategory(*editor, QStringLiteral("Films"));
+    editor->leQuestion->setText(QStringLiteral("Painter of Guernica?"));
+    editor->leAnswer->setText(QStringLiteral("Picasso"));
+    editor->pbAdd->click();
+
+    // Kind, title and the start of the text; some texts end in the
+    // database's own message.
+    const QStringList expected{"0/Error/Unable to load categories!",
+                               "0/Error/Unable to add category! ",
+                               "3/About to Update!/You are about to update the category 'Films'",
+                               "1/Error/Unable to update category from DB!",
+                               "3/About to Delete!/You are about to delete the category 'Films'",
+                               "1/Error/Unable to delete category from DB!",
+                               "1/Error/Unable to add content to DB!"};
+    QStringList seen;
+    for (const MessageBox::Shown& box : MessageBox::takeShown())
+        seen << QString::number(box.kind) + QLatin1Char('/') + box.title + QLatin1Char('/') + box.text;
+    QCOMPARE(seen.size(), expected.size());
+    for (int i = 0; i < seen.size(); ++i)
+        QVERIFY2(seen[i].startsWith(expected[i]), qPrintable(seen[i]));
+    QCOMPARE(modified.count(), 2);
+    QCOMPARE(editor->twContent->topLevelItemCount(), 0);
+    QCOMPARE(editor->leQuestion->text(), QStringLiteral("Painter of Guernica?"));
 }
 
 QTEST_MAIN(TestQuestionEditor)
