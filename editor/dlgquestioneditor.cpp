@@ -10,6 +10,7 @@
 #include <QVector>
 
 #include "app/messagebox.h"
+#include "importer/dlgtriviaimport.h"
 
 namespace {
 
@@ -47,7 +48,20 @@ const QString updateContentSql = QStringLiteral(
 // The category deletion runs on a connection of its own: its loop lets the
 // event loop run, and the game's statements must not land in (or be cut off
 // by) the deletion's transaction.
-const QString deletionConnectionName = QStringLiteral("quiznewt-category-deletion");
+struct DeletionConnection {
+    DeletionConnection()
+        : db(QSqlDatabase::cloneDatabase(QSqlDatabase::database(), QLatin1String(name)))
+    {
+    }
+    ~DeletionConnection()
+    {
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QLatin1String(name));
+    }
+    static constexpr const char* name = "quiznewt-category-deletion";
+    QSqlDatabase db;
+};
 
 const QString errorTitle = QStringLiteral("Error");
 
@@ -84,6 +98,7 @@ dlgQuestionEditor::dlgQuestionEditor(QWidget* parent)
     connect(pbCatUpdate, &QPushButton::clicked, this, &dlgQuestionEditor::updateCategory);
     connect(twContent, &QTreeWidget::itemDoubleClicked, this, &dlgQuestionEditor::itemDoubleClicked);
     connect(leQuestion, &QLineEdit::textChanged, this, &dlgQuestionEditor::textChanged);
+    connect(pbImport, &QPushButton::clicked, this, &dlgQuestionEditor::showImport);
 
     loadCategories();
     loadContent();
@@ -172,12 +187,12 @@ void dlgQuestionEditor::deleteCategory()
     if (MessageBox::question(this, QStringLiteral("About to Delete!"), text) != QMessageBox::Yes)
         return;
 
-    const QString deleteFailed = QStringLiteral("Unable to delete category from DB!");
     qint64 catId = 0;
     {
         QSqlQuery lookup;
         if (!lookup.exec(findCategoryStatement(name))) {
-            MessageBox::warning(this, errorTitle, deleteFailed + lookup.lastError().databaseText());
+            MessageBox::warning(this, errorTitle,
+                                QStringLiteral("Unable to delete category from DB!") + lookup.lastError().databaseText());
             emit categoryModified();
             return;
         }
@@ -191,98 +206,91 @@ void dlgQuestionEditor::deleteCategory()
         catId = lookup.value(0).toLongLong();
     }
 
+    removeCategory(catId, name);
+    emit categoryModified();
+}
+
+void dlgQuestionEditor::removeCategory(qint64 catId, const QString& name)
+{
+    const QString deleteFailed = QStringLiteral("Unable to delete category from DB!");
+    DeletionConnection work;
+    if (!work.db.open() || !work.db.transaction()) {
+        MessageBox::warning(this, errorTitle, deleteFailed + work.db.lastError().databaseText());
+        return;
+    }
+    // All of it is one transaction: a deletion cut short leaves the category
+    // and its questions as they were, and one commit instead of a disk sync
+    // per question keeps it fast.
     {
-        QSqlDatabase work = QSqlDatabase::cloneDatabase(QSqlDatabase::database(), deletionConnectionName);
-        if (!work.open() || !work.transaction()) {
-            MessageBox::warning(this, errorTitle, deleteFailed + work.lastError().databaseText());
-            work.close();
-            work = QSqlDatabase();
-            QSqlDatabase::removeDatabase(deletionConnectionName);
-            emit categoryModified();
+        QSqlQuery deletion(work.db);
+        deletion.prepare(deleteCategorySql);
+        deletion.bindValue(QStringLiteral(":catID"), catId);
+        if (!deletion.exec()) {
+            const QString error = deletion.lastError().databaseText();
+            work.db.rollback();
+            MessageBox::warning(this, errorTitle, deleteFailed + error);
             return;
         }
-        // All of it is one transaction: a deletion cut short leaves the
-        // category and its questions as they were, and one commit instead of
-        // a disk sync per question keeps it fast.
-        bool failed = false;
-        QString failure;
-        qint64 count = 0;
-        QVector<qint64> contentIds;
-        {
-            QSqlQuery deletion(work);
-            deletion.prepare(deleteCategorySql);
-            deletion.bindValue(QStringLiteral(":catID"), catId);
-            if (!deletion.exec()) {
-                failed = true;
-                failure = deleteFailed + deletion.lastError().databaseText();
-            }
-        }
-        if (!failed) {
-            QSqlQuery counting(work);
-            counting.prepare(countCategoryContentSql);
-            counting.bindValue(QStringLiteral(":catID"), catId);
-            if (counting.exec() && counting.next())
-                count = counting.value(0).toLongLong();
-
-            // The link rows stay; they name no category any more and drop
-            // out of every join.
-            QSqlQuery listing(work);
-            listing.setForwardOnly(true);
-            listing.prepare(listCategoryContentSql);
-            listing.bindValue(QStringLiteral(":catID"), catId);
-            if (!listing.exec() || !listing.isActive()) {
-                failed = true;
-                failure = QStringLiteral("Unable to delete all content from DB!");
-            } else {
-                contentIds.reserve(int(count));
-                while (listing.next())
-                    contentIds.append(listing.value(0).toLongLong());
-            }
-        }
-        if (failed) {
-            work.rollback();
-            MessageBox::warning(this, errorTitle, failure);
-        } else {
-            QProgressDialog* progress = new QProgressDialog(QStringLiteral("Deleting Content..."),
-                                                            QStringLiteral("Cancel"), 0, int(count), this);
-            progress->setWindowModality(Qt::WindowModal);
-
-            // The item of the category typed; the current item may be another
-            // one when the box's text was edited.
-            int index = cbCategory->currentIndex();
-            if (cbCategory->itemText(index) != name)
-                index = cbCategory->findText(name);
-            if (index >= 0)
-                cbCategory->removeItem(index);
-
-            {
-                QSqlQuery deletion(work);
-                deletion.prepare(deleteContentSql);
-                for (int done = 0; done < contentIds.size(); ++done) {
-                    progress->setValue(done);
-                    // Repaint and keep the game served; input waits until the
-                    // deletion is over (Cancel does not stop it anyway).
-                    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-                    deletion.bindValue(QStringLiteral(":contentID"), contentIds.at(done));
-                    deletion.exec();
-                }
-            }
-            progress->setValue(int(count));
-
-            if (!work.commit()) {
-                const QString error = work.lastError().databaseText();
-                work.rollback();
-                MessageBox::warning(this, errorTitle, deleteFailed + error);
-                // Nothing was deleted: bring the removed item back.
-                loadCategories();
-            }
-            progress->close();
-            delete progress;
-        }
-        work.close();
     }
-    QSqlDatabase::removeDatabase(deletionConnectionName);
-    emit categoryModified();
+
+    int count = 0;
+    QVector<qint64> contentIds;
+    {
+        QSqlQuery counting(work.db);
+        counting.prepare(countCategoryContentSql);
+        counting.bindValue(QStringLiteral(":catID"), catId);
+        if (counting.exec() && counting.next())
+            count = counting.value(0).toInt();
+
+        // The link rows stay; they name no category any more and drop out of
+        // every join.
+        QSqlQuery listing(work.db);
+        listing.setForwardOnly(true);
+        listing.prepare(listCategoryContentSql);
+        listing.bindValue(QStringLiteral(":catID"), catId);
+        if (!listing.exec() || !listing.isActive()) {
+            work.db.rollback();
+            MessageBox::warning(this, errorTitle, QStringLiteral("Unable to delete all content from DB!"));
+            return;
+        }
+        contentIds.reserve(count);
+        while (listing.next())
+            contentIds.append(listing.value(0).toLongLong());
+    }
+
+    QProgressDialog progress(QStringLiteral("Deleting Content..."), QStringLiteral("Cancel"), 0, count, this);
+    progress.setWindowModality(Qt::WindowModal);
+
+    // The item of the category typed; the current item is another one when
+    // the box's text was edited.
+    int index = cbCategory->currentIndex();
+    if (cbCategory->itemText(index) != name)
+        index = cbCategory->findText(name);
+    if (index >= 0)
+        cbCategory->removeItem(index);
+
+    {
+        QSqlQuery deletion(work.db);
+        deletion.prepare(deleteContentSql);
+        for (int done = 0; done < contentIds.size(); ++done) {
+            progress.setValue(done);
+            // Repaint and keep the game served; input waits until the
+            // deletion is over (Cancel does not stop it anyway).
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            deletion.bindValue(QStringLiteral(":contentID"), contentIds.at(done));
+            deletion.exec();
+        }
+    }
+    progress.setValue(count);
+
+    if (!work.db.commit()) {
+        const QString error = work.db.lastError().databaseText();
+        work.db.rollback();
+        MessageBox::warning(this, errorTitle, deleteFailed + error);
+        // Nothing was deleted: bring the removed item back.
+        loadCategories();
+    }
+    progress.close();
 }
 
 void dlgQuestionEditor::slotAccept()
@@ -503,4 +511,16 @@ void dlgQuestionEditor::deleteContent()
     pbDelete->setEnabled(false);
     pbUpdate->setEnabled(false);
     pbAdd->setEnabled(false);
+}
+
+void dlgQuestionEditor::showImport()
+{
+    auto* importer = new dlgTriviaImport(this);
+    if (!importFile.isEmpty())
+        importer->setSourceFile(importFile);
+    importer->exec();
+    importFile = importer->sourceFile();
+    // An import may have added questions to the category shown here.
+    loadContent();
+    delete importer;
 }

@@ -33,9 +33,14 @@ private Q_SLOTS:
     void deleteContent();
     void itemDoubleClicked(QTreeWidgetItem* item, int column);
     void textChanged(const QString& text);
+    void showImport();
     void slotAccept();
 
 private:
+    // The category's row and questions, in one transaction; its item leaves
+    // the box.
+    void removeCategory(qint64 catId, const QString& name);
+
     // Name, as stored, of the category whose questions are listed; the old
     // name while a rename runs.
     QString selectedCategory;
