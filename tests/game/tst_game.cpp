@@ -1,8 +1,10 @@
 // The quiz driven through room lines, on a real database.
 
 #include <QCheckBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
@@ -18,11 +20,14 @@
 const QString ctrlOnly = QStringLiteral("Ctrl");   // control right only
 const QString adminOnly = QStringLiteral("Admin"); // admin right only
 
-// A main window on a fresh database, with a room that records what it is told.
+// A main window on a freshly seeded database, with a room that records what
+// it is told.
 class QuizNewtTestAccess
 {
 public:
-    TestDatabase db;
+    explicit QuizNewtTestAccess(TestDatabase& database) : db(database) {}
+
+    TestDatabase& db;
     RecordingRoomLink* link = nullptr;
     std::unique_ptr<QuizNewt> window;
     qint64 capitals = 0;
@@ -31,6 +36,10 @@ public:
     {
         if (!db.isValid())
             return false;
+        for (const char* table : {"users", "category_content", "content", "category"}) {
+            if (!db.exec(QStringLiteral("DELETE FROM ") + QLatin1String(table)))
+                return false;
+        }
         db.addUser(ctrlOnly, 3, 1, 0);
         db.addUser(adminOnly, 5, 0, 1);
         db.addUser(QStringLiteral("Alice"), 12);
@@ -87,20 +96,28 @@ class tst_Game : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir home;
+    std::unique_ptr<TestDatabase> database;
     std::unique_ptr<QuizNewtTestAccess> game;
 
 private Q_SLOTS:
     void initTestCase()
     {
+        // Test-mode settings live under $HOME, which other test programs
+        // running at the same time share.
+        QVERIFY(home.isValid());
+        qputenv("HOME", QFile::encodeName(home.path()));
         isolateSettings();
         MessageBox::setTestMode(true);
+        database = std::make_unique<TestDatabase>();
     }
     void init()
     {
-        game = std::make_unique<QuizNewtTestAccess>();
-        QVERIFY2(game->open(), qPrintable(game->db.error()));
+        game = std::make_unique<QuizNewtTestAccess>(*database);
+        QVERIFY2(game->open(), qPrintable(database->error()));
     }
     void cleanup() { game.reset(); }
+    void cleanupTestCase() { database.reset(); }
 
     void wholeGame()
     {
