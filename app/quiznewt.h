@@ -77,6 +77,7 @@ private:
     int countCategory(const QString& name);
     bool drawQuestion(QString* question, QString* answer);
     void loadDrawPool(const QString& upperName);
+    bool addNewToDrawPool(qint64 upTo);
     void startGame(const QString& category, bool restart);
     void openQuestion(const QString& question, const QString& answer, bool withHint);
     void stopGame();
@@ -90,7 +91,7 @@ private:
     // lookup instead of a walk over the whole category.
     QList<int> drawPool;
     QString drawPoolCategory;
-    int drawPoolNewest = 0;
+    qint64 drawPoolGenerator = 0;
     bool drawPoolLoaded = false;
 
     RoomLink* roomLink = nullptr;

@@ -17,18 +17,24 @@ const QString noAnswer = QStringLiteral("No Answer");
 const QString poolSql = QStringLiteral(
     "SELECT cc.contentID FROM category_content cc INNER JOIN category cat ON cc.catID=cat.catID "
     "WHERE UPPER(cat.catName)=:catName");
+// Every new row takes its ID from AUTO_INC, so an unchanged generator means
+// no question was added anywhere.
+const QString generatorSql = QStringLiteral("SELECT GEN_ID(AUTO_INC, 0) FROM RDB$DATABASE");
 // One draw in one statement (each statement costs a transaction): the chosen
-// question by its key (flag 1), and the links added since the pool was read
-// (flag 0); new questions always get a higher ID from AUTO_INC. "cc.catID+0"
-// keeps the engine off the catID index, which would walk the whole category.
+// question by its key (flag 1) and the generator's value (flag 0).
+// "cc.catID+0" keeps the engine off the catID index, which would walk the
+// whole category.
 const QString drawOneSql = QStringLiteral(
     "SELECT 1, c.question, c.answer, c.contentID FROM content c "
     "INNER JOIN category_content cc ON c.contentID=cc.contentID "
     "INNER JOIN category cat ON cc.catID+0=cat.catID "
     "WHERE UPPER(cat.catName)=:catName AND c.contentID=:contentID "
-    "UNION ALL SELECT 0, NULL, NULL, cc.contentID FROM category_content cc "
-    "INNER JOIN category cat ON cc.catID+0=cat.catID "
-    "WHERE UPPER(cat.catName)=:newCatName AND cc.contentID>:newest");
+    "UNION ALL SELECT 0, NULL, NULL, GEN_ID(AUTO_INC, 0) FROM RDB$DATABASE");
+// The category's links among the IDs drawn since the pool was last brought
+// up to date: a walk over the new IDs only.
+const QString poolAddedSql = QStringLiteral(
+    "SELECT cc.contentID FROM category_content cc INNER JOIN category cat ON cc.catID+0=cat.catID "
+    "WHERE UPPER(cat.catName)=:catName AND cc.contentID>:after AND cc.contentID<=:upTo");
 const QString countSql = QStringLiteral(
     "SELECT count(*) FROM content c INNER JOIN category_content cc ON c.contentID=cc.contentID "
     "INNER JOIN category cat ON cc.catID=cat.catID WHERE UPPER(cat.catName)=:catName");
@@ -293,23 +299,41 @@ int QuizNewt::randomIndex(int count, int (*generator)(), qint64 generatorMax)
 void QuizNewt::loadDrawPool(const QString& upperName)
 {
     drawPool.clear();
-    drawPoolNewest = 0;
     drawPoolCategory = upperName;
+    drawPoolLoaded = false;
+    // The generator first: a question added after this read has a higher ID
+    // and is found by the next draw.
+    if (!gameQuery->exec(generatorSql) || !gameQuery->next())
+        return;
+    drawPoolGenerator = gameQuery->value(0).toLongLong();
     gameQuery->setForwardOnly(true);
     gameQuery->prepare(poolSql);
     gameQuery->bindValue(QStringLiteral(":catName"), upperName);
     drawPoolLoaded = gameQuery->exec();
-    while (drawPoolLoaded && gameQuery->next()) {
-        const int id = gameQuery->value(0).toInt();
-        drawPool.append(id);
-        drawPoolNewest = qMax(drawPoolNewest, id);
-    }
+    while (drawPoolLoaded && gameQuery->next())
+        drawPool.append(gameQuery->value(0).toInt());
     gameQuery->setForwardOnly(false);
 }
 
-// A uniform pick among the category's questions as they are now: the pool may
-// still hold questions deleted since it was read, and drawing one of those
-// drops it and draws again; questions added since are put in and the draw is
+// Brings the pool up to date with the questions added up to generator value
+// upTo; false when the database could not say.
+bool QuizNewt::addNewToDrawPool(qint64 upTo)
+{
+    gameQuery->prepare(poolAddedSql);
+    gameQuery->bindValue(QStringLiteral(":catName"), drawPoolCategory);
+    gameQuery->bindValue(QStringLiteral(":after"), drawPoolGenerator);
+    gameQuery->bindValue(QStringLiteral(":upTo"), upTo);
+    if (!gameQuery->exec())
+        return false;
+    while (gameQuery->next())
+        drawPool.append(gameQuery->value(0).toInt());
+    drawPoolGenerator = upTo;
+    return true;
+}
+
+// A uniform pick among the category's questions as they are now. The pool may
+// still hold questions deleted since it was read: drawing one of those drops
+// it and draws again. Questions added since are put in first and the draw is
 // made again. Either way every present question stays equally likely.
 bool QuizNewt::drawQuestion(QString* question, QString* answer)
 {
@@ -326,13 +350,11 @@ bool QuizNewt::drawQuestion(QString* question, QString* answer)
         gameQuery->prepare(drawOneSql);
         gameQuery->bindValue(QStringLiteral(":catName"), upperName);
         gameQuery->bindValue(QStringLiteral(":contentID"), pick ? drawPool.at(questionIndex) : -1);
-        gameQuery->bindValue(QStringLiteral(":newCatName"), upperName);
-        gameQuery->bindValue(QStringLiteral(":newest"), drawPoolNewest);
         if (!gameQuery->exec())
             return false;
 
         bool found = false;
-        bool added = false;
+        qint64 generator = drawPoolGenerator;
         QString drawnQuestion;
         QString drawnAnswer;
         while (gameQuery->next()) {
@@ -341,15 +363,17 @@ bool QuizNewt::drawQuestion(QString* question, QString* answer)
                 drawnQuestion = gameQuery->value(1).toString();
                 drawnAnswer = gameQuery->value(2).toString();
             } else {
-                const int id = gameQuery->value(3).toInt();
-                drawPool.append(id);
-                drawPoolNewest = qMax(drawPoolNewest, id);
-                added = true;
+                generator = gameQuery->value(3).toLongLong();
             }
         }
-        questionCount = drawPool.size();
-        if (added)
-            continue;
+        if (generator != drawPoolGenerator) {
+            const int before = drawPool.size();
+            if (!addNewToDrawPool(generator))
+                return false;
+            questionCount = drawPool.size();
+            if (drawPool.size() != before)
+                continue;
+        }
         if (!pick)
             return false;
         if (!found) {

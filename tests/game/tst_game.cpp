@@ -516,6 +516,7 @@ private Q_SLOTS:
         game->db.addQuestion(trio, QString(), QStringLiteral("no question"));
         game->say(ctrlOnly + QStringLiteral(": !start Trio"));
         game->db.addQuestion(trio, QStringLiteral("Three"), QStringLiteral("3"));
+        game->db.addQuestion(game->capitals, QStringLiteral("Elsewhere"), QStringLiteral("no"));
         game->posts();
 
         QMap<QString, int> seen;
