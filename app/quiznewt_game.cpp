@@ -52,9 +52,9 @@ const QString topSql = QStringLiteral("SELECT FIRST 10 username, score FROM user
 const QString myScoreSql = QStringLiteral("SELECT score FROM users WHERE username=:username");
 const QString userScoreSql = QStringLiteral("SELECT score FROM users WHERE UPPER(username)=:username");
 
-// Questions with an empty answer (any line would match it) or an empty text
-// are passed over; this bounds how often a draw tries before giving up.
-const int drawAttempts = 20;
+// How many questions one draw may look at before it gives up, so a category
+// of unplayable questions cannot hold the game up for long.
+const int drawLookups = 200;
 
 QString unauthorizedStart(const QString& category)
 {
@@ -331,10 +331,11 @@ bool QuizNewt::addNewToDrawPool(qint64 upTo)
     return true;
 }
 
-// A uniform pick among the category's questions as they are now. The pool may
-// still hold questions deleted since it was read: drawing one of those drops
-// it and draws again. Questions added since are put in first and the draw is
-// made again. Either way every present question stays equally likely.
+// A uniform pick among the category's playable questions as they are now. The
+// pool may still hold questions deleted since it was read: drawing one of
+// those drops it and draws again. Questions added since are put in first and
+// the draw is made again. Either way every present question stays equally
+// likely.
 bool QuizNewt::drawQuestion(QString* question, QString* answer)
 {
     const QString upperName = currentCategory.toUpper();
@@ -343,8 +344,7 @@ bool QuizNewt::drawQuestion(QString* question, QString* answer)
     if (!drawPoolLoaded)
         return false;
 
-    int unusable = 0;
-    while (unusable < drawAttempts) {
+    for (int lookup = 0; lookup < drawLookups; ++lookup) {
         const bool pick = !drawPool.isEmpty();
         questionIndex = pick ? randomIndex(drawPool.size()) : 0;
         gameQuery->prepare(drawOneSql);
@@ -376,14 +376,13 @@ bool QuizNewt::drawQuestion(QString* question, QString* answer)
         }
         if (!pick)
             return false;
-        if (!found) {
+        // Gone, or unplayable: an empty answer would match any empty line, and
+        // an empty question cannot be asked. Either leaves the pool for this
+        // game.
+        if (!found || drawnQuestion.trimmed().isEmpty() || drawnAnswer.isEmpty()) {
             drawPool.swapItemsAt(questionIndex, drawPool.size() - 1);
             drawPool.removeLast();
             questionCount = drawPool.size();
-            continue;
-        }
-        if (drawnQuestion.trimmed().isEmpty() || drawnAnswer.isEmpty()) {
-            ++unusable;
             continue;
         }
         *question = drawnQuestion;

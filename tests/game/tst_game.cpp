@@ -554,6 +554,15 @@ private Q_SLOTS:
         QVERIFY(game->stopped());
         game->say(QStringLiteral("Bob:"));
         QVERIFY2(game->posts().isEmpty(), "an empty line is never a correct answer");
+
+        // Blank answers are passed over however many there are.
+        for (int i = 0; i < 60; ++i)
+            game->db.addQuestion(blank, QStringLiteral("Blank %1").arg(i), QString());
+        game->db.addQuestion(blank, QStringLiteral("Playable"), QStringLiteral("yes"));
+        game->say(ctrlOnly + QStringLiteral(": !start Blank"));
+        for (int i = 0; i < 5; ++i)
+            game->next();
+        QCOMPARE(game->posts().mid(1), QStringList(6, QStringLiteral("Playable")));
     }
 };
 
