@@ -135,7 +135,11 @@ void IrcRoomLink::openSocket()
     newSocket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(newSocket, &QAbstractSocket::readyRead, this, &IrcRoomLink::readLines);
     connect(newSocket, &QAbstractSocket::disconnected, this, &IrcRoomLink::dropConnection);
-    connect(newSocket, &QAbstractSocket::errorOccurred, this, &IrcRoomLink::dropConnection);
+    connect(newSocket, &QAbstractSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+        // A waitFor...() that runs out of time is not the link failing.
+        if (error != QAbstractSocket::SocketTimeoutError)
+            dropConnection();
+    });
     if (settings.tls)
         static_cast<QSslSocket*>(newSocket)->connectToHostEncrypted(settings.server, settings.port);
     else
