@@ -6,6 +6,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 // A silent link is found only by writing to it: PING after this long without
@@ -117,6 +119,7 @@ void IrcRoomLink::openSocket()
     }
     readBuffer.clear();
     queue.reset();
+    ++connectionGeneration;
     state = Connecting;
     lastActivity = clock.elapsed();
     aliveTimer->start();
@@ -163,33 +166,40 @@ void IrcRoomLink::socketReady()
 
 void IrcRoomLink::readLines()
 {
-    if (!socket)
+    // A handler that runs a nested event loop brings us back here; the outer
+    // call goes on reading, so lines keep their order and none is handled twice.
+    if (reading)
         return;
-    readBuffer += socket->readAll();
-    lastActivity = clock.elapsed();
-    pingSent = false;
+    reading = true;
+    const int generation = connectionGeneration;
+    while (socket && generation == connectionGeneration && socket->bytesAvailable() > 0) {
+        readBuffer += socket->readAll();
+        lastActivity = clock.elapsed();
+        pingSent = false;
 
-    // Handling a line can post, leave or even drop the connection, so work
-    // on our own copy and stop once the link is gone.
-    const QByteArray data = readBuffer;
-    int start = 0;
-    while (state != Unconnected) {
-        const int end = data.indexOf('\n', start);
-        if (end < 0)
+        // Handling a line can post, leave or drop the connection: work on a
+        // copy and stop as soon as this connection is gone.
+        const QByteArray data = std::exchange(readBuffer, QByteArray());
+        int start = 0;
+        while (generation == connectionGeneration) {
+            const int end = data.indexOf('\n', start);
+            if (end < 0)
+                break;
+            int stop = end;
+            if (stop > start && data.at(stop - 1) == '\r')
+                --stop;
+            const IrcMessage message = IrcMessage::parse(data.mid(start, stop - start));
+            start = end + 1;
+            if (message.isValid())
+                handle(message);
+        }
+        if (generation != connectionGeneration)
             break;
-        int stop = end;
-        if (stop > start && data.at(stop - 1) == '\r')
-            --stop;
-        const IrcMessage message = IrcMessage::parse(data.mid(start, stop - start));
-        start = end + 1;
-        if (message.isValid())
-            handle(message);
+        readBuffer = data.mid(start);
+        if (readBuffer.size() > maxReadLine)
+            readBuffer.clear();
     }
-    if (state == Unconnected)
-        return;
-    readBuffer = data.mid(start);
-    if (readBuffer.size() > maxReadLine)
-        readBuffer.clear();
+    reading = false;
 }
 
 void IrcRoomLink::handle(const IrcMessage& message)
@@ -330,6 +340,7 @@ void IrcRoomLink::dropConnection()
         return;
     const bool wasUp = state != Unconnected;
     state = Unconnected;
+    ++connectionGeneration;
     sendTimer->stop();
     aliveTimer->stop();
     queue.reset();

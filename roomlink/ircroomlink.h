@@ -78,6 +78,8 @@ private:
     qint64 lastActivity = 0;
     bool pingSent = false;
     int nickTries = 0;
+    int connectionGeneration = 0;
+    bool reading = false;
 };
 
 #endif

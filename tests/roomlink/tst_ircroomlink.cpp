@@ -125,6 +125,7 @@ private Q_SLOTS:
     void captured_data();
     void captured();
     void linesSplitAcrossReads();
+    void nestedEventLoopInHandler();
     void postsDroppedUntilJoined();
     void postWrittenBeforeReturning();
     void burstThenRate();
@@ -336,6 +337,29 @@ void TestIrcRoomLink::linesSplitAcrossReads()
     QCOMPARE(captured.at(2).at(0).toString(), QStringLiteral("Bob: Rome"));
     QCOMPARE(captured.at(4).at(0).toString(), QStringLiteral(u"Carl: Zürich"));
     QCOMPARE(captured.at(5).at(0).toString(), QStringLiteral("\n"));
+}
+
+void TestIrcRoomLink::nestedEventLoopInHandler()
+{
+    FakeServer server;
+    IrcRoomLink link(settingsFor(server.port()));
+    QVERIFY(bringIn(link, server));
+    QStringList pieces;
+    bool nested = false;
+    // A slot that opens a modal loop while more room text arrives.
+    connect(&link, &RoomLink::textCaptured, this, [&](const QString& piece) {
+        pieces.append(piece);
+        if (piece == QStringLiteral("Alice: one") && !nested) {
+            nested = true;
+            server.send(":Bob!b@h PRIVMSG #trivia :three");
+            QTest::qWait(100);
+        }
+    });
+    server.client->write(":Alice!a@h PRIVMSG #trivia :one\r\n:Alice!a@h PRIVMSG #trivia :two\r\n");
+    server.client->flush();
+    QTRY_COMPARE(pieces.size(), 6);
+    QTest::qWait(20);
+    QCOMPARE(pieces, (QStringList{"Alice: one", "\n", "Alice: two", "\n", "Bob: three", "\n"}));
 }
 
 void TestIrcRoomLink::postsDroppedUntilJoined()
