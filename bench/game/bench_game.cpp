@@ -43,8 +43,6 @@ static void report(const char* what, const QList<double>& ms)
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir home;
-    qputenv("HOME", QFile::encodeName(home.path()));
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     isolateSettings();

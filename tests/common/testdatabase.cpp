@@ -4,7 +4,7 @@
 #include <QSettings>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStandardPaths>
+#include <QFile>
 #include <QVariant>
 
 #include "db/database.h"
@@ -143,6 +143,10 @@ bool TestDatabase::exec(const QString& sql) const
 
 void isolateSettings()
 {
-    QStandardPaths::setTestModeEnabled(true);
+    // A configuration directory of this process alone: tests run side by side
+    // under ctest, and Qt's shared ~/.qttest would let one test open another's
+    // database. QSettings reads the variable on first use, so call this first.
+    static QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
     QSettings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt")).clear();
 }

@@ -42,7 +42,8 @@ private:
     bool valid = false;
 };
 
-// Makes the settings of this test process its own, away from the user's.
+// Makes the settings of this test process its own, away from the user's and
+// from other tests running at the same time. Call before any QSettings use.
 void isolateSettings();
 
 #endif

@@ -94,17 +94,12 @@ class tst_Game : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir home;
     std::unique_ptr<TestDatabase> database;
     std::unique_ptr<QuizNewtTestAccess> game;
 
 private Q_SLOTS:
     void initTestCase()
     {
-        // Test-mode settings live under $HOME, which other test programs
-        // running at the same time share.
-        QVERIFY(home.isValid());
-        qputenv("HOME", QFile::encodeName(home.path()));
         isolateSettings();
         MessageBox::setTestMode(true);
         database = std::make_unique<TestDatabase>();

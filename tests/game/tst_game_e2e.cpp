@@ -100,10 +100,6 @@ private Q_SLOTS:
         NgircdServer server;
         QVERIFY2(server.isRunning(), qPrintable(server.error()));
 
-        // Test-mode settings live under $HOME, which other test programs
-        // running at the same time share.
-        QTemporaryDir home;
-        qputenv("HOME", QFile::encodeName(home.path()));
         isolateSettings();
         MessageBox::setTestMode(true);
         TestDatabase db;
