@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "app/messagebox.h"
+#include "db/statements.h"
 
 namespace {
 
@@ -60,9 +61,7 @@ QString rightText(const QVariant& stored)
 // quotes keeps it one literal, so O'Brien deletes O'Brien and nothing else.
 QString deleteUserStatement(const QString& name)
 {
-    QString quoted = name;
-    quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QStringLiteral("DELETE FROM users WHERE username='") + quoted + QLatin1Char('\'');
+    return QStringLiteral("DELETE FROM users WHERE username='") + Statements::quoted(name) + QLatin1Char('\'');
 }
 
 // A fresh query on the default connection in place of the old one; the old

@@ -8,6 +8,8 @@
 #include <climits>
 #include <cstdlib>
 
+#include "db/statements.h"
+
 namespace {
 
 const QString noAnswer = QStringLiteral("No Answer");
@@ -47,7 +49,6 @@ const QString addPlayerSql = QStringLiteral(
 const QString readScoreSql = QStringLiteral("SELECT score FROM users WHERE UPPER(username)=:username");
 const QString controlSql = QStringLiteral("SELECT hasControl FROM users WHERE UPPER(username)=:username");
 const QString adminSql = QStringLiteral("SELECT hasAdmin FROM users WHERE UPPER(username)=:username");
-const QString categoriesSql = QStringLiteral("SELECT catName FROM category ORDER BY catName ASC");
 const QString topSql = QStringLiteral("SELECT FIRST 10 username, score FROM users ORDER BY score DESC");
 const QString myScoreSql = QStringLiteral("SELECT score FROM users WHERE username=:username");
 const QString userScoreSql = QStringLiteral("SELECT score FROM users WHERE UPPER(username)=:username");
@@ -457,7 +458,7 @@ void QuizNewt::parseCommand(QString line)
         }
     } else if (command == QLatin1String("!categories")) {
         QString text = QStringLiteral("QuizNewt Categories:\n");
-        if (gameQuery->exec(categoriesSql)) {
+        if (gameQuery->exec(Statements::listCategories)) {
             while (gameQuery->next())
                 text += gameQuery->value(0).toString() + QLatin1Char('\n');
         }

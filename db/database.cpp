@@ -1,4 +1,5 @@
 #include "db/database.h"
+#include "db/statements.h"
 
 #include <QDir>
 #include <QFile>
@@ -148,12 +149,9 @@ int loadStarterQuestions(QSqlDatabase db, QString* error)
     addCategory.prepare(QStringLiteral(
         "INSERT INTO category (catName, catID) VALUES (:catName, GEN_ID(AUTO_INC, 1) ) RETURNING catID"));
     QSqlQuery addContent(db);
-    addContent.prepare(QStringLiteral(
-        "INSERT INTO content (contentID, question, answer) VALUES (GEN_ID(AUTO_INC, 1), :question, :answer) "
-        "RETURNING contentID"));
+    addContent.prepare(Statements::addContent);
     QSqlQuery addLink(db);
-    addLink.prepare(QStringLiteral(
-        "INSERT INTO category_content (catID, contentID) VALUES (:catID, :contentID)"));
+    addLink.prepare(Statements::addLink);
 
     QHash<QString, qint64> categories;
     int stored = 0;

@@ -10,15 +10,14 @@
 #include <QVector>
 
 #include "app/messagebox.h"
+#include "db/statements.h"
 #include "importer/dlgtriviaimport.h"
 
 namespace {
 
-const QString listCategoriesSql = QStringLiteral("SELECT catName FROM category ORDER BY catName ASC");
 const QString addCategorySql =
     QStringLiteral("INSERT INTO category (catName, catID) VALUES (:catName, GEN_ID(AUTO_INC, 1) )");
 const QString renameCategorySql = QStringLiteral("UPDATE category SET catName=:newname WHERE catName=:oldname");
-const QString findCategorySql = QStringLiteral("SELECT catID FROM category WHERE catName='");
 const QString deleteCategorySql = QStringLiteral("DELETE FROM category WHERE catID=:catID");
 const QString countCategoryContentSql =
     QStringLiteral("SELECT COUNT(contentID) FROM category_content WHERE catID=:catID");
@@ -26,16 +25,6 @@ const QString listCategoryContentSql = QStringLiteral("SELECT contentID FROM cat
 const QString deleteContentSql = QStringLiteral("DELETE FROM content WHERE contentID=:contentID");
 const QString deleteLinksSql = QStringLiteral("DELETE FROM category_content WHERE contentID=:contentID");
 
-const QString listContentSql = QStringLiteral(
-    "SELECT c.question, c.answer FROM content c INNER JOIN category_content cc ON c.contentID=cc.contentID "
-    "INNER JOIN category cat ON cc.catID=cat.catID WHERE cat.catName=:catName");
-// RETURNING hands back the ID this insert drew; reading the generator
-// afterwards would take whatever another writer drew in between.
-const QString addContentSql = QStringLiteral(
-    "INSERT INTO content (contentID, question, answer) VALUES (GEN_ID(AUTO_INC, 1), :question, :answer) "
-    "RETURNING contentID");
-const QString addLinkSql =
-    QStringLiteral("INSERT INTO category_content (catID, contentID) VALUES (:catID, :contentID)");
 const QString findContentForUpdateSql = QStringLiteral(
     "SELECT cat.catID, c.contentID FROM category cat LEFT JOIN category_content cc ON cat.catID=cc.catID "
     "LEFT JOIN content c ON cc.contentID=c.contentID WHERE c.question='");
@@ -65,15 +54,9 @@ struct DeletionConnection {
 
 const QString errorTitle = QStringLiteral("Error");
 
-// A text placed between single quotes in a statement, each quote doubled.
-QString quoted(QString text)
-{
-    return text.replace(QLatin1Char('\''), QLatin1String("''"));
-}
-
 QString findCategoryStatement(const QString& name)
 {
-    return findCategorySql + quoted(name) + QLatin1Char('\'');
+    return Statements::findCategoryPrefix + Statements::quoted(name) + QLatin1Char('\'');
 }
 
 // Rows a successful statement changed; drivers that cannot tell give -1.
@@ -116,7 +99,7 @@ void dlgQuestionEditor::loadCategories()
 {
     QSqlQuery query;
     query.setForwardOnly(true);
-    if (!query.exec(listCategoriesSql)) {
+    if (!query.exec(Statements::listCategories)) {
         MessageBox::information(this, errorTitle, QStringLiteral("Unable to load categories!"));
     } else {
         cbCategory->clear();
@@ -310,7 +293,7 @@ void dlgQuestionEditor::loadContent()
     {
         QSqlQuery query;
         query.setForwardOnly(true);
-        query.prepare(listContentSql);
+        query.prepare(Statements::listContent);
         query.bindValue(QStringLiteral(":catName"), cbCategory->currentText());
         query.exec();
         while (query.next())
@@ -370,13 +353,13 @@ void dlgQuestionEditor::addContent()
             } else {
                 const qint64 catId = lookup.value(0).toLongLong();
                 QSqlQuery insert(db);
-                insert.prepare(addContentSql);
+                insert.prepare(Statements::addContent);
                 insert.bindValue(QStringLiteral(":question"), question);
                 insert.bindValue(QStringLiteral(":answer"), answer);
                 if (insert.exec() && insert.next()) {
                     const qint64 contentId = insert.value(0).toLongLong();
                     QSqlQuery link(db);
-                    link.prepare(addLinkSql);
+                    link.prepare(Statements::addLink);
                     link.bindValue(QStringLiteral(":catID"), catId);
                     link.bindValue(QStringLiteral(":contentID"), contentId);
                     stored = link.exec();
@@ -418,9 +401,9 @@ void dlgQuestionEditor::updateContent()
     }
 
     // The row is found by its texts as listed, not as edited.
-    const QString statement = findContentForUpdateSql + quoted(editedItem->text(0))
-        + QStringLiteral("' AND c.answer='") + quoted(editedItem->text(1))
-        + QStringLiteral("' AND cat.catName='") + quoted(cbCategory->currentText()) + QStringLiteral("' ");
+    const QString statement = findContentForUpdateSql + Statements::quoted(editedItem->text(0))
+        + QStringLiteral("' AND c.answer='") + Statements::quoted(editedItem->text(1))
+        + QStringLiteral("' AND cat.catName='") + Statements::quoted(cbCategory->currentText()) + QStringLiteral("' ");
     qint64 contentId = 0;
     {
         // Executed as text: the texts are inside it, quotes doubled.
@@ -465,9 +448,9 @@ void dlgQuestionEditor::deleteContent()
         return;
     }
 
-    const QString statement = findContentForDeleteSql + quoted(cbCategory->currentText())
-        + QStringLiteral("' AND c.question='") + quoted(editedItem->text(0))
-        + QStringLiteral("' AND c.answer='") + quoted(editedItem->text(1)) + QStringLiteral("' ");
+    const QString statement = findContentForDeleteSql + Statements::quoted(cbCategory->currentText())
+        + QStringLiteral("' AND c.question='") + Statements::quoted(editedItem->text(0))
+        + QStringLiteral("' AND c.answer='") + Statements::quoted(editedItem->text(1)) + QStringLiteral("' ");
     qint64 contentId = 0;
     {
         QSqlQuery lookup;

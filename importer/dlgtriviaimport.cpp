@@ -13,6 +13,7 @@
 
 #include "app/messagebox.h"
 #include "db/database.h"
+#include "db/statements.h"
 #include "importer/filedialog.h"
 
 namespace {
@@ -20,35 +21,16 @@ namespace {
 const QString mdbConnection = QStringLiteral("MDB");
 const QString fdbConnection = QStringLiteral("FDB");
 
-const QString listCategoriesSql = QStringLiteral("SELECT catName FROM category ORDER BY catName ASC");
 const QString fdbCountSql = QStringLiteral(
     "SELECT COUNT(*) FROM content c INNER JOIN category_content cc ON c.contentID=cc.contentID "
     "INNER JOIN category cat ON cc.catID=cat.catID WHERE cat.catname='");
 const QString fdbSelectSql = QStringLiteral(
     "SELECT c.question, c.answer FROM content c INNER JOIN category_content cc ON c.contentID=cc.contentID "
     "INNER JOIN category cat ON cc.catID=cat.catID WHERE cat.catName='");
-const QString destContentSql = QStringLiteral(
-    "SELECT c.question, c.answer FROM content c INNER JOIN category_content cc ON c.contentID=cc.contentID "
-    "INNER JOIN category cat ON cc.catID=cat.catID WHERE cat.catName=:catName");
-const QString destIdSql = QStringLiteral("SELECT catID FROM category WHERE catName='");
-// RETURNING gives this row's own ID; reading the generator afterwards could
-// see a value that another attachment has drawn in between.
-const QString insertContentSql = QStringLiteral(
-    "INSERT INTO content (contentID, question, answer) VALUES (GEN_ID(AUTO_INC, 1), :question, :answer) "
-    "RETURNING contentID");
-const QString insertLinkSql = QStringLiteral(
-    "INSERT INTO category_content (catID, contentID) VALUES (:catID, :contentID)");
 const QString undoContentSql = QStringLiteral("DELETE FROM content WHERE contentID=:contentID");
 
 // How long the window may go without handling events during a load or import.
 const int eventIntervalMs = 25;
-
-// A name placed between single quotes in a statement: doubled quotes keep it
-// one literal. Names without quotes are left exactly as they are.
-QString quoted(QString name)
-{
-    return name.replace(QLatin1Char('\''), QLatin1String("''"));
-}
 
 QTreeWidgetItem* makeRow(const SourceRow& row)
 {
@@ -191,7 +173,7 @@ void dlgTriviaImport::loadSourceTables(QString path)
         return;
     }
     QSqlQuery query(fdbDatabase);
-    if (!query.exec(listCategoriesSql))
+    if (!query.exec(Statements::listCategories))
         return;
     while (query.next())
         lwSourceTables->addItem(query.value(0).toString());
@@ -207,14 +189,14 @@ bool dlgTriviaImport::readFdbRows(const QString& category, QList<SourceRow>* row
     qint64 total = 0;
     {
         QSqlQuery count(fdbDatabase);
-        if (count.exec(fdbCountSql + quoted(category) + QLatin1Char('\'')) && count.next())
+        if (count.exec(fdbCountSql + Statements::quoted(category) + QLatin1Char('\'')) && count.next())
             total = count.value(0).toLongLong();
     }
     progress(0, total);
 
     QSqlQuery select(fdbDatabase);
     select.setForwardOnly(true);
-    if (!select.exec(fdbSelectSql + quoted(category) + QLatin1Char('\''))) {
+    if (!select.exec(fdbSelectSql + Statements::quoted(category) + QLatin1Char('\''))) {
         *error = select.lastError().databaseText();
         return false;
     }
@@ -285,7 +267,7 @@ void dlgTriviaImport::sourceItemDoubleClicked(QListWidgetItem* item)
 void dlgTriviaImport::loadDestTables()
 {
     QSqlQuery query{QSqlDatabase::database()};
-    if (!query.exec(listCategoriesSql))
+    if (!query.exec(Statements::listCategories))
         return;
     while (query.next())
         lwDestTables->addItem(query.value(0).toString());
@@ -298,7 +280,7 @@ void dlgTriviaImport::destItemDoubleClicked(QListWidgetItem* item)
     twDestContent->clear();
     QSqlQuery query{QSqlDatabase::database()};
     query.setForwardOnly(true);
-    query.prepare(destContentSql);
+    query.prepare(Statements::listContent);
     query.bindValue(QStringLiteral(":catName"), item->text());
     if (!query.exec())
         return;
@@ -364,7 +346,7 @@ void dlgTriviaImport::importRows(const QList<SourceRow>& rows)
     qint64 catId = -1;
     {
         QSqlQuery lookup(db);
-        if (lookup.exec(destIdSql + quoted(name) + QLatin1Char('\'')) && lookup.next())
+        if (lookup.exec(Statements::findCategoryPrefix + Statements::quoted(name) + QLatin1Char('\'')) && lookup.next())
             catId = lookup.value(0).toLongLong();
     }
     if (catId < 0) {
@@ -417,9 +399,9 @@ QString dlgTriviaImport::storeBatch(QSqlDatabase db, qint64 catId, const QList<S
         QSqlQuery insert(db);
         QSqlQuery link(db);
         QSqlQuery undo(db);
-        if (!insert.prepare(insertContentSql))
+        if (!insert.prepare(Statements::addContent))
             failure = insert.lastError().databaseText();
-        else if (!link.prepare(insertLinkSql))
+        else if (!link.prepare(Statements::addLink))
             failure = link.lastError().databaseText();
         else if (!undo.prepare(undoContentSql))
             failure = undo.lastError().databaseText();
