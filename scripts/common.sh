@@ -21,7 +21,10 @@ install_packages() {
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
+# build [TARGET...]: everything, or only the targets named.
 build() {
     cmake -S "$QUIZNEWT_ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    cmake --build "$BUILD_DIR" -j"$(nproc)"
+    local targets=()
+    [ $# -gt 0 ] && targets=(--target "$@")
+    cmake --build "$BUILD_DIR" -j"$(nproc)" "${targets[@]}"
 }
