@@ -4,39 +4,24 @@
 
 #include <QtTest/QTest>
 
-IrcClient::IrcClient(QObject* parent) : QObject(parent)
+bool IrcClient::connectAndJoin(quint16 port, const QByteArray& nick, const QByteArray& channel)
 {
-    connect(&socket, &QTcpSocket::readyRead, this, &IrcClient::readLines);
-}
-
-IrcClient::~IrcClient()
-{
-    socket.abort();
-}
-
-bool IrcClient::connectAndJoin(quint16 port, const QByteArray& nick, const QByteArray& channel,
-                               int timeoutMs)
-{
+    clock.start();
     ownNick = nick;
     channelName = channel;
-    inChannel = false;
+    connect(&socket, &QTcpSocket::readyRead, this, &IrcClient::readLines, Qt::UniqueConnection);
     socket.connectToHost(QHostAddress::LocalHost, port);
-    if (!socket.waitForConnected(timeoutMs))
+    if (!socket.waitForConnected(5000))
         return false;
     sendRaw("NICK " + nick);
     sendRaw("USER " + nick + " 0 * :test player");
     sendRaw("JOIN " + channel);
-    return QTest::qWaitFor([this] { return inChannel; }, timeoutMs);
+    return QTest::qWaitFor([this] { return inChannel; }, 5000);
 }
 
 void IrcClient::say(const QString& text)
 {
-    sayTo(channelName, text);
-}
-
-void IrcClient::sayTo(const QByteArray& target, const QString& text)
-{
-    sendRaw("PRIVMSG " + target + " :" + text.toUtf8());
+    sendRaw("PRIVMSG " + channelName + " :" + text.toUtf8());
 }
 
 void IrcClient::sendRaw(const QByteArray& line)
@@ -45,34 +30,9 @@ void IrcClient::sendRaw(const QByteArray& line)
     socket.flush();
 }
 
-void IrcClient::quit()
-{
-    if (!isConnected())
-        return;
-    sendRaw("QUIT :bye");
-    socket.disconnectFromHost();
-}
-
-void IrcClient::clear()
-{
-    channel_.clear();
-    private_.clear();
-    joins_.clear();
-}
-
 bool IrcClient::waitForChannelLines(int count, int timeoutMs)
 {
     return QTest::qWaitFor([&] { return channel_.size() >= count; }, timeoutMs);
-}
-
-bool IrcClient::waitForPrivateLines(int count, int timeoutMs)
-{
-    return QTest::qWaitFor([&] { return private_.size() >= count; }, timeoutMs);
-}
-
-bool IrcClient::waitForJoin(const QString& nick, int timeoutMs)
-{
-    return QTest::qWaitFor([&] { return joins_.contains(nick); }, timeoutMs);
 }
 
 void IrcClient::readLines()
@@ -87,20 +47,15 @@ void IrcClient::readLines()
         const IrcMessage message = IrcMessage::parse(line);
         if (message.command == "PING") {
             sendRaw("PONG :" + message.param(0));
-        } else if (message.command == "001") {
-            ownNick = message.param(0);
         } else if (message.command == "JOIN") {
             if (ircLower(message.nick()) == ircLower(ownNick))
                 inChannel = true;
             else
                 joins_.append(QString::fromUtf8(message.nick()));
-        } else if (message.command == "PRIVMSG") {
-            const QString entry = QString::fromUtf8(message.nick()) + QStringLiteral(": ")
-                                  + decodeIrcText(message.param(1));
-            if (ircLower(message.param(0)) == ircLower(channelName))
-                channel_.append(entry);
-            else
-                private_.append(entry);
+        } else if (message.command == "PRIVMSG" && ircLower(message.param(0)) == ircLower(channelName)) {
+            channel_.append(QString::fromUtf8(message.nick()) + QStringLiteral(": ")
+                            + decodeIrcText(message.param(1)));
+            times_.append(clock.elapsed());
         }
     }
 }
