@@ -3,13 +3,7 @@
 
 // A main window on a fresh real database, driven through its widgets.
 
-#include <QPushButton>
-#include <QSqlDatabase>
-#include <QStringList>
 #include <QTest>
-#include <QTreeWidget>
-
-#include <memory>
 
 #include "app/messagebox.h"
 #include "app/quiznewt.h"
@@ -22,11 +16,8 @@ struct AdminWindow
     RecordingRoomLink* link = nullptr;
     std::unique_ptr<QuizNewt> window;
 
-    // Opens the window on db; false when the database or window is unusable.
     bool open()
     {
-        if (!db.isValid())
-            return false;
         db.makeInstallDir();
         link = new RecordingRoomLink;
         window = std::make_unique<QuizNewt>(link);
@@ -35,32 +26,19 @@ struct AdminWindow
         return QTest::qWaitForWindowExposed(window.get());
     }
 
-    void click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
-
-    void doubleClick(QTreeWidget* tree, QTreeWidgetItem* item)
+    // Double-clicks the row whose first column is name.
+    void doubleClick(QTreeWidget* tree, const QString& name)
     {
-        tree->scrollToItem(item);
-        const QPoint centre = tree->visualItemRect(item).center();
-        // QTest sends only the double-click event; a real one follows a
-        // press and release on the same row.
+        const QList<QTreeWidgetItem*> found = tree->findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        QVERIFY(!found.isEmpty());
+        tree->scrollToItem(found.first());
+        const QPoint centre = tree->visualItemRect(found.first()).center();
+        // A real double-click follows a press and release on the same row.
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
         QTest::mouseDClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
     }
 
-    void singleClick(QTreeWidget* tree, QTreeWidgetItem* item)
-    {
-        tree->scrollToItem(item);
-        QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, tree->visualItemRect(item).center());
-    }
-
-    // The row whose first column is name, or null.
-    static QTreeWidgetItem* row(QTreeWidget* tree, const QString& name)
-    {
-        const QList<QTreeWidgetItem*> found = tree->findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive, 0);
-        return found.isEmpty() ? nullptr : found.first();
-    }
-
-    // Every row's texts, columns joined by "|", in list order.
+    // Every row's texts, columns joined by "|", sorted.
     static QStringList rows(QTreeWidget* tree)
     {
         QStringList result;
@@ -70,16 +48,8 @@ struct AdminWindow
                 cells << tree->topLevelItem(i)->text(c);
             result << cells.join(QLatin1Char('|'));
         }
+        result.sort();
         return result;
-    }
-
-    // Takes the window's database away: the connection is closed and any
-    // attempt to reopen it finds no file.
-    void loseDatabase()
-    {
-        QSqlDatabase conn = QSqlDatabase::database(QSqlDatabase::defaultConnection, false);
-        conn.close();
-        conn.setDatabaseName(db.dir() + QStringLiteral("/gone/quiznewt.fdb"));
     }
 };
 
