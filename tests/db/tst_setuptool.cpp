@@ -15,6 +15,7 @@ private Q_SLOTS:
     void initTestCase() { isolateSettings(); }
     void createsAWorkingDatabaseOnce();
     void reportsAnUnwritableDirectory();
+    void writesRoomSettingsOnly();
 };
 
 namespace {
@@ -77,6 +78,27 @@ void TestSetupTool::reportsAnUnwritableDirectory()
     QString output;
     QCOMPARE(run({dir}, &output), 1);
     QVERIFY2(output.contains(dir) && output.count(QLatin1Char('\n')) == 1, qPrintable(output));
+}
+
+
+void TestSetupTool::writesRoomSettingsOnly()
+{
+    QTemporaryDir install;
+    QCOMPARE(run({QStringLiteral("--settings-only"), install.path(), QStringLiteral("--server"),
+                  QStringLiteral("irc.example.org"), QStringLiteral("--port"), QStringLiteral("6697"),
+                  QStringLiteral("--tls"), QStringLiteral("--channel"), QStringLiteral("#quiz")}),
+             0);
+    QSettings settings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt"));
+    settings.sync();
+    QCOMPARE(settings.value(QStringLiteral("Room/Server")).toString(), QStringLiteral("irc.example.org"));
+    QCOMPARE(settings.value(QStringLiteral("Room/Port")).toInt(), 6697);
+    QCOMPARE(settings.value(QStringLiteral("Room/Tls")).toBool(), true);
+    QCOMPARE(settings.value(QStringLiteral("Room/Channel")).toString(), QStringLiteral("#quiz"));
+    QVERIFY(!QFile::exists(install.path() + QStringLiteral("/quiznewt.fdb")));
+    // A bad value changes nothing.
+    QCOMPARE(run({QStringLiteral("--settings-only"), install.path(), QStringLiteral("--port"), QStringLiteral("x")}), 1);
+    settings.sync();
+    QCOMPARE(settings.value(QStringLiteral("Room/Port")).toInt(), 6697);
 }
 
 QTEST_GUILESS_MAIN(TestSetupTool)
