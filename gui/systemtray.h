@@ -8,10 +8,8 @@ namespace SystemTray {
 
 bool isAvailable();
 
-// Tests: pretend a tray is (true) or is not (false) available.
-void setAvailableForTesting(bool available);
-// Tests: ask the platform again.
-void clearTestingOverride();
+// Tests: while on, the platform is not asked and `available` is the answer.
+void setTestMode(bool on, bool available = true);
 
 }
 

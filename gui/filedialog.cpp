@@ -1,4 +1,4 @@
-#include "importer/filedialog.h"
+#include "gui/filedialog.h"
 
 #include <QFileDialog>
 

@@ -16,11 +16,16 @@ public:
         Kind kind;
         QString title;
         QString text;
+        QString details;
     };
 
     static QMessageBox::StandardButton information(QWidget* parent, const QString& title, const QString& text);
     static QMessageBox::StandardButton warning(QWidget* parent, const QString& title, const QString& text);
     static QMessageBox::StandardButton critical(QWidget* parent, const QString& title, const QString& text);
+    // Information with a longer report under "Show Details...", where the
+    // user can select and copy it (Ctrl+C copies the whole box).
+    static QMessageBox::StandardButton report(QWidget* parent, const QString& title, const QString& text,
+                                              const QString& details);
     // Yes and No, Yes being the default.
     static QMessageBox::StandardButton question(QWidget* parent, const QString& title, const QString& text);
 
@@ -33,7 +38,8 @@ public:
 private:
     static QMessageBox::StandardButton show(Kind kind, QWidget* parent, const QString& title,
                                             const QString& text, QMessageBox::StandardButtons buttons,
-                                            QMessageBox::StandardButton defaultButton);
+                                            QMessageBox::StandardButton defaultButton,
+                                            const QString& details = QString());
 };
 
 #endif

@@ -1,4 +1,4 @@
-#include "app/messagebox.h"
+#include "gui/messagebox.h"
 
 namespace {
 bool testMode = false;
@@ -8,11 +8,18 @@ QList<MessageBox::Shown> shown;
 
 QMessageBox::StandardButton MessageBox::show(Kind kind, QWidget* parent, const QString& title,
                                              const QString& text, QMessageBox::StandardButtons buttons,
-                                             QMessageBox::StandardButton defaultButton)
+                                             QMessageBox::StandardButton defaultButton, const QString& details)
 {
     if (testMode) {
-        shown.append({kind, title, text});
+        shown.append({kind, title, text, details});
         return nextAnswers.isEmpty() ? defaultButton : nextAnswers.takeFirst();
+    }
+    if (!details.isEmpty()) {
+        QMessageBox box(QMessageBox::Information, title, text, buttons, parent);
+        box.setDefaultButton(defaultButton);
+        box.setDetailedText(details);
+        box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+        return QMessageBox::StandardButton(box.exec());
     }
     switch (kind) {
     case Information:
@@ -40,6 +47,12 @@ QMessageBox::StandardButton MessageBox::warning(QWidget* parent, const QString& 
 QMessageBox::StandardButton MessageBox::critical(QWidget* parent, const QString& title, const QString& text)
 {
     return show(Critical, parent, title, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+QMessageBox::StandardButton MessageBox::report(QWidget* parent, const QString& title, const QString& text,
+                                               const QString& details)
+{
+    return show(Information, parent, title, text, QMessageBox::Ok, QMessageBox::Ok, details);
 }
 
 QMessageBox::StandardButton MessageBox::question(QWidget* parent, const QString& title, const QString& text)
