@@ -1,0 +1,41 @@
+#ifndef QUIZREPLIES_H
+#define QUIZREPLIES_H
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+// Every text the quiz posts. "<b>" and "</b>" mark bold; "\n" breaks a line.
+// Private replies are given without the member's name in front.
+namespace Replies {
+
+QString connected();
+QString correct(const QString& name, const QString& score, int waitSeconds);
+QString timedOut(const QString& answer, bool giveAnswer, int waitSeconds);
+QString hint(const QString& hintText);
+QString started(const QString& speaker);
+QString restarting(const QString& category, const QString& speaker);
+QString ended(const QString& speaker);
+QString unauthorizedStart(const QString& category);
+QString unauthorized();
+QString noQuestion(const QString& category);
+QString categoryModified();
+QString categories(const QStringList& names);
+
+QString help(bool admin);
+QString topTen(const QList<QPair<QString, QString>>& rows);
+QString myScore(const QString& score);
+QString notInDatabase();
+QString userScore(const QString& name, const QString& score);
+QString userNotInDatabase();
+QString notAdmin();
+QString answerTimeSet(const QString& argument);
+QString nextTimeSet(const QString& argument);
+// Empty for an argument other than "0" and "1".
+QString giveAnswerSet(const QString& argument);
+QString about();
+
+}
+
+#endif
