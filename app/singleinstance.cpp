@@ -10,8 +10,6 @@
 
 namespace {
 
-const char lockFileName[] = "quiznewt.lock";
-
 // The whole file, write-locked. POSIX record locks can be tested without
 // taking them (F_GETLK), which also tells who holds one.
 struct flock wholeFile(short type)
@@ -69,16 +67,18 @@ qint64 SingleInstance::holderPid(const QString& lockPath)
     return pid;
 }
 
-QString SingleInstance::defaultLockPath()
+QString SingleInstance::defaultLockPath(const QString& profile)
 {
+    const QString lockFileName =
+        profile.isEmpty() ? QStringLiteral("quiznewt.lock") : QStringLiteral("quiznewt-%1.lock").arg(profile);
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
-        return QDir(runtime).filePath(QLatin1String(lockFileName));
+        return QDir(runtime).filePath(lockFileName);
     const QString dir = QDir::tempPath() + QStringLiteral("/quiznewt-%1").arg(::getuid());
     QDir().mkpath(dir);
     // Another user could have made this directory first and hold the lock.
     if (QFileInfo(dir).ownerId() != ::getuid())
-        return QDir::home().filePath(QStringLiteral(".quiznewt.lock"));
+        return QDir::home().filePath(QLatin1Char('.') + lockFileName);
     QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return QDir(dir).filePath(QLatin1String(lockFileName));
+    return QDir(dir).filePath(lockFileName);
 }

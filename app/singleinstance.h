@@ -11,7 +11,7 @@
 class SingleInstance
 {
 public:
-    explicit SingleInstance(const QString& lockPath = defaultLockPath());
+    explicit SingleInstance(const QString& lockPath);
     ~SingleInstance();
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
@@ -24,11 +24,13 @@ public:
     // The process holding the lock on lockPath, or 0 when none does. Only for
     // other processes: a record lock ends when its holder closes any
     // descriptor of the file, which this does.
-    static qint64 holderPid(const QString& lockPath = defaultLockPath());
+    static qint64 holderPid(const QString& lockPath);
 
     // $XDG_RUNTIME_DIR/quiznewt.lock, or a private directory of this user
-    // under the temporary directory where there is no runtime directory.
-    static QString defaultLockPath();
+    // under the temporary directory where there is no runtime directory. A
+    // profile has its own lock there, quiznewt-NAME.lock, so each profile
+    // runs once.
+    static QString defaultLockPath(const QString& profile = QString());
 
 private:
     QString path;

@@ -1,30 +1,149 @@
 #include "db/database.h"
+#include "db/contentstore.h"
+#include "db/questionwriter.h"
 #include "db/statements.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QSettings>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTextStream>
 
 #include <ibase.h>
+
+#include <dlfcn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace Database {
 
+namespace {
+
+// A directory only this user can change: owned by them, not a symlink, no
+// one else's write bit. Made if missing.
+bool isOwnDirectory(const QByteArray& path)
+{
+    ::mkdir(path.constData(), 0700);
+    struct stat info = {};
+    if (::lstat(path.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid())
+        return false;
+    return (info.st_mode & 022) == 0 || ::chmod(path.constData(), 0700) == 0;
+}
+
+// The engine's own root holds its plugins, messages and character sets; its
+// place is compiled into fbclient, so it is found beside the library.
+QString systemEngineRoot()
+{
+    QStringList candidates;
+    Dl_info info = {};
+    void* symbol = ::dlsym(RTLD_DEFAULT, "isc_attach_database");
+    if (symbol && ::dladdr(symbol, &info) && info.dli_fname)
+        candidates << QFileInfo(QFile::decodeName(info.dli_fname)).canonicalPath() + QStringLiteral("/firebird/3.0");
+    candidates << QStringLiteral("/usr/lib/firebird/3.0") << QStringLiteral("/opt/firebird");
+    for (const QString& root : std::as_const(candidates)) {
+        if (QFileInfo::exists(root + QStringLiteral("/plugins/libEngine12.so")))
+            return root;
+    }
+    return {};
+}
+
+// Swapped in whole, so a process starting beside this one reads either the
+// old file or the new, never half of one.
+bool placeSymlink(const QString& target, const QString& link)
+{
+    const QByteArray to = QFile::encodeName(target);
+    const QByteArray at = QFile::encodeName(link);
+    char current[4096];
+    const ssize_t length = ::readlink(at.constData(), current, sizeof current);
+    if (length >= 0 && QByteArray(current, length) == to)
+        return true;
+    const QByteArray temporary = at + '.' + QByteArray::number(::getpid());
+    ::unlink(temporary.constData());
+    return ::symlink(to.constData(), temporary.constData()) == 0 && ::rename(temporary.constData(), at.constData()) == 0;
+}
+
+bool placeFile(const QString& path, const QByteArray& content)
+{
+    QFile current(path);
+    if (current.open(QIODevice::ReadOnly) && current.readAll() == content)
+        return true;
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit();
+}
+
+// A root that is the system's with one change: SuperClassic, where each
+// process runs its own engine and the engines share the lock directory's
+// lock table, instead of one process holding the file alone. Empty when the
+// engine is not installed or the directory cannot be made.
+QString buildEngineRoot(const QString& home)
+{
+    const QString systemRoot = systemEngineRoot();
+    const QString root = home + QStringLiteral("/root");
+    if (systemRoot.isEmpty() || !isOwnDirectory(QFile::encodeName(root)))
+        return {};
+    const QDir system(systemRoot);
+    for (const QString& name : system.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)) {
+        if (name != QLatin1String("firebird.conf") && !placeSymlink(system.filePath(name), root + QLatin1Char('/') + name))
+            return {};
+    }
+    const QByteArray conf = "# Written by QuizNewt: several processes may open one database file\n"
+                            "# when they share one lock directory (FIREBIRD_LOCK).\n"
+                            "ServerMode = SuperClassic\n";
+    return placeFile(root + QStringLiteral("/firebird.conf"), conf) ? root : QString();
+}
+
+QString engineHome()
+{
+    // A fixed place, not TMPDIR: every process of the user on a database
+    // must find the same lock directory, or their engines corrupt the file.
+    const QByteArray shared = "/tmp/quiznewt-firebird-" + QByteArray::number(::getuid());
+    if (isOwnDirectory(shared))
+        return QFile::decodeName(shared);
+    const QString home = QDir::home().filePath(QStringLiteral(".quiznewt-firebird"));
+    isOwnDirectory(QFile::encodeName(home));
+    return home;
+}
+
+}
+
 void prepareEngine()
 {
-    // The engine's default lock directory, /tmp/firebird, may belong to another
-    // user; then every open fails. Give each user a directory of their own.
-    if (qEnvironmentVariableIsSet("FIREBIRD_LOCK"))
+    const bool lockSet = qEnvironmentVariableIsSet("FIREBIRD_LOCK");
+    const bool rootSet = qEnvironmentVariableIsSet("FIREBIRD");
+    if (lockSet && rootSet)
         return;
-    const QString dir = QDir::tempPath() + QStringLiteral("/quiznewt-firebird-%1").arg(getuid());
-    QDir().mkpath(dir);
-    QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("FIREBIRD_LOCK", QFile::encodeName(dir));
+    const QString home = engineHome();
+    // The engine's default lock directory, /tmp/firebird, may belong to
+    // another user; then every open fails.
+    if (!lockSet)
+        qputenv("FIREBIRD_LOCK", QFile::encodeName(home));
+    // Without a root of its own the engine runs as the system's firebird.conf
+    // says: one process per database file.
+    if (!rootSet) {
+        static const QString root = buildEngineRoot(home);
+        if (!root.isEmpty())
+            qputenv("FIREBIRD", QFile::encodeName(root));
+    }
+}
+
+bool useProfile(const QString& name)
+{
+    static const QRegularExpression valid(QStringLiteral("^[A-Za-z0-9][A-Za-z0-9._-]{0,63}$"));
+    if (!valid.match(name).hasMatch())
+        return false;
+    // The window names the application itself, so the profile is a place of
+    // its own for the usual file rather than another application name.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                           + QStringLiteral("/NewtLiberty/profiles/") + name);
+    return true;
 }
 
 QStringList schemaStatements()
@@ -76,12 +195,8 @@ bool create(const QString& filePath, QString* error)
     }
 
     prepareEngine();
-    // A quote in the path would end the literal early; Firebird doubles them.
-    QByteArray path = QFile::encodeName(info.absoluteFilePath());
-    path.replace('\'', "''");
-    const QByteArray sql = "CREATE DATABASE '" + path + "' USER '" + userName.toUtf8().toUpper()
-                           + "' PASSWORD '" + password.toUtf8()
-                           + "' PAGE_SIZE 8192 DEFAULT CHARACTER SET UTF8";
+    const QByteArray sql = Statements::createDatabase(QFile::encodeName(info.absoluteFilePath()),
+                                                      userName.toUtf8().toUpper(), password.toUtf8());
     ISC_STATUS_ARRAY status;
     isc_db_handle db = 0;
     isc_tr_handle tr = 0;
@@ -134,6 +249,199 @@ QSqlDatabase open(const QString& filePath, const QString& connectionName, QStrin
     return db;
 }
 
+namespace {
+
+// The driver's statements wait for a lock without end; these give up after
+// a second, and a conflict is tried again this many times in all.
+const int lockTimeoutSeconds = 1;
+const int attempts = 3;
+
+// Another transaction changed or holds a row this one needs: worth another go.
+bool isConflict(const ISC_STATUS* status)
+{
+    switch (status[1]) {
+    case isc_deadlock:
+    case isc_update_conflict:
+    case isc_lock_conflict:
+    case isc_lock_timeout:
+        return true;
+    default:
+        return false;
+    }
+}
+
+int statementType(isc_stmt_handle* stmt)
+{
+    const char item = isc_info_sql_stmt_type;
+    char buffer[16] = {};
+    ISC_STATUS_ARRAY status;
+    if (isc_dsql_sql_info(status, stmt, 1, &item, sizeof buffer, buffer) || buffer[0] != item)
+        return 0;
+    const short length = short(isc_vax_integer(buffer + 1, 2));
+    return int(isc_vax_integer(buffer + 3, length));
+}
+
+QByteArray reservingTpb(const QList<QByteArray>& tables)
+{
+    QByteArray tpb;
+    tpb += char(isc_tpb_version3);
+    tpb += char(isc_tpb_write);
+    tpb += char(isc_tpb_read_committed);
+    tpb += char(isc_tpb_rec_version);
+    tpb += char(isc_tpb_wait);
+    tpb += char(isc_tpb_lock_timeout);
+    tpb += char(4);
+    for (int shift = 0; shift < 32; shift += 8)
+        tpb += char((lockTimeoutSeconds >> shift) & 0xff);
+    for (const QByteArray& table : tables) {
+        tpb += char(isc_tpb_lock_write);
+        tpb += char(table.size());
+        tpb += table;
+        tpb += char(isc_tpb_protected);
+    }
+    return tpb;
+}
+
+// An XSQLDA with room for n values and the buffers they point to.
+class Sqlda
+{
+public:
+    explicit Sqlda(int n) : storage(XSQLDA_LENGTH(qMax(n, 1)), 0)
+    {
+        get()->version = SQLDA_VERSION1;
+        get()->sqln = short(qMax(n, 1));
+    }
+    XSQLDA* get() { return reinterpret_cast<XSQLDA*>(storage.data()); }
+    // Buffers for what describe filled in, read back by value().
+    void allocate()
+    {
+        XSQLDA* da = get();
+        buffers.resize(da->sqld);
+        indicators.resize(da->sqld);
+        for (int i = 0; i < da->sqld; ++i) {
+            buffers[i].resize(da->sqlvar[i].sqllen + sizeof(short));
+            da->sqlvar[i].sqldata = buffers[i].data();
+            da->sqlvar[i].sqlind = &indicators[i];
+        }
+    }
+    // Text in, whatever the parameter's type: the engine converts it.
+    void bindText(int i, const QByteArray& text, bool isNull)
+    {
+        XSQLVAR& var = get()->sqlvar[i];
+        const int type = var.sqltype & ~1;
+        var.sqlsubtype = type == SQL_TEXT || type == SQL_VARYING ? var.sqlsubtype : 0;
+        var.sqltype = SQL_TEXT | 1;
+        buffers[i] = text;
+        var.sqllen = short(text.size());
+        var.sqldata = buffers[i].data();
+        indicators[i] = isNull ? -1 : 0;
+    }
+    QVariant value(int i)
+    {
+        const XSQLVAR& var = get()->sqlvar[i];
+        if ((var.sqltype & 1) && *var.sqlind < 0)
+            return {};
+        switch (var.sqltype & ~1) {
+        case SQL_SHORT:
+            return qlonglong(*reinterpret_cast<const short*>(var.sqldata));
+        case SQL_LONG:
+            return qlonglong(*reinterpret_cast<const ISC_LONG*>(var.sqldata));
+        case SQL_INT64:
+            return qlonglong(*reinterpret_cast<const ISC_INT64*>(var.sqldata));
+        case SQL_TEXT:
+            return QString::fromUtf8(var.sqldata, var.sqllen);
+        case SQL_VARYING:
+            return QString::fromUtf8(var.sqldata + sizeof(short), *reinterpret_cast<const short*>(var.sqldata));
+        default:
+            return {};
+        }
+    }
+
+private:
+    QByteArray storage;
+    QList<QByteArray> buffers;
+    QList<short> indicators;
+};
+
+}
+
+bool runReserving(const QSqlDriver* driver, const QByteArray& statement, const QList<QByteArray>& tables,
+                  const QStringList& parameters, QVariantList* row, QString* error)
+{
+    const QVariant handle = driver && driver->isOpen() ? driver->handle() : QVariant();
+    if (handle.metaType() != QMetaType::fromType<isc_db_handle>()) {
+        *error = QStringLiteral("The database is not open.");
+        return false;
+    }
+    isc_db_handle attachment = *static_cast<const isc_db_handle*>(handle.constData());
+    const QByteArray tpb = reservingTpb(tables);
+    ISC_STATUS_ARRAY status = {};
+    isc_stmt_handle stmt = 0;
+    Sqlda in(int(parameters.size()));
+    Sqlda out(8);
+    bool prepared = false;
+    bool selects = false;
+    bool hasRow = false;
+    bool done = false;
+    for (int attempt = 1; attempt <= attempts && !done; ++attempt) {
+        isc_tr_handle tr = 0;
+        bool ok = !isc_start_transaction(status, &tr, 1, &attachment, short(tpb.size()), tpb.constData());
+        if (ok && !prepared) {
+            ok = !isc_dsql_allocate_statement(status, &attachment, &stmt)
+                && !isc_dsql_prepare(status, &tr, &stmt, 0, statement.constData(), SQL_DIALECT_V6, out.get())
+                && !isc_dsql_describe_bind(status, &stmt, 1, in.get());
+            if (ok && (out.get()->sqld > out.get()->sqln || in.get()->sqld != parameters.size())) {
+                *error = QStringLiteral("The statement does not fit its parameters.");
+                isc_rollback_transaction(status, &tr);
+                break;
+            }
+            if (ok) {
+                prepared = true;
+                selects = statementType(&stmt) == isc_info_sql_stmt_select;
+                in.allocate();
+                out.allocate();
+                for (int i = 0; i < parameters.size(); ++i)
+                    in.bindText(i, parameters.at(i).toUtf8(), parameters.at(i).isNull());
+            }
+        }
+        if (ok && selects) {
+            // A selectable block hands its row over by a fetch.
+            ok = !isc_dsql_execute(status, &tr, &stmt, 1, in.get());
+            const ISC_STATUS fetched = ok ? isc_dsql_fetch(status, &stmt, 1, out.get()) : 0;
+            ok = ok && (fetched == 0 || fetched == 100);
+            hasRow = fetched == 0;
+            ok = ok && !isc_dsql_free_statement(status, &stmt, DSQL_close);
+        } else if (ok) {
+            ok = !isc_dsql_execute2(status, &tr, &stmt, 1, in.get(), out.get()->sqld ? out.get() : nullptr);
+            hasRow = out.get()->sqld > 0;
+        }
+        ok = ok && !isc_commit_transaction(status, &tr);
+        if (ok) {
+            done = true;
+            break;
+        }
+        const bool conflict = isConflict(status);
+        *error = statusText(status);
+        ISC_STATUS_ARRAY ignored;
+        if (selects)
+            isc_dsql_free_statement(ignored, &stmt, DSQL_close);
+        if (tr)
+            isc_rollback_transaction(ignored, &tr);
+        if (!conflict)
+            break;
+    }
+    if (stmt) {
+        ISC_STATUS_ARRAY ignored;
+        isc_dsql_free_statement(ignored, &stmt, DSQL_drop);
+    }
+    if (!done)
+        return false;
+    row->clear();
+    for (int i = 0; hasRow && i < out.get()->sqld; ++i)
+        row->append(out.value(i));
+    return true;
+}
+
 int loadStarterQuestions(QSqlDatabase db, QString* error)
 {
     QFile file(QStringLiteral(":/db/starter_questions.tsv"));
@@ -145,50 +453,54 @@ int loadStarterQuestions(QSqlDatabase db, QString* error)
         *error = db.lastError().text();
         return -1;
     }
-    QSqlQuery addCategory(db);
-    addCategory.prepare(QStringLiteral(
-        "INSERT INTO category (catName, catID) VALUES (:catName, GEN_ID(AUTO_INC, 1) ) RETURNING catID"));
-    QSqlQuery addContent(db);
-    addContent.prepare(Statements::addContent);
-    QSqlQuery addLink(db);
-    addLink.prepare(Statements::addLink);
 
-    QHash<QString, qint64> categories;
     int stored = 0;
     int lineNumber = 0;
-    QTextStream in(&file);
-    auto fail = [&](const QString& why) {
+    bool failed = false;
+    QString why;
+    const auto fail = [&](const QString& reason) {
+        failed = true;
+        why = reason;
+    };
+    {
+        // The statements end with this block, before the commit.
+        QSqlQuery categoryQuery(db);
+        ContentStore categories(categoryQuery);
+        QuestionWriter writer(db);
+        QHash<QString, qint64> catIds;
+        QTextStream in(&file);
+        while (!in.atEnd()) {
+            const QString line = in.readLine();
+            ++lineNumber;
+            if (line.trimmed().isEmpty() || line.startsWith(QLatin1Char('#')))
+                continue;
+            const QStringList fields = line.split(QLatin1Char('\t'));
+            if (fields.size() != 3) {
+                fail(QStringLiteral("expected category, question and answer separated by tabs"));
+                break;
+            }
+            const QString& name = fields[0];
+            if (!catIds.contains(name)) {
+                const qint64 catId = categories.addCategoryReturningId(name);
+                if (catId < 0) {
+                    fail(categoryQuery.lastError().text());
+                    break;
+                }
+                catIds.insert(name, catId);
+            }
+            const QuestionWriter::Result result = writer.add(catIds.value(name), fields[1], fields[2]);
+            if (result.outcome != QuestionWriter::Outcome::Stored) {
+                fail(result.error.text());
+                break;
+            }
+            ++stored;
+        }
+    }
+    if (failed) {
         db.rollback();
         *error = QStringLiteral("Starter questions, line %1: %2").arg(lineNumber).arg(why);
         return -1;
-    };
-    while (!in.atEnd()) {
-        const QString line = in.readLine();
-        ++lineNumber;
-        if (line.trimmed().isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
-        const QStringList fields = line.split(QLatin1Char('\t'));
-        if (fields.size() != 3)
-            return fail(QStringLiteral("expected category, question and answer separated by tabs"));
-        const QString& name = fields[0];
-        if (!categories.contains(name)) {
-            addCategory.bindValue(QStringLiteral(":catName"), name);
-            if (!addCategory.exec() || !addCategory.next())
-                return fail(addCategory.lastError().text());
-            categories.insert(name, addCategory.value(0).toLongLong());
-        }
-        addContent.bindValue(QStringLiteral(":question"), fields[1]);
-        addContent.bindValue(QStringLiteral(":answer"), fields[2]);
-        if (!addContent.exec() || !addContent.next())
-            return fail(addContent.lastError().text());
-        addLink.bindValue(QStringLiteral(":catID"), categories.value(name));
-        addLink.bindValue(QStringLiteral(":contentID"), addContent.value(0).toLongLong());
-        if (!addLink.exec())
-            return fail(addLink.lastError().text());
-        ++stored;
     }
-    addCategory.finish();
-    addContent.finish();
     if (!db.commit()) {
         *error = db.lastError().text();
         return -1;

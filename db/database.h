@@ -1,9 +1,14 @@
 #ifndef DATABASE_H
 #define DATABASE_H
 
+#include <QByteArray>
+#include <QList>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
+
+class QSqlDriver;
 
 namespace Database {
 
@@ -12,9 +17,20 @@ inline const QString driverName = QStringLiteral("QIBASE");
 inline const QString userName = QStringLiteral("sysdba");
 inline const QString password = QStringLiteral("wqpd418");
 
-// Sets up what the embedded engine needs from the environment (a lock
-// directory of this user's own). Call before the first connection.
+// Sets up the embedded engine through the environment, before the first
+// connection: FIREBIRD_LOCK (unless set) names a lock directory of this
+// user's own, /tmp/quiznewt-firebird-UID (~/.quiznewt-firebird when another
+// user owns that), and FIREBIRD (unless set) its subdirectory "root", whose
+// firebird.conf runs the engine as SuperClassic, so several processes can
+// open one file. Every process on a file must share its lock directory;
+// child processes inherit both variables.
 void prepareEngine();
+
+// Makes every QSettings of this process read and write the settings of the
+// profile name, one room's: <config>/NewtLiberty/profiles/NAME/NewtLiberty/
+// QuizNewt.conf. False, changing nothing, when the name is not one of 1 to
+// 64 letters, digits, '-', '_' or '.' starting with a letter or digit.
+bool useProfile(const QString& name);
 
 // The schema's statements, in order.
 QStringList schemaStatements();
@@ -25,6 +41,16 @@ bool create(const QString& filePath, QString* error);
 
 // Opens a QIBASE connection on filePath with the program's credentials.
 QSqlDatabase open(const QString& filePath, const QString& connectionName, QString* error);
+
+// Runs one statement that returns at most one row, in a short read-committed
+// transaction of its own on the driver's connection that reserves the named
+// tables for protected write, so writers to them take turns across
+// processes. A lock wait ends after a second; it and an update conflict are
+// retried a few times, never waited out. Parameters are "?" in order, bound
+// as text; *row gets the values of the row (integers and text), if there is
+// one. False, with *error set, when the statement failed.
+bool runReserving(const QSqlDriver* driver, const QByteArray& statement, const QList<QByteArray>& tables,
+                  const QStringList& parameters, QVariantList* row, QString* error);
 
 // Loads the bundled starter questions into an open database, all or nothing.
 // Returns the number of questions stored, or -1 with *error set.

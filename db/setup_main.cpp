@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QSqlDatabase>
@@ -38,8 +39,23 @@ int main(int argc, char* argv[])
         QStringLiteral("IRC server password."), QStringLiteral("password"));
     const QCommandLineOption nick(QStringLiteral("nick"), QStringLiteral("QuizNewt's nick name."), QStringLiteral("nick"));
     const QCommandLineOption channel(QStringLiteral("channel"), QStringLiteral("The channel to host."), QStringLiteral("channel"));
-    parser.addOptions({settingsOnly, server, port, tls, noTls, serverPassword, nick, channel});
+    const QCommandLineOption saslUser(QStringLiteral("sasl-user"),
+        QStringLiteral("Account to log in with SASL before joining (empty: no SASL)."), QStringLiteral("account"));
+    const QCommandLineOption saslPassword(QStringLiteral("sasl-password"),
+        QStringLiteral("Password of the SASL account."), QStringLiteral("password"));
+    const QCommandLineOption autoConnect(QStringLiteral("auto-connect"),
+        QStringLiteral("Join the room at start-up, without a click on Connect."));
+    const QCommandLineOption noAutoConnect(QStringLiteral("no-auto-connect"),
+        QStringLiteral("Join the room only when Connect is clicked."));
+    const QCommandLineOption profile(QStringLiteral("profile"),
+        QStringLiteral("Write the settings of this profile (one room) instead of the default ones."),
+        QStringLiteral("name"));
+    parser.addOptions({settingsOnly, server, port, tls, noTls, serverPassword, nick, channel, saslUser, saslPassword,
+                       autoConnect, noAutoConnect, profile});
     parser.process(app);
+
+    if (parser.isSet(profile) && !Database::useProfile(parser.value(profile)))
+        return fail(QStringLiteral("a profile name is 1 to 64 letters, digits, '-', '_' or '.'."));
 
     if (parser.positionalArguments().size() != 1)
         return fail(QStringLiteral("give exactly one install directory (see --help)."));
@@ -53,6 +69,8 @@ int main(int argc, char* argv[])
     }
     if (parser.isSet(tls) && parser.isSet(noTls))
         return fail(QStringLiteral("--tls and --no-tls exclude each other."));
+    if (parser.isSet(autoConnect) && parser.isSet(noAutoConnect))
+        return fail(QStringLiteral("--auto-connect and --no-auto-connect exclude each other."));
 
     if (!parser.isSet(settingsOnly)) {
         if (!QDir().mkpath(dir))
@@ -91,8 +109,16 @@ int main(int argc, char* argv[])
         settings.setValue(QStringLiteral("Nick"), parser.value(nick));
     if (parser.isSet(channel))
         settings.setValue(QStringLiteral("Channel"), parser.value(channel));
+    if (parser.isSet(saslUser))
+        settings.setValue(QStringLiteral("SaslUser"), parser.value(saslUser));
+    if (parser.isSet(saslPassword))
+        settings.setValue(QStringLiteral("SaslPassword"), parser.value(saslPassword));
+    if (parser.isSet(autoConnect) || parser.isSet(noAutoConnect))
+        settings.setValue(QStringLiteral("AutoConnect"), parser.isSet(autoConnect));
     settings.endGroup();
     settings.sync();
+    // The file may hold passwords: only its owner reads it.
+    QFile::setPermissions(settings.fileName(), QFile::ReadOwner | QFile::WriteOwner);
     if (settings.status() != QSettings::NoError)
         return fail(QStringLiteral("cannot write the settings file %1.").arg(settings.fileName()));
     QTextStream(stdout) << "Settings written to " << settings.fileName() << Qt::endl;

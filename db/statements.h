@@ -1,36 +1,173 @@
 #ifndef STATEMENTS_H
 #define STATEMENTS_H
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 
-// Statements that more than one part of the program issues, and the one way
-// a name is placed between single quotes in a composed statement.
+// Every statement the program issues, each written once. Names are compared
+// without regard to case by the game (UPPER(...) = an upper-cased value, served
+// by the COMPUTED BY indexes) and exactly everywhere else.
 namespace Statements {
 
+// --- Categories ----------------------------------------------------------
+
 inline const QString listCategories = QStringLiteral("SELECT catName FROM category ORDER BY catName ASC");
+inline const QString categoryExists = QStringLiteral("SELECT catID FROM category WHERE UPPER(catName)=:catName");
+inline const QString countCategory = QStringLiteral(
+    "SELECT count(*) FROM content c INNER JOIN category_content cc ON c.contentID=cc.contentID "
+    "INNER JOIN category cat ON cc.catID=cat.catID WHERE UPPER(cat.catName)=:catName");
+inline const QString addCategory =
+    QStringLiteral("INSERT INTO category (catName, catID) VALUES (:catName, GEN_ID(AUTO_INC, 1) )");
+inline const QString addCategoryReturningId =
+    QStringLiteral("INSERT INTO category (catName, catID) VALUES (:catName, GEN_ID(AUTO_INC, 1) ) RETURNING catID");
+inline const QString renameCategory = QStringLiteral("UPDATE category SET catName=:newname WHERE catName=:oldname");
+inline const QString deleteCategory = QStringLiteral("DELETE FROM category WHERE catID=:catID");
+// The category the game would find under a name: compared without regard to case.
+inline const QString findCategoryIgnoringCase =
+    QStringLiteral("SELECT catID, catName FROM category WHERE UPPER(catName)=:catName");
+// Composed: see withName().
+inline const QString findCategoryPrefix = QStringLiteral("SELECT catID FROM category WHERE catName='");
+
+// --- Questions -----------------------------------------------------------
 
 // A category's questions, its name compared exactly.
 inline const QString listContent = QStringLiteral(
     "SELECT c.question, c.answer FROM content c INNER JOIN category_content cc ON c.contentID=cc.contentID "
     "INNER JOIN category cat ON cc.catID=cat.catID WHERE cat.catName=:catName");
-
 // RETURNING hands back the ID this insert drew; reading the generator
 // afterwards could take a value another writer drew in between.
 inline const QString addContent = QStringLiteral(
     "INSERT INTO content (contentID, question, answer) VALUES (GEN_ID(AUTO_INC, 1), :question, :answer) "
     "RETURNING contentID");
-
 inline const QString addLink =
     QStringLiteral("INSERT INTO category_content (catID, contentID) VALUES (:catID, :contentID)");
+inline const QString updateContent = QStringLiteral(
+    "UPDATE content SET question=:newquestion, answer=:newanswer WHERE contentID=:contentID");
+inline const QString deleteContent = QStringLiteral("DELETE FROM content WHERE contentID=:contentID");
+inline const QString deleteLinks = QStringLiteral("DELETE FROM category_content WHERE contentID=:contentID");
+inline const QString countCategoryLinks =
+    QStringLiteral("SELECT COUNT(contentID) FROM category_content WHERE catID=:catID");
+inline const QString listCategoryLinks = QStringLiteral("SELECT contentID FROM category_content WHERE catID=:catID");
+// The sizes of content's text columns in characters, as the schema made them.
+inline const QString contentColumnSizes = QStringLiteral(
+    "SELECT TRIM(rf.RDB$FIELD_NAME), f.RDB$CHARACTER_LENGTH FROM RDB$RELATION_FIELDS rf "
+    "INNER JOIN RDB$FIELDS f ON rf.RDB$FIELD_SOURCE=f.RDB$FIELD_NAME "
+    "WHERE rf.RDB$RELATION_NAME='CONTENT' AND f.RDB$CHARACTER_LENGTH IS NOT NULL");
+// Composed: see findContentForUpdate() and findContentForDelete().
+inline const QString findContentForUpdatePrefix = QStringLiteral(
+    "SELECT cat.catID, c.contentID FROM category cat LEFT JOIN category_content cc ON cat.catID=cc.catID "
+    "LEFT JOIN content c ON cc.contentID=c.contentID WHERE c.question='");
+inline const QString findContentForDeletePrefix = QStringLiteral(
+    "SELECT c.contentID FROM content c INNER JOIN category_content cc ON c.contentID=cc.contentID "
+    "INNER JOIN category cat ON cc.catID=cat.catID WHERE cat.catName='");
+// Composed, on an import source: see withName().
+inline const QString sourceCountPrefix = QStringLiteral(
+    "SELECT COUNT(*) FROM content c INNER JOIN category_content cc ON c.contentID=cc.contentID "
+    "INNER JOIN category cat ON cc.catID=cat.catID WHERE cat.catname='");
+inline const QString sourceContentPrefix = QStringLiteral(
+    "SELECT c.question, c.answer FROM content c INNER JOIN category_content cc ON c.contentID=cc.contentID "
+    "INNER JOIN category cat ON cc.catID=cat.catID WHERE cat.catName='");
 
-// Composed: the quoted name and a closing quote follow.
-inline const QString findCategoryPrefix = QStringLiteral("SELECT catID FROM category WHERE catName='");
+// --- Drawing questions ---------------------------------------------------
+
+// The category's links, without the questions: cheap to walk, and a link whose
+// question is gone is dropped when it is drawn.
+inline const QString drawPool = QStringLiteral(
+    "SELECT cc.contentID FROM category_content cc INNER JOIN category cat ON cc.catID=cat.catID "
+    "WHERE UPPER(cat.catName)=:catName");
+// Every new row takes its ID from AUTO_INC, so an unchanged generator means
+// no question was added anywhere.
+inline const QString generator = QStringLiteral("SELECT GEN_ID(AUTO_INC, 0) FROM RDB$DATABASE");
+// One draw in one statement (each statement costs a transaction): the chosen
+// question by its key (flag 1) and the generator's value (flag 0).
+// "cc.catID+0" keeps the engine off the catID index, which would walk the
+// whole category.
+inline const QString drawOne = QStringLiteral(
+    "SELECT 1, c.question, c.answer, c.contentID FROM content c "
+    "INNER JOIN category_content cc ON c.contentID=cc.contentID "
+    "INNER JOIN category cat ON cc.catID+0=cat.catID "
+    "WHERE UPPER(cat.catName)=:catName AND c.contentID=:contentID "
+    "UNION ALL SELECT 0, NULL, NULL, GEN_ID(AUTO_INC, 0) FROM RDB$DATABASE");
+// The category's links among the IDs drawn since the pool was last brought
+// up to date: a walk over the new IDs only.
+inline const QString drawPoolAdded = QStringLiteral(
+    "SELECT cc.contentID FROM category_content cc INNER JOIN category cat ON cc.catID+0=cat.catID "
+    "WHERE UPPER(cat.catName)=:catName AND cc.contentID>:after AND cc.contentID<=:upTo");
+
+// --- Members -------------------------------------------------------------
+
+inline const QString userExists = QStringLiteral("SELECT userID FROM users WHERE UPPER(username)=:username");
+inline const QString raiseScore = QStringLiteral("UPDATE users SET score=(score+1) WHERE UPPER(username)=:username");
+inline const QString addUser = QStringLiteral(
+    "INSERT INTO users (username, score, hasControl, hasAdmin, userID) "
+    "VALUES (:username, :score, :control, :admin, GEN_ID(AUTO_INC, 1) ) ");
+// One point for a correct answer, as one statement, so it runs in a
+// transaction that holds the users table for writing (reservedForPoints)
+// and two processes cannot both create the member: every row of the name is
+// raised, or the member is created with 1 and no rights when there is none;
+// then the score the game reads (the first row's, as userScore reads it).
+// Parameters: the name, the name upper-cased.
+inline const QByteArray givePoint = QByteArrayLiteral(
+    "EXECUTE BLOCK (memberName VARCHAR(255) CHARACTER SET UTF8 = ?, upperName VARCHAR(255) CHARACTER SET UTF8 = ?) "
+    "RETURNS (newScore INTEGER) AS BEGIN "
+    "UPDATE users SET score=(score+1) WHERE UPPER(username)=:upperName; "
+    "IF (ROW_COUNT = 0) THEN "
+    "INSERT INTO users (username, score, hasControl, hasAdmin, userID) "
+    "VALUES (:memberName, 1, 0, 0, GEN_ID(AUTO_INC, 1)); "
+    "SELECT FIRST 1 score FROM users WHERE UPPER(username)=:upperName INTO :newScore; "
+    "SUSPEND; END");
+inline const QList<QByteArray> reservedForPoints = {QByteArrayLiteral("USERS")};
+inline const QString userScore = QStringLiteral("SELECT score FROM users WHERE UPPER(username)=:username");
+inline const QString hasControl = QStringLiteral("SELECT hasControl FROM users WHERE UPPER(username)=:username");
+inline const QString hasAdmin = QStringLiteral("SELECT hasAdmin FROM users WHERE UPPER(username)=:username");
+inline const QString topTen = QStringLiteral("SELECT FIRST 10 username, score FROM users ORDER BY score DESC");
+// The speaker's own score: the name compared exactly.
+inline const QString myScore = QStringLiteral("SELECT score FROM users WHERE username=:username");
+inline const QString listScores = QStringLiteral("SELECT username, score FROM users");
+inline const QString resetScores = QStringLiteral("UPDATE users SET score=0");
+inline const QString updateScore = QStringLiteral("UPDATE users SET score=:newscore WHERE username=:username");
+inline const QString listUsers =
+    QStringLiteral("SELECT username, hasControl, hasAdmin FROM users ORDER BY username ASC");
+inline const QString findUser = QStringLiteral("SELECT userID FROM users WHERE username=:username");
+inline const QString changeUser = QStringLiteral(
+    "UPDATE users SET username=:newname, hasControl=:control, hasAdmin=:admin WHERE userID=:userID ");
+// Composed: see withName().
+inline const QString deleteUserPrefix = QStringLiteral("DELETE FROM users WHERE username='");
 
 // A text placed between single quotes: each quote doubled, so it stays one
 // literal. Texts without quotes come out exactly as they went in.
 inline QString quoted(QString text)
 {
     return text.replace(QLatin1Char('\''), QLatin1String("''"));
+}
+
+// A composed statement: prefix, the quoted name and the closing quote.
+inline QString withName(const QString& prefix, const QString& name)
+{
+    return prefix + quoted(name) + QLatin1Char('\'');
+}
+
+// The editor finds a listed row by its texts and its category's name.
+inline QString findContentForUpdate(const QString& question, const QString& answer, const QString& category)
+{
+    return findContentForUpdatePrefix + quoted(question) + QLatin1String("' AND c.answer='") + quoted(answer)
+        + QLatin1String("' AND cat.catName='") + quoted(category) + QLatin1String("' ");
+}
+
+inline QString findContentForDelete(const QString& category, const QString& question, const QString& answer)
+{
+    return findContentForDeletePrefix + quoted(category) + QLatin1String("' AND c.question='") + quoted(question)
+        + QLatin1String("' AND c.answer='") + quoted(answer) + QLatin1String("' ");
+}
+
+// CREATE DATABASE takes no parameters. The path stays in the file system's
+// own bytes, its quotes doubled as in quoted().
+inline QByteArray createDatabase(QByteArray path, const QByteArray& user, const QByteArray& password)
+{
+    path.replace('\'', "''");
+    return "CREATE DATABASE '" + path + "' USER '" + user + "' PASSWORD '" + password
+        + "' PAGE_SIZE 8192 DEFAULT CHARACTER SET UTF8";
 }
 
 }

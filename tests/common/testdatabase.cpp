@@ -7,7 +7,12 @@
 #include <QFile>
 #include <QVariant>
 
+#include <functional>
+
+#include "db/contentstore.h"
 #include "db/database.h"
+#include "db/playerstore.h"
+#include "db/questionwriter.h"
 
 static int connectionCounter = 0;
 
@@ -50,70 +55,62 @@ void TestDatabase::makeInstallDir() const
         .setValue(QStringLiteral("InstallDir"), dir());
 }
 
-static qint64 insertReturning(QSqlDatabase db, const QString& sql, const QVariantList& values)
-{
-    QSqlQuery query(db);
-    query.prepare(sql);
-    for (int i = 0; i < values.size(); ++i)
-        query.bindValue(i, values[i]);
-    if (!query.exec() || !query.next())
-        qFatal("seeding failed: %s", qPrintable(query.lastError().text()));
-    return query.value(0).toLongLong();
-}
-
 qint64 TestDatabase::addCategory(const QString& name)
 {
-    return insertReturning(connection(),
-        QStringLiteral("INSERT INTO category (catName, catID) VALUES (?, GEN_ID(AUTO_INC, 1)) RETURNING catID"),
-        {name});
+    QSqlQuery query(connection());
+    const qint64 catId = ContentStore(query).addCategoryReturningId(name);
+    if (catId < 0)
+        qFatal("seeding failed: %s", qPrintable(query.lastError().text()));
+    return catId;
 }
 
-qint64 TestDatabase::addQuestion(qint64 catId, const QString& question, const QString& answer)
+// Questions go in as the program stores them: the writer inside one transaction.
+static void writeQuestions(QSqlDatabase db, const std::function<void(QuestionWriter& writer)>& work)
 {
-    const qint64 id = insertReturning(connection(),
-        QStringLiteral("INSERT INTO content (contentID, question, answer) VALUES (GEN_ID(AUTO_INC, 1), ?, ?) "
-                       "RETURNING contentID"),
-        {question, answer});
-    QSqlQuery link(connection());
-    link.prepare(QStringLiteral("INSERT INTO category_content (catID, contentID) VALUES (?, ?)"));
-    link.addBindValue(catId);
-    link.addBindValue(id);
-    if (!link.exec())
-        qFatal("seeding failed: %s", qPrintable(link.lastError().text()));
-    return id;
-}
-
-void TestDatabase::addQuestions(qint64 catId, int count, const QString& prefix)
-{
-    QSqlDatabase db = connection();
-    db.transaction();
+    if (!db.transaction())
+        qFatal("seeding failed: %s", qPrintable(db.lastError().text()));
     {
-        QSqlQuery content(db);
-        content.prepare(QStringLiteral(
-            "INSERT INTO content (contentID, question, answer) VALUES (GEN_ID(AUTO_INC, 1), ?, ?) RETURNING contentID"));
-        QSqlQuery link(db);
-        link.prepare(QStringLiteral("INSERT INTO category_content (catID, contentID) VALUES (?, ?)"));
-        for (int i = 0; i < count; ++i) {
-            content.bindValue(0, QStringLiteral("%1 %2").arg(prefix).arg(i));
-            content.bindValue(1, QStringLiteral("Answer %1").arg(i));
-            if (!content.exec() || !content.next())
-                qFatal("seeding failed: %s", qPrintable(content.lastError().text()));
-            link.bindValue(0, catId);
-            link.bindValue(1, content.value(0).toLongLong());
-            if (!link.exec())
-                qFatal("seeding failed: %s", qPrintable(link.lastError().text()));
-        }
+        QuestionWriter writer(db);
+        work(writer);
     }
     if (!db.commit())
         qFatal("seeding failed: %s", qPrintable(db.lastError().text()));
 }
 
+static qint64 store(QuestionWriter& writer, qint64 catId, const QString& question, const QString& answer)
+{
+    const QuestionWriter::Result result = writer.add(catId, question, answer);
+    if (result.outcome != QuestionWriter::Outcome::Stored)
+        qFatal("seeding failed: %s", qPrintable(result.error.text()));
+    return result.contentId;
+}
+
+qint64 TestDatabase::addQuestion(qint64 catId, const QString& question, const QString& answer)
+{
+    qint64 contentId = -1;
+    writeQuestions(connection(), [&](QuestionWriter& writer) { contentId = store(writer, catId, question, answer); });
+    return contentId;
+}
+
+void TestDatabase::addQuestions(qint64 catId, int count, const QString& prefix)
+{
+    writeQuestions(connection(), [&](QuestionWriter& writer) {
+        for (int i = 0; i < count; ++i)
+            store(writer, catId, QStringLiteral("%1 %2").arg(prefix).arg(i), QStringLiteral("Answer %1").arg(i));
+    });
+}
+
 qint64 TestDatabase::addUser(const QString& name, int score, int control, int admin)
 {
-    return insertReturning(connection(),
-        QStringLiteral("INSERT INTO users (username, score, hasControl, hasAdmin, userID) "
-                       "VALUES (?, ?, ?, ?, GEN_ID(AUTO_INC, 1)) RETURNING userID"),
-        {name, score, control, admin});
+    QSqlQuery query(connection());
+    PlayerStore users(query);
+    if (!users.addUser(name, score, control, admin))
+        qFatal("seeding failed: %s", qPrintable(query.lastError().text()));
+    // Test members have names of their own, so the name finds the new row.
+    const qint64 userId = users.findUser(name);
+    if (userId < 0)
+        qFatal("seeding failed: %s", qPrintable(query.lastError().text()));
+    return userId;
 }
 
 QStringList TestDatabase::column(const QString& sql) const

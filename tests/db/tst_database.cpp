@@ -3,122 +3,218 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+#include "db/contentstore.h"
+#include "db/playerstore.h"
+#include "db/questionwriter.h"
 #include "db/statements.h"
 #include "tests/common/testdatabase.h"
 
-// The statements the program issues, run against the schema exactly as written.
+using Database::Lookup;
+using Outcome = QuestionWriter::Outcome;
+Q_DECLARE_METATYPE(Outcome)
+
+#define STATEMENT(name) QTest::newRow(#name) << Statements::name
+
+static QString said(Lookup found, const QString& value)
+{
+    return found == Lookup::Found ? value : QString(found == Lookup::Missing ? "missing" : "failed");
+}
+
+// The program's statements and stores against the schema exactly as written.
 class TestDatabaseSchema : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase() { QVERIFY2(db.isValid(), qPrintable(db.error())); }
-    void statementRuns_data();
-    void statementRuns();
-    void idsComeFromOneGenerator();
-    void deleteOrdersWork();
-    void largeScoresAreKept();
-
-private:
     TestDatabase db;
+    qint64 capitals = 0;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY2(db.isValid(), qPrintable(db.error()));
+        capitals = db.addCategory("Capitals");
+        db.addQuestion(capitals, "Capital of France?", "Paris");
+        db.addCategory("O'Brien's");
+        db.addUser("Alice", 3, 1, 0);
+        db.addUser("Bob", 0, 2, 0);
+        // Linking a question that starts with "Unlinked" is refused, and so is
+        // deleting one that holds "stuck".
+        QVERIFY(db.exec("CREATE EXCEPTION refused 'refused'"));
+        QVERIFY(db.exec("CREATE TRIGGER refuse_link FOR category_content BEFORE INSERT AS BEGIN IF (EXISTS("
+                        "SELECT 1 FROM content WHERE contentID = NEW.contentID AND question STARTING WITH "
+                        "'Unlinked')) THEN EXCEPTION refused; END"));
+        QVERIFY(db.exec("CREATE TRIGGER keep_stuck FOR content BEFORE DELETE AS BEGIN "
+                        "IF (OLD.question CONTAINING 'stuck') THEN EXCEPTION refused; END"));
+    }
+
+    void statementRuns_data()
+    {
+        using namespace Statements;
+        QTest::addColumn<QString>("statement");
+        STATEMENT(listCategories); STATEMENT(categoryExists); STATEMENT(countCategory); STATEMENT(addCategory);
+        STATEMENT(addCategoryReturningId); STATEMENT(renameCategory); STATEMENT(deleteCategory);
+        STATEMENT(listContent); STATEMENT(addContent); STATEMENT(addLink); STATEMENT(updateContent);
+        STATEMENT(deleteContent); STATEMENT(deleteLinks); STATEMENT(countCategoryLinks);
+        STATEMENT(listCategoryLinks); STATEMENT(drawPool); STATEMENT(generator); STATEMENT(drawOne);
+        STATEMENT(drawPoolAdded); STATEMENT(userExists); STATEMENT(raiseScore); STATEMENT(addUser);
+        STATEMENT(userScore); STATEMENT(hasControl); STATEMENT(hasAdmin); STATEMENT(topTen); STATEMENT(myScore);
+        STATEMENT(listScores); STATEMENT(resetScores); STATEMENT(updateScore); STATEMENT(listUsers);
+        STATEMENT(findUser); STATEMENT(changeUser);
+        const QString name = QStringLiteral("it's 'quoted'");
+        QTest::newRow("find category, quoted") << withName(findCategoryPrefix, name);
+        QTest::newRow("delete user, quoted") << withName(deleteUserPrefix, name);
+        QTest::newRow("source count, quoted") << withName(sourceCountPrefix, name);
+        QTest::newRow("source content, quoted") << withName(sourceContentPrefix, name);
+        QTest::newRow("question to change, quoted") << findContentForUpdate(name, name, name);
+        QTest::newRow("question to delete, quoted") << findContentForDelete(name, name, name);
+    }
+
+    void statementRuns()
+    {
+        QFETCH(QString, statement);
+        QSqlDatabase connection = db.connection();
+        QVERIFY(connection.transaction());
+        QString error;
+        {
+            QSqlQuery query(connection);
+            if (!query.prepare(statement))
+                error = query.lastError().text();
+            // Any number will do: the driver converts it to each parameter's type.
+            for (const auto& match : QRegularExpression(QStringLiteral(":\\w+")).globalMatch(statement))
+                query.bindValue(match.captured(), 1);
+            if (error.isEmpty() && !query.exec())
+                error = query.lastError().text();
+        }
+        // Nothing a statement changed reaches the other cases.
+        connection.rollback();
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+    }
+
+    void questionWriterOutcomes_data()
+    {
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<int>("questionsLeft");
+        QTest::newRow("stored") << "Capital of Peru?" << Outcome::Stored << 1;
+        QTest::newRow("too long: refused") << QString(4001, 'x') << Outcome::Refused << 0;
+        QTest::newRow("link refused: question undone") << "Unlinked" << Outcome::Refused << 0;
+        QTest::newRow("undo refused: failed") << "Unlinked and stuck" << Outcome::Failed << 1;
+    }
+
+    void questionWriterOutcomes()
+    {
+        QFETCH(QString, question);
+        QFETCH(Outcome, outcome);
+        const QString countAll = QStringLiteral("SELECT COUNT(*) FROM content");
+        const int before = db.value(countAll).toInt();
+        QSqlDatabase connection = db.connection();
+        QVERIFY(connection.transaction());
+        QuestionWriter::Result result;
+        Outcome next = Outcome::Failed;
+        int left = 0;
+        {
+            QuestionWriter writer(connection);
+            result = writer.add(capitals, question, "A");
+            left = db.value(countAll).toInt() - before;
+            next = writer.add(capitals, "Next?", "B").outcome;
+        }
+        connection.rollback();
+        QCOMPARE(result.outcome, outcome);
+        QTEST(left, "questionsLeft");
+        QCOMPARE(result.contentId > 0, outcome == Outcome::Stored);
+        QCOMPARE(result.error.text().isEmpty(), outcome == Outcome::Stored);
+        // The importer goes on after a refused question, in the same transaction.
+        if (outcome != Outcome::Failed)
+            QCOMPARE(next, Outcome::Stored);
+    }
+
+    // The game compares names in any case, the rest exactly. Each row: what
+    // exists, myScore, userScore, readScore and hasControl make of the name.
+    void memberLookups_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("exact name") << "Alice" << QStringList{"yes", "3", "3", "3", "yes"};
+        QTest::newRow("other case: own score missing") << "aLICE" << QStringList{"yes", "missing", "3", "3", "yes"};
+        QTest::newRow("control right 2: not held") << "Bob" << QStringList{"yes", "0", "0", "0", "no"};
+        QTest::newRow("no such member: empty score") << "Nobody" << QStringList{"no", "missing", "missing", "", "no"};
+    }
+
+    void memberLookups()
+    {
+        QFETCH(QString, name);
+        QSqlQuery query(db.connection());
+        PlayerStore players(query);
+        QString own;
+        QString anyone;
+        QStringList seen{players.exists(name) ? "yes" : "no", said(players.myScore(name, &own), own)};
+        seen << said(players.userScore(name, &anyone), anyone) << players.readScore(name)
+             << (players.hasControl(name) ? "yes" : "no");
+        QTEST(seen, "expected");
+        // A failed statement reads as score 0, unlike a missing member.
+        QTest::ignoreMessage(QtWarningMsg, "QSqlQuery::prepare: database not open");
+        QSqlQuery failing{QSqlDatabase()};
+        QCOMPARE(PlayerStore(failing).readScore(name), QStringLiteral("0"));
+    }
+
+    // Each row: what categoryExists, findCategory and countCategory make of it.
+    void categoryLookups_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("exact name") << "Capitals" << QStringList{"yes", "found", "1"};
+        QTest::newRow("other case: not found") << "CAPITALS" << QStringList{"yes", "missing", "1"};
+        QTest::newRow("quote in the name") << "O'Brien's" << QStringList{"yes", "found", "0"};
+    }
+
+    void categoryLookups()
+    {
+        QFETCH(QString, name);
+        QSqlQuery query(db.connection());
+        ContentStore content(query);
+        qint64 catId = 0;
+        const QStringList seen{content.categoryExists(name) ? "yes" : "no",
+                               said(content.findCategory(name, &catId), "found"),
+                               QString::number(content.countCategory(name))};
+        QTEST(seen, "expected");
+    }
+
+    void idsComeFromOneGenerator()
+    {
+        const qint64 user = db.addUser("Carol", 0);
+        const qint64 category = db.addCategory("Science");
+        const qint64 question = db.addQuestion(category, "H2O?", "Water");
+        QVERIFY(user < category);
+        QVERIFY(category < question);
+        QCOMPARE(db.value(Statements::generator).toLongLong(), question);
+    }
+
+    // The editor deletes a question before its links, and a category before
+    // reading its links.
+    void deleteOrdersWork()
+    {
+        const qint64 cat = db.addCategory("Doomed");
+        const qint64 kept = db.addQuestion(cat, "one", "1");
+        const qint64 gone = db.addQuestion(cat, "two", "2");
+        QSqlQuery query(db.connection());
+        ContentStore content(query);
+        QVERIFY(content.deleteQuestion(gone));
+        QVERIFY(content.deleteCategory(cat));
+        QList<qint64> links;
+        QVERIFY(content.listCategoryLinks(cat, &links));
+        QCOMPARE(links, QList<qint64>{kept});
+    }
+
+    // Past 32767, where a SMALLINT column would cut it.
+    void largeScoresAreKept()
+    {
+        db.addUser("Marathon", 100000);
+        QSqlQuery query(db.connection());
+        QString score;
+        QCOMPARE(PlayerStore(query).myScore("Marathon", &score), Lookup::Found);
+        QCOMPARE(score, QStringLiteral("100000"));
+    }
 };
-
-void TestDatabaseSchema::statementRuns_data()
-{
-    QTest::addColumn<QString>("sql");
-    const QString join = QStringLiteral(
-        "FROM content c INNER JOIN category_content cc ON c.contentID=cc.contentID "
-        "INNER JOIN category cat ON cc.catID=cat.catID ");
-    const QString links = QStringLiteral("FROM category_content cc INNER JOIN category cat ");
-    QTest::newRow("pool") << "SELECT cc.contentID " + links + "ON cc.catID=cat.catID WHERE UPPER(cat.catName)=:catName";
-    QTest::newRow("generator") << "SELECT GEN_ID(AUTO_INC, 0) FROM RDB$DATABASE";
-    QTest::newRow("draw one")
-        << "SELECT 1, c.question, c.answer, c.contentID FROM content c INNER JOIN category_content cc ON "
-           "c.contentID=cc.contentID INNER JOIN category cat ON cc.catID+0=cat.catID WHERE UPPER(cat.catName)=:catName "
-           "AND c.contentID=:contentID UNION ALL SELECT 0, NULL, NULL, GEN_ID(AUTO_INC, 0) FROM RDB$DATABASE";
-    QTest::newRow("pool added") << "SELECT cc.contentID " + links + "ON cc.catID+0=cat.catID WHERE "
-                                   "UPPER(cat.catName)=:catName AND cc.contentID>:after AND cc.contentID<=:upTo";
-    QTest::newRow("count") << "SELECT count(*) " + join + "WHERE UPPER(cat.catName)=:catName";
-    QTest::newRow("category exists") << "SELECT catID FROM category WHERE UPPER(catName)=:catName";
-    QTest::newRow("user exists") << "SELECT userID FROM users WHERE UPPER(username)=:username";
-    QTest::newRow("raise score") << "UPDATE users SET score=(score+1) WHERE UPPER(username)=:username";
-    QTest::newRow("add user") << "INSERT INTO users (username, score, hasControl, hasAdmin, userID) VALUES "
-                                 "(:username, :score, :control, :admin, GEN_ID(AUTO_INC, 1) ) ";
-    QTest::newRow("read score") << "SELECT score FROM users WHERE UPPER(username)=:username";
-    QTest::newRow("control right") << "SELECT hasControl FROM users WHERE UPPER(username)=:username";
-    QTest::newRow("admin right") << "SELECT hasAdmin FROM users WHERE UPPER(username)=:username";
-    QTest::newRow("top ten") << "SELECT FIRST 10 username, score FROM users ORDER BY score DESC";
-    QTest::newRow("my score") << "SELECT score FROM users WHERE username=:username";
-    QTest::newRow("list scores") << "SELECT username, score FROM users";
-    QTest::newRow("reset scores") << "UPDATE users SET score=0";
-    QTest::newRow("set score") << "UPDATE users SET score=:newscore WHERE username=:username";
-    QTest::newRow("list users") << "SELECT username, hasControl, hasAdmin FROM users ORDER BY username ASC";
-    QTest::newRow("find user") << "SELECT userID FROM users WHERE username=:username";
-    QTest::newRow("change user")
-        << "UPDATE users SET username=:newname, hasControl=:control, hasAdmin=:admin WHERE userID=:userID ";
-    QTest::newRow("delete user as text") << "DELETE FROM users WHERE username='O''Brien'";
-    QTest::newRow("categories") << Statements::listCategories;
-    QTest::newRow("add category") << "INSERT INTO category (catName, catID) VALUES (:catName, GEN_ID(AUTO_INC, 1) )";
-    QTest::newRow("rename category") << "UPDATE category SET catName=:newname WHERE catName=:oldname";
-    QTest::newRow("delete category") << "DELETE FROM category WHERE catID=:catID";
-    QTest::newRow("find category as text") << Statements::findCategoryPrefix + "O''Brien'";
-    QTest::newRow("count links") << "SELECT COUNT(contentID) FROM category_content WHERE catID=:catID";
-    QTest::newRow("list links") << "SELECT contentID FROM category_content WHERE catID=:catID";
-    QTest::newRow("list questions") << Statements::listContent;
-    QTest::newRow("add question") << Statements::addContent;
-    QTest::newRow("add link") << Statements::addLink;
-    QTest::newRow("find question to change")
-        << "SELECT cat.catID, c.contentID FROM category cat LEFT JOIN category_content cc ON cat.catID=cc.catID LEFT "
-           "JOIN content c ON cc.contentID=c.contentID WHERE c.question='Q' AND c.answer='A' AND cat.catName='Geography' ";
-    QTest::newRow("find question to delete")
-        << "SELECT c.contentID " + join + "WHERE cat.catName='Geography' AND c.question='Q' AND c.answer='A' ";
-    QTest::newRow("change question")
-        << "UPDATE content SET question=:newquestion, answer=:newanswer WHERE contentID=:contentID";
-    QTest::newRow("delete question") << "DELETE FROM content WHERE contentID=:contentID";
-    QTest::newRow("delete links") << "DELETE FROM category_content WHERE contentID=:contentID";
-    QTest::newRow("import count lower-case column") << "SELECT COUNT(*) " + join + "WHERE cat.catname='Geography'";
-    QTest::newRow("import questions") << "SELECT c.question, c.answer " + join + "WHERE cat.catName='Geography'";
-}
-
-void TestDatabaseSchema::statementRuns()
-{
-    QFETCH(QString, sql);
-    QSqlQuery query(db.connection());
-    QVERIFY2(query.prepare(sql), qPrintable(query.lastError().text()));
-    // Any number will do: the driver converts it to each parameter's type.
-    for (const QRegularExpressionMatch& match : QRegularExpression(QStringLiteral(":\\w+")).globalMatch(sql))
-        query.bindValue(match.captured(), 1);
-    QVERIFY2(query.exec(), qPrintable(query.lastError().text()));
-}
-
-void TestDatabaseSchema::idsComeFromOneGenerator()
-{
-    const qint64 user = db.addUser(QStringLiteral("Carol"), 0);
-    const qint64 category = db.addCategory(QStringLiteral("Science"));
-    const qint64 question = db.addQuestion(category, QStringLiteral("H2O?"), QStringLiteral("Water"));
-    QVERIFY(user < category);
-    QVERIFY(category < question);
-    QCOMPARE(db.value(QStringLiteral("SELECT GEN_ID(AUTO_INC, 0) FROM RDB$DATABASE")).toLongLong(), question);
-}
-
-void TestDatabaseSchema::deleteOrdersWork()
-{
-    const qint64 cat = db.addCategory(QStringLiteral("Doomed"));
-    const qint64 kept = db.addQuestion(cat, QStringLiteral("one"), QStringLiteral("1"));
-    const qint64 gone = db.addQuestion(cat, QStringLiteral("two"), QStringLiteral("2"));
-    // The editor deletes a question before its links, and a category before reading its links.
-    QVERIFY(db.exec(QStringLiteral("DELETE FROM content WHERE contentID=%1").arg(gone)));
-    QVERIFY(db.exec(QStringLiteral("DELETE FROM category_content WHERE contentID=%1").arg(gone)));
-    QVERIFY(db.exec(QStringLiteral("DELETE FROM category WHERE catID=%1").arg(cat)));
-    QCOMPARE(db.column(QStringLiteral("SELECT contentID FROM category_content WHERE catID=%1").arg(cat)),
-             QStringList{QString::number(kept)});
-}
-
-void TestDatabaseSchema::largeScoresAreKept()
-{
-    db.addUser(QStringLiteral("Marathon"), 100000);
-    QCOMPARE(db.value(QStringLiteral("SELECT score FROM users WHERE username='Marathon'")).toInt(), 100000);
-}
 
 QTEST_GUILESS_MAIN(TestDatabaseSchema)
 #include "tst_database.moc"

@@ -84,16 +84,25 @@ void TestSetupTool::reportsAnUnwritableDirectory()
 void TestSetupTool::writesRoomSettingsOnly()
 {
     QTemporaryDir install;
+    QString output;
     QCOMPARE(run({QStringLiteral("--settings-only"), install.path(), QStringLiteral("--server"),
                   QStringLiteral("irc.example.org"), QStringLiteral("--port"), QStringLiteral("6697"),
-                  QStringLiteral("--tls"), QStringLiteral("--channel"), QStringLiteral("#quiz")}),
+                  QStringLiteral("--tls"), QStringLiteral("--channel"), QStringLiteral("#quiz"),
+                  QStringLiteral("--sasl-user"), QStringLiteral("quizbot"), QStringLiteral("--sasl-password"),
+                  QStringLiteral("s3cret"), QStringLiteral("--auto-connect")},
+                 &output),
              0);
+    QVERIFY2(!output.contains(QLatin1String("s3cret")), "the password is never printed");
     QSettings settings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt"));
     settings.sync();
     QCOMPARE(settings.value(QStringLiteral("Room/Server")).toString(), QStringLiteral("irc.example.org"));
     QCOMPARE(settings.value(QStringLiteral("Room/Port")).toInt(), 6697);
     QCOMPARE(settings.value(QStringLiteral("Room/Tls")).toBool(), true);
     QCOMPARE(settings.value(QStringLiteral("Room/Channel")).toString(), QStringLiteral("#quiz"));
+    QCOMPARE(settings.value(QStringLiteral("Room/SaslUser")).toString(), QStringLiteral("quizbot"));
+    QCOMPARE(settings.value(QStringLiteral("Room/SaslPassword")).toString(), QStringLiteral("s3cret"));
+    QCOMPARE(settings.value(QStringLiteral("Room/AutoConnect")).toBool(), true);
+    QCOMPARE(QFile::permissions(settings.fileName()) & (QFile::ReadOther | QFile::ReadGroup), QFile::Permissions());
     QVERIFY(!QFile::exists(install.path() + QStringLiteral("/quiznewt.fdb")));
     // A bad value changes nothing.
     QCOMPARE(run({QStringLiteral("--settings-only"), install.path(), QStringLiteral("--port"), QStringLiteral("x")}), 1);

@@ -1,0 +1,176 @@
+#include "db/contentstore.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <climits>
+
+#include "db/statements.h"
+#include "db/storequery.h"
+
+using StoreQuery::exec;
+using StoreQuery::firstValue;
+
+bool ContentStore::listCategories(QStringList* names)
+{
+    if (!query.exec(Statements::listCategories))
+        return false;
+    while (query.next())
+        names->append(query.value(0).toString());
+    return true;
+}
+
+bool ContentStore::categoryExists(const QString& name)
+{
+    return exec(query, Statements::categoryExists, {{":catName", name.toUpper()}}) && query.next();
+}
+
+int ContentStore::countCategory(const QString& name)
+{
+    const bool ran = exec(query, Statements::countCategory, {{":catName", name.toUpper()}});
+    const uint count = firstValue(query, ran).toUInt();
+    return count > INT_MAX ? INT_MAX : int(count);
+}
+
+bool ContentStore::addCategory(const QString& name)
+{
+    return exec(query, Statements::addCategory, {{":catName", name}});
+}
+
+qint64 ContentStore::addCategoryReturningId(const QString& name)
+{
+    const QVariant catId = firstValue(query, exec(query, Statements::addCategoryReturningId, {{":catName", name}}));
+    return catId.isValid() ? catId.toLongLong() : -1;
+}
+
+bool ContentStore::renameCategory(const QString& oldName, const QString& newName)
+{
+    return exec(query, Statements::renameCategory, {{":newname", newName}, {":oldname", oldName}});
+}
+
+ContentStore::Lookup ContentStore::findCategory(const QString& name, qint64* catId)
+{
+    QVariant value;
+    const bool ran = query.exec(Statements::withName(Statements::findCategoryPrefix, name));
+    const Lookup found = StoreQuery::first(query, ran, &value);
+    if (found == Lookup::Found)
+        *catId = value.toLongLong();
+    return found;
+}
+
+ContentStore::Lookup ContentStore::findCategoryIgnoringCase(const QString& name, qint64* catId, QString* storedName)
+{
+    if (!exec(query, Statements::findCategoryIgnoringCase, {{":catName", name.toUpper()}}))
+        return Lookup::Failed;
+    if (!query.next())
+        return Lookup::Missing;
+    *catId = query.value(0).toLongLong();
+    *storedName = query.value(1).toString();
+    return Lookup::Found;
+}
+
+bool ContentStore::contentColumnSizes(int* question, int* answer)
+{
+    if (!query.exec(Statements::contentColumnSizes))
+        return false;
+    int found = 0;
+    while (query.next()) {
+        const QString column = query.value(0).toString();
+        int* size = column == QLatin1String("QUESTION") ? question : column == QLatin1String("ANSWER") ? answer : nullptr;
+        if (size) {
+            *size = query.value(1).toInt();
+            ++found;
+        }
+    }
+    return found == 2;
+}
+
+bool ContentStore::deleteCategory(qint64 catId)
+{
+    return exec(query, Statements::deleteCategory, {{":catID", catId}});
+}
+
+int ContentStore::countCategoryLinks(qint64 catId)
+{
+    return firstValue(query, exec(query, Statements::countCategoryLinks, {{":catID", catId}})).toInt();
+}
+
+bool ContentStore::listCategoryLinks(qint64 catId, QList<qint64>* contentIds)
+{
+    if (!exec(query, Statements::listCategoryLinks, {{":catID", catId}}) || !query.isActive())
+        return false;
+    while (query.next())
+        contentIds->append(query.value(0).toLongLong());
+    return true;
+}
+
+bool ContentStore::readQuestions(const QuestionRow& row)
+{
+    while (query.next())
+        row(query.value(0).toString(), query.value(1).toString());
+    return !query.lastError().isValid();
+}
+
+bool ContentStore::listContent(const QString& category, const QuestionRow& row)
+{
+    if (!exec(query, Statements::listContent, {{":catName", category}}))
+        return false;
+    readQuestions(row);
+    return true;
+}
+
+bool ContentStore::findContent(const QString& statement, int column, qint64* contentId)
+{
+    if (!query.exec(statement) || !query.next())
+        return false;
+    *contentId = query.value(column).toLongLong();
+    return true;
+}
+
+bool ContentStore::findContentForUpdate(const QString& question, const QString& answer, const QString& category,
+                                        qint64* contentId)
+{
+    return findContent(Statements::findContentForUpdate(question, answer, category), 1, contentId);
+}
+
+bool ContentStore::findContentForDelete(const QString& category, const QString& question, const QString& answer,
+                                        qint64* contentId)
+{
+    return findContent(Statements::findContentForDelete(category, question, answer), 0, contentId);
+}
+
+// A driver that cannot count the changed rows gives -1, taken as a change.
+bool ContentStore::updateContent(qint64 contentId, const QString& question, const QString& answer)
+{
+    return exec(query, Statements::updateContent,
+                {{":newquestion", question}, {":newanswer", answer}, {":contentID", contentId}})
+        && query.numRowsAffected() != 0;
+}
+
+// The question before its links: a link left behind names no question and
+// drops out of every join.
+bool ContentStore::deleteQuestion(qint64 contentId)
+{
+    return exec(query, Statements::deleteContent, {{":contentID", contentId}}) && query.numRowsAffected() != 0
+        && exec(query, Statements::deleteLinks, {{":contentID", contentId}});
+}
+
+void ContentStore::deleteContents(const QList<qint64>& contentIds, const std::function<void(int done)>& before)
+{
+    query.prepare(Statements::deleteContent);
+    for (int done = 0; done < contentIds.size(); ++done) {
+        before(done);
+        query.bindValue(QStringLiteral(":contentID"), contentIds.at(done));
+        query.exec();
+    }
+}
+
+qint64 ContentStore::sourceCount(const QString& category)
+{
+    return firstValue(query, query.exec(Statements::withName(Statements::sourceCountPrefix, category))).toLongLong();
+}
+
+bool ContentStore::listSourceContent(const QString& category, const QuestionRow& row)
+{
+    return query.exec(Statements::withName(Statements::sourceContentPrefix, category)) && readQuestions(row);
+}

@@ -1,0 +1,49 @@
+#ifndef QUESTIONWRITER_H
+#define QUESTIONWRITER_H
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QString>
+
+class QSqlDatabase;
+
+// Adds questions to categories, each with its link or not at all. The
+// statements are prepared once, when the writer is made: make it after the
+// caller's transaction() so they run inside it, and let it go before the
+// commit, after which they are dead.
+class QuestionWriter
+{
+public:
+    enum class Outcome {
+        Stored,
+        // This question was turned down (too long, say) and left nothing
+        // behind; the transaction goes on.
+        Refused,
+        // Beyond this question (a statement that would not prepare, an undo
+        // that failed, a question perhaps left without its link): roll back.
+        Failed,
+    };
+    struct Result {
+        Outcome outcome = Outcome::Failed;
+        // Why it was refused or failed.
+        QSqlError error;
+        // The new question's ID once stored.
+        qint64 contentId = -1;
+    };
+
+    explicit QuestionWriter(const QSqlDatabase& db);
+
+    // The first statement that could not be prepared, or no error; every
+    // add() then fails with it.
+    QSqlError prepareError() const { return unprepared; }
+
+    Result add(qint64 catId, const QString& question, const QString& answer);
+
+private:
+    QSqlQuery insert;
+    QSqlQuery link;
+    QSqlQuery undo;
+    QSqlError unprepared;
+};
+
+#endif
