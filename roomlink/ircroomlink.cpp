@@ -1,7 +1,6 @@
 #include "ircroomlink.h"
 
 #include <QRandomGenerator>
-#include <QSettings>
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
@@ -19,55 +18,8 @@ constexpr qint64 registerTimeoutMs = 30000;
 constexpr int aliveCheckMs = 15000;
 // A line longer than any server sends; without a newline it is garbage.
 constexpr int maxReadLine = 16384;
-constexpr int maxNickTries = 10;
-
-QByteArray withoutBytes(QByteArray value, const char* bytes)
-{
-    for (const char* b = bytes; *b; ++b)
-        value.replace(*b, QByteArray());
-    return value;
-}
 
 } // namespace
-
-IrcRoomSettings IrcRoomSettings::read(QSettings& settings)
-{
-    IrcRoomSettings room;
-    settings.beginGroup(QStringLiteral("Room"));
-    room.server = settings.value(QStringLiteral("Server"), room.server).toString().trimmed();
-    bool ok = false;
-    const int port = settings.value(QStringLiteral("Port"), room.port).toInt(&ok);
-    if (ok && port > 0 && port <= 65535)
-        room.port = quint16(port);
-    room.tls = settings.value(QStringLiteral("Tls"), room.tls).toBool();
-    // The values end up in protocol lines: no line breaks, and no blanks
-    // where a blank would start the next parameter.
-    QByteArray password = settings.value(QStringLiteral("Password")).toString().toUtf8();
-    password.replace('\r', QByteArray()).replace('\n', QByteArray()).replace('\0', QByteArray());
-    room.password = password;
-    const QByteArray nick = withoutBytes(
-        settings.value(QStringLiteral("Nick"), QString::fromLatin1(room.nick)).toString().toUtf8(),
-        " \r\n,:!@");
-    if (!nick.isEmpty())
-        room.nick = nick;
-    QByteArray channel = withoutBytes(
-        settings.value(QStringLiteral("Channel"), QString::fromLatin1(room.channel)).toString().toUtf8(),
-        " \r\n,\a");
-    if (!channel.isEmpty()) {
-        if (!QByteArray("#&+!").contains(channel.at(0)))
-            channel.prepend('#');
-        room.channel = channel;
-    }
-    settings.endGroup();
-    if (room.server.isEmpty())
-        room.server = QStringLiteral("127.0.0.1");
-    return room;
-}
-
-RoomLink* createIrcRoomLink(QSettings& settings, QObject* parent)
-{
-    return new IrcRoomLink(IrcRoomSettings::read(settings), parent);
-}
 
 IrcRoomLink::IrcRoomLink(const IrcRoomSettings& settings, QObject* parent, int burst, int intervalMs)
     : RoomLink(parent),
@@ -76,13 +28,19 @@ IrcRoomLink::IrcRoomLink(const IrcRoomSettings& settings, QObject* parent, int b
       channelLower(ircLower(settings.channel)),
       queue(burst, intervalMs),
       sendTimer(new QTimer(this)),
-      aliveTimer(new QTimer(this))
+      aliveTimer(new QTimer(this)),
+      reconnectTimer(new QTimer(this))
 {
     clock.start();
     sendTimer->setSingleShot(true);
     connect(sendTimer, &QTimer::timeout, this, &IrcRoomLink::flushQueue);
     aliveTimer->setInterval(aliveCheckMs);
     connect(aliveTimer, &QTimer::timeout, this, &IrcRoomLink::checkAlive);
+    reconnectTimer->setSingleShot(true);
+    connect(reconnectTimer, &QTimer::timeout, this, [this] {
+        if (state == Unconnected && stayIn)
+            openSocket();
+    });
 }
 
 IrcRoomLink::~IrcRoomLink()
@@ -93,14 +51,23 @@ IrcRoomLink::~IrcRoomLink()
     }
 }
 
+void IrcRoomLink::setStateText(const QString& text)
+{
+    if (text == state_)
+        return;
+    state_ = text;
+    emit stateChanged(state_);
+}
+
 void IrcRoomLink::join()
 {
     switch (state) {
     case Unconnected:
+        reconnectTimer->stop();
         openSocket();
         break;
     case Registered:
-        // Connected but not in the room (kicked, or the join was refused).
+        // Connected but not in the room: kicked, or the join was refused.
         writeNow("JOIN " + settings.channel);
         break;
     case Connecting:
@@ -119,15 +86,22 @@ void IrcRoomLink::openSocket()
     }
     readBuffer.clear();
     queue.reset();
-    ++connectionGeneration;
+    const int generation = ++connectionGeneration;
     state = Connecting;
+    sasl = Sasl::Off;
+    certificateRejected = false;
     lastActivity = clock.elapsed();
     aliveTimer->start();
+    setStateText(QStringLiteral("Connecting to %1:%2...").arg(settings.server).arg(settings.port));
+    if (generation != connectionGeneration)
+        return;
 
     QAbstractSocket* newSocket;
     if (settings.tls) {
         auto* ssl = new QSslSocket(this);
         connect(ssl, &QSslSocket::encrypted, this, &IrcRoomLink::socketReady);
+        // Not ignored, so the handshake fails next; this says why.
+        connect(ssl, &QSslSocket::sslErrors, this, [this] { certificateRejected = true; });
         newSocket = ssl;
     } else {
         newSocket = new QTcpSocket(this);
@@ -137,16 +111,43 @@ void IrcRoomLink::openSocket()
     // Small lines that must leave now: no waiting for more to fill a segment.
     newSocket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(newSocket, &QAbstractSocket::readyRead, this, &IrcRoomLink::readLines);
-    connect(newSocket, &QAbstractSocket::disconnected, this, &IrcRoomLink::dropConnection);
-    connect(newSocket, &QAbstractSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
-        // A waitFor...() that runs out of time is not the link failing.
-        if (error != QAbstractSocket::SocketTimeoutError)
-            dropConnection();
-    });
+    connect(newSocket, &QAbstractSocket::disconnected, this,
+            [this] { endConnection(QStringLiteral("Server closed the connection")); });
+    connect(newSocket, &QAbstractSocket::errorOccurred, this, &IrcRoomLink::socketFailed);
     if (settings.tls)
         static_cast<QSslSocket*>(newSocket)->connectToHostEncrypted(settings.server, settings.port);
     else
         newSocket->connectToHost(settings.server, settings.port);
+}
+
+void IrcRoomLink::socketFailed(QAbstractSocket::SocketError error)
+{
+    QString why;
+    switch (error) {
+    case QAbstractSocket::SocketTimeoutError:
+        // A waitFor...() that runs out of time is not the link failing.
+        return;
+    case QAbstractSocket::ConnectionRefusedError:
+        why = QStringLiteral("Connection refused");
+        break;
+    case QAbstractSocket::HostNotFoundError:
+        why = QStringLiteral("Host not found: %1").arg(settings.server);
+        break;
+    case QAbstractSocket::RemoteHostClosedError:
+        why = QStringLiteral("Server closed the connection");
+        break;
+    case QAbstractSocket::SslHandshakeFailedError:
+        why = certificateRejected ? QStringLiteral("TLS: certificate not trusted")
+                                  : QStringLiteral("TLS: handshake failed");
+        break;
+    default:
+        why = QStringLiteral("Connection failed: %1").arg(socket ? socket->errorString() : QString());
+        break;
+    }
+    // Trying again will not make a certificate trusted.
+    if (certificateRejected)
+        stayIn = false;
+    endConnection(why);
 }
 
 void IrcRoomLink::socketReady()
@@ -160,6 +161,12 @@ void IrcRoomLink::socketReady()
     lastActivity = clock.elapsed();
     if (!settings.password.isEmpty())
         writeNow("PASS :" + settings.password);
+    // Sent before NICK and USER, so the server holds registration until CAP END.
+    if (!settings.saslUser.isEmpty()) {
+        sasl = Sasl::Listing;
+        offeredCaps.clear();
+        writeNow("CAP LS 302");
+    }
     writeNow("NICK " + nick);
     writeNow("USER quiznewt 0 * :QuizNewt trivia");
 }
@@ -171,8 +178,8 @@ void IrcRoomLink::readLines()
     if (reading)
         return;
     reading = true;
-    const int generation = connectionGeneration;
-    while (socket && generation == connectionGeneration && socket->bytesAvailable() > 0) {
+    while (socket && socket->bytesAvailable() > 0) {
+        const int generation = connectionGeneration;
         readBuffer += socket->readAll();
         lastActivity = clock.elapsed();
         pingSent = false;
@@ -193,8 +200,9 @@ void IrcRoomLink::readLines()
             if (message.isValid())
                 handle(message);
         }
+        // A new connection opened meanwhile has its own buffer and socket.
         if (generation != connectionGeneration)
-            break;
+            continue;
         readBuffer = data.mid(start);
         if (readBuffer.size() > maxReadLine)
             readBuffer.clear();
@@ -202,83 +210,23 @@ void IrcRoomLink::readLines()
     reading = false;
 }
 
-void IrcRoomLink::handle(const IrcMessage& message)
+void IrcRoomLink::leftRoom(const QString& why)
 {
-    const QByteArray& command = message.command;
-    if (command == "PRIVMSG") {
-        handlePrivmsg(message);
-    } else if (command == "PING") {
-        writeNow(message.params.isEmpty() ? QByteArray("PONG") : "PONG :" + message.params.constLast());
-    } else if (command == "001") {
-        if (state == Registering) {
-            state = Registered;
-            if (!message.param(0).isEmpty())
-                nick = message.param(0);
-            writeNow("JOIN " + settings.channel);
-        }
-    } else if (command == "433" || command == "437" || command == "432") {
-        // Only our own registration asks for a nick.
-        if (state == Registering)
-            nickInUse();
-    } else if (command == "JOIN") {
-        if (state == Registered && ircLower(message.nick()) == ircLower(nick)
-            && ircLower(message.param(0)) == channelLower) {
-            state = Joined;
-            emit joined();
-        }
-    } else if (command == "PART") {
-        if (state == Joined && ircLower(message.nick()) == ircLower(nick)
-            && ircLower(message.param(0)) == channelLower)
-            state = Registered;
-    } else if (command == "KICK") {
-        if (state == Joined && ircLower(message.param(1)) == ircLower(nick)
-            && ircLower(message.param(0)) == channelLower)
-            state = Registered;
-    } else if (command == "NICK") {
-        if (ircLower(message.nick()) == ircLower(nick) && !message.param(0).isEmpty())
-            nick = message.param(0);
-    } else if (command == "ERROR") {
-        dropConnection();
-    }
+    // Out of the room but still connected; a join() goes back in.
+    state = Registered;
+    stayIn = false;
+    queue.reset();
+    sendTimer->stop();
+    setStateText(why);
+    emit lost();
 }
 
-void IrcRoomLink::handlePrivmsg(const IrcMessage& message)
+void IrcRoomLink::quit(const QString& why)
 {
-    if (state != Joined || message.params.size() < 2)
-        return;
-    // Private messages, other channels and "@#channel" messages to ops only
-    // are not room text.
-    if (ircLower(message.param(0)) != channelLower)
-        return;
-    const QByteArray& text = message.params.at(1);
-    // CTCP, ACTION included.
-    if (text.startsWith('\x01'))
-        return;
-    const QByteArray speaker = message.nick();
-    if (speaker.isEmpty() || ircLower(speaker) == ircLower(nick))
-        return;
-    emit textCaptured(decodeIrcText(speaker) + QStringLiteral(": ")
-                      + stripIrcFormatting(decodeIrcText(text)));
-    emit textCaptured(QStringLiteral("\n"));
-}
-
-void IrcRoomLink::nickInUse()
-{
-    ++nickTries;
-    if (nickTries > maxNickTries) {
-        dropConnection();
-        return;
-    }
-    // Servers allow as few as 9 characters: first try an underscore, then
-    // keep the length and end in a number.
-    if (nickTries == 1) {
-        nick = settings.nick + '_';
-    } else {
-        const QByteArray number = QByteArray::number(
-            nickTries < 4 ? nickTries : int(QRandomGenerator::global()->bounded(10, 1000)));
-        nick = settings.nick.left(qMax(1, 9 - int(number.size()))) + number;
-    }
-    writeNow("NICK " + nick);
+    // Refused logins and missing SASL do not mend by retrying.
+    stayIn = false;
+    writeNow("QUIT");
+    endConnection(why, true);
 }
 
 void IrcRoomLink::writeNow(const QByteArray& line)
@@ -289,29 +237,46 @@ void IrcRoomLink::writeNow(const QByteArray& line)
     socket->flush();
 }
 
-void IrcRoomLink::post(const QString& text)
+void IrcRoomLink::post(const QString& text, std::function<void()> onSent)
 {
     if (state != Joined)
         return;
-    for (const QByteArray& line : buildPrivmsgLines(text, settings.channel))
-        queue.enqueue(line);
+    queue.enqueueGame(buildPrivmsgLines(text, settings.channel), std::move(onSent));
+    flushQueue();
+}
+
+void IrcRoomLink::postReply(const QString& name, const QString& text, bool toRoom)
+{
+    if (state != Joined)
+        return;
+    const QByteArray target = toRoom ? settings.channel : privateTarget(name);
+    if (target.isEmpty())
+        return;
+    queue.enqueueReply(ircLower(name.toUtf8()), buildPrivmsgLines(text, target));
     flushQueue();
 }
 
 void IrcRoomLink::flushQueue()
 {
-    if (!socket || state == Unconnected)
+    if (!socket || state != Joined)
         return;
-    const qint64 now = clock.elapsed();
-    const QList<QByteArray> due = queue.takeDue(now);
+    const QList<SendQueue::Line> due = queue.takeDue(clock.elapsed());
     if (!due.isEmpty()) {
-        for (const QByteArray& line : due)
-            socket->write(line);
+        for (const SendQueue::Line& line : due)
+            socket->write(line.bytes);
         // Written now, not on a later turn of the event loop: the game may
         // block the thread right after posting and the room must see the
         // line before that pause.
         socket->flush();
+        // Only now: a callback may post again, or leave.
+        for (const SendQueue::Line& line : due) {
+            if (line.onSent)
+                line.onSent();
+        }
     }
+    if (state != Joined)
+        return;
+    const qint64 now = clock.elapsed();
     const qint64 wait = queue.msUntilNext(now);
     if (wait >= 0)
         sendTimer->start(int(qMax<qint64>(1, wait)));
@@ -319,26 +284,28 @@ void IrcRoomLink::flushQueue()
 
 void IrcRoomLink::leave()
 {
-    if (!socket)
-        return;
-    if (state == Registered || state == Joined || state == Registering) {
-        // Whatever is still queued goes out first: it no longer matters if
-        // the server thinks it a flood, we are leaving anyway.
-        for (const QByteArray& line : queue.takeAll())
-            socket->write(line);
+    stayIn = false;
+    reconnectTimer->stop();
+    if (socket && socket->state() == QAbstractSocket::ConnectedState && state != Connecting) {
+        // Whatever still waits goes out first: it no longer matters if the
+        // server thinks it a flood, we are leaving anyway.
+        for (const SendQueue::Line& line : queue.takeAll())
+            socket->write(line.bytes);
         writeNow("QUIT :QuizNewt leaves");
-        socket->disconnectFromHost();
-        if (socket && socket->state() != QAbstractSocket::UnconnectedState)
-            socket->waitForDisconnected(1000);
+        QAbstractSocket* closing = socket;
+        closing->disconnect(this);
+        closing->disconnectFromHost();
+        if (closing->state() != QAbstractSocket::UnconnectedState)
+            closing->waitForDisconnected(1000);
     }
-    dropConnection();
+    // Left on purpose: no lost().
+    state = Unconnected;
+    endConnection(QStringLiteral("Not connected"));
 }
 
-void IrcRoomLink::dropConnection()
+void IrcRoomLink::endConnection(const QString& why, bool graceful)
 {
-    if (state == Unconnected && !socket)
-        return;
-    const bool wasUp = state != Unconnected;
+    const bool wasJoined = state == Joined;
     state = Unconnected;
     ++connectionGeneration;
     sendTimer->stop();
@@ -346,14 +313,34 @@ void IrcRoomLink::dropConnection()
     queue.reset();
     readBuffer.clear();
     pingSent = false;
+    sasl = Sasl::Off;
     if (QAbstractSocket* old = socket) {
         socket = nullptr;
         old->disconnect(this);
-        old->abort();
-        old->deleteLater();
+        if (graceful && old->state() == QAbstractSocket::ConnectedState) {
+            // Let the QUIT reach the server before the socket goes.
+            connect(old, &QAbstractSocket::disconnected, old, &QObject::deleteLater);
+            QTimer::singleShot(5000, old, &QObject::deleteLater);
+            old->disconnectFromHost();
+        } else {
+            old->abort();
+            old->deleteLater();
+        }
     }
-    if (wasUp)
-        emit disconnected();
+    setStateText(why);
+    if (wasJoined)
+        emit lost();
+    // A handler may have joined or left meanwhile.
+    if (stayIn && state == Unconnected && !reconnectTimer->isActive())
+        scheduleReconnect();
+}
+
+void IrcRoomLink::scheduleReconnect()
+{
+    const qint64 wait =
+        reconnectDelayMs(reconnectAttempt++, reconnectBaseMs, QRandomGenerator::global()->generateDouble());
+    reconnectTimer->start(int(wait));
+    setStateText(QStringLiteral("Reconnecting in %1 s").arg((wait + 999) / 1000));
 }
 
 void IrcRoomLink::checkAlive()
@@ -361,9 +348,9 @@ void IrcRoomLink::checkAlive()
     const qint64 idle = clock.elapsed() - lastActivity;
     if (state == Connecting || state == Registering) {
         if (idle > registerTimeoutMs)
-            dropConnection();
+            endConnection(QStringLiteral("Timed out"));
     } else if (idle > idleDropMs) {
-        dropConnection();
+        endConnection(QStringLiteral("Ping timeout"));
     } else if (idle > idlePingMs && !pingSent) {
         writeNow("PING :quiznewt");
         pingSent = true;

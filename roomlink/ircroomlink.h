@@ -20,18 +20,32 @@ struct IrcRoomSettings
     QByteArray password;    // the server password, sent with PASS when set
     QByteArray nick = "QuizNewt";
     QByteArray channel = "#trivia";
+    // An account to log in with SASL PLAIN before joining; empty: no login.
+    QByteArray saslUser;
+    QByteArray saslPassword;
 
     // Reads the "Room" group of the program's settings.
     static IrcRoomSettings read(QSettings& settings);
 };
 
+// The wait before reconnect attempt `attempt` (0 for the first): baseMs
+// doubled per attempt up to five minutes, less up to a fifth of it by jitter
+// (0 <= jitter < 1) so that clients lost together do not return together.
+qint64 reconnectDelayMs(int attempt, qint64 baseMs, double jitter);
+
+// The AUTHENTICATE lines (without CR LF) that carry a SASL PLAIN login.
+QList<QByteArray> saslPlainLines(const QByteArray& user, const QByteArray& password);
+
 // The room as an IRC channel: QuizNewt is its own client. TCP and TLS share
-// one code path through QAbstractSocket.
+// one code path through QAbstractSocket. A lost connection is reconnected on
+// its own, with a growing wait; a kick, a ban or a refused login is not.
 class IrcRoomLink : public RoomLink
 {
     Q_OBJECT
 
 public:
+    static constexpr int defaultReconnectBaseMs = 2000;
+
     explicit IrcRoomLink(const IrcRoomSettings& settings, QObject* parent = nullptr,
                          int burst = SendQueue::defaultBurst,
                          int intervalMs = SendQueue::defaultIntervalMs);
@@ -39,47 +53,62 @@ public:
 
     void join() override;
     bool isJoined() const override { return state == Joined; }
-    void post(const QString& text) override;
+    void post(const QString& text, std::function<void()> onSent = {}) override;
+    void postReply(const QString& name, const QString& text, bool toRoom = false) override;
     void leave() override;
+    QString stateText() const override { return state_; }
 
     // The nick the server accepted, which may differ from the wanted one.
     QByteArray currentNick() const { return nick; }
-    bool isConnected() const { return state != Unconnected && state != Connecting; }
-    int queuedLines() const { return queue.size(); }
-
-Q_SIGNALS:
-    // The connection ended, by the server, the network or leave().
-    void disconnected();
+    // The first wait before reconnecting; tests make it short.
+    void setReconnectBaseMs(int ms) { reconnectBaseMs = ms; }
 
 private:
     enum State { Unconnected, Connecting, Registering, Registered, Joined };
+    enum class Sasl { Off, Listing, Requested, Authenticating, Done };
 
     void openSocket();
     void socketReady();
+    void socketFailed(QAbstractSocket::SocketError error);
     void readLines();
     void handle(const IrcMessage& message);
+    void handleCap(const IrcMessage& message);
     void handlePrivmsg(const IrcMessage& message);
     void nickInUse();
+    void leftRoom(const QString& why);
+    void quit(const QString& why);
     void writeNow(const QByteArray& line);
     void flushQueue();
-    void dropConnection();
+    void endConnection(const QString& why, bool graceful = false);
+    void scheduleReconnect();
     void checkAlive();
+    void setStateText(const QString& text);
 
     IrcRoomSettings settings;
     QPointer<QAbstractSocket> socket;
     QByteArray readBuffer;
     State state = Unconnected;
+    QString state_ = QStringLiteral("Not connected");
     QByteArray nick;
     QByteArray channelLower;
     SendQueue queue;
     QElapsedTimer clock;
     QTimer* sendTimer = nullptr;
     QTimer* aliveTimer = nullptr;
+    QTimer* reconnectTimer = nullptr;
     qint64 lastActivity = 0;
     bool pingSent = false;
     int nickTries = 0;
     int connectionGeneration = 0;
     bool reading = false;
+    // Come back on our own after a loss: set by a join, cleared by leave(),
+    // a kick, a refused join or a refused login.
+    bool stayIn = false;
+    int reconnectAttempt = 0;
+    int reconnectBaseMs = defaultReconnectBaseMs;
+    Sasl sasl = Sasl::Off;
+    QByteArray offeredCaps;
+    bool certificateRejected = false;
 };
 
 #endif

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class QSettings;
 
 // The program's one way into the chat room: find and join it, hand every
@@ -16,17 +18,31 @@ public:
     using QObject::QObject;
     ~RoomLink() override = default;
 
-    // Joins the room, or does nothing visible when it cannot be reached.
-    // Emits joined() once the room has been entered.
+    // Joins the room; stateText() tells how far it got, or why not. Emits
+    // joined() once the room has been entered, and again after each return
+    // the link makes on its own.
     virtual void join() = 0;
     virtual bool isJoined() const = 0;
-    // Posts one text; dropped while no room is joined.
-    virtual void post(const QString& text) = 0;
-    // Leaves the room; harmless when none was ever joined.
+    // Posts one text to the whole room, exactly as it stands. onSent runs once
+    // the text's last line has been written towards the room; never when the
+    // text is dropped (no room joined, or the connection lost first).
+    virtual void post(const QString& text, std::function<void()> onSent = {}) = 0;
+    // Posts the reply to a member's command: privately to name, or to the
+    // whole room when toRoom. Replies wait behind every post(), keep their
+    // order per member, and are bounded: one may be dropped when that member
+    // or the room already has enough waiting.
+    virtual void postReply(const QString& name, const QString& text, bool toRoom = false) = 0;
+    // Leaves the room; harmless when none was ever joined. Lines still waiting
+    // go out first, but no onSent runs: the game is leaving too.
     virtual void leave() = 0;
+    // One line for the operator: where the link is, or why it failed last.
+    virtual QString stateText() const { return QString(); }
 
 Q_SIGNALS:
     void joined();
+    // The room was left without leave() being called: lost connection, kick.
+    void lost();
+    void stateChanged(const QString& text);
     // Each room line arrives as one or more pieces "speaker: text",
     // then a piece that is exactly "\n".
     void textCaptured(const QString& piece);

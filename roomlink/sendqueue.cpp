@@ -2,14 +2,39 @@
 
 #include <QStringList>
 
+#include <utility>
+
 SendQueue::SendQueue(int burst, int intervalMs)
-    : burst(qMax(1, burst)), intervalMs(qMax(1, intervalMs)), tokens(this->burst)
+    : burst(qMax(1, burst)),
+      intervalMs(qMax(1, intervalMs)),
+      tokens(this->burst),
+      gameReserve(qMin(2, this->burst - 1))
 {
 }
 
-void SendQueue::enqueue(const QByteArray& line)
+void SendQueue::enqueueGame(const QList<QByteArray>& lines, std::function<void()> onSent)
 {
-    queue.append(line);
+    for (const QByteArray& line : lines)
+        game.append({line, {}});
+    if (!onSent)
+        return;
+    if (lines.isEmpty())
+        game.append({QByteArray(), std::move(onSent)});
+    else
+        game.last().onSent = std::move(onSent);
+}
+
+bool SendQueue::enqueueReply(const QByteArray& member, QList<QByteArray> lines)
+{
+    if (lines.size() > maxReplyLines)
+        lines.resize(maxReplyLines);
+    if (lines.isEmpty() || waitingPerMember.contains(member)
+        || replies.size() + lines.size() > maxWaitingReplyLines)
+        return false;
+    for (const QByteArray& line : lines)
+        replies.append({line, member});
+    waitingPerMember.insert(member, int(lines.size()));
+    return true;
 }
 
 void SendQueue::refill(qint64 nowMs)
@@ -30,12 +55,27 @@ void SendQueue::refill(qint64 nowMs)
     }
 }
 
-QList<QByteArray> SendQueue::takeDue(qint64 nowMs)
+QByteArray SendQueue::takeReply()
+{
+    ReplyLine line = replies.takeFirst();
+    auto waiting = waitingPerMember.find(line.member);
+    if (waiting != waitingPerMember.end() && --waiting.value() <= 0)
+        waitingPerMember.erase(waiting);
+    return std::move(line.bytes);
+}
+
+QList<SendQueue::Line> SendQueue::takeDue(qint64 nowMs)
 {
     refill(nowMs);
-    QList<QByteArray> due;
-    while (tokens > 0 && !queue.isEmpty()) {
-        due.append(queue.takeFirst());
+    QList<Line> due;
+    // The end of an empty text costs no token, but still waits its turn.
+    while (!game.isEmpty() && (tokens > 0 || game.first().bytes.isEmpty())) {
+        if (!game.first().bytes.isEmpty())
+            --tokens;
+        due.append(game.takeFirst());
+    }
+    while (tokens > gameReserve && !replies.isEmpty()) {
+        due.append({takeReply(), {}});
         --tokens;
     }
     return due;
@@ -43,17 +83,29 @@ QList<QByteArray> SendQueue::takeDue(qint64 nowMs)
 
 qint64 SendQueue::msUntilNext(qint64 nowMs)
 {
-    if (queue.isEmpty())
+    if (isEmpty())
         return -1;
     refill(nowMs);
-    if (tokens > 0)
+    if (!game.isEmpty() && (tokens > 0 || game.first().bytes.isEmpty()))
+        return 0;
+    if (!replies.isEmpty() && tokens > gameReserve)
         return 0;
     return qMax<qint64>(0, lastRefill + intervalMs - nowMs);
 }
 
+QList<SendQueue::Line> SendQueue::takeAll()
+{
+    QList<Line> all = std::exchange(game, {});
+    while (!replies.isEmpty())
+        all.append({takeReply(), {}});
+    return all;
+}
+
 void SendQueue::reset()
 {
-    queue.clear();
+    game.clear();
+    replies.clear();
+    waitingPerMember.clear();
     tokens = burst;
     lastRefill = -1;
 }
@@ -66,24 +118,15 @@ int maxTextBytes(const QByteArray& target)
     return qBound(32, room, 400);
 }
 
-static QByteArray privateTarget(const QString& text, QString* rest)
+QByteArray privateTarget(const QString& name)
 {
-    static const QString msg = QStringLiteral("/msg ");
-    if (!text.startsWith(msg))
-        return {};
-    const int blank = text.indexOf(QLatin1Char(' '), msg.size());
-    if (blank < 0)
-        return {};
-    const QString name = text.mid(msg.size(), blank - msg.size());
-    // A name that could address a channel or several targets is not a member.
-    if (name.isEmpty() || name.startsWith(QLatin1Char(':')) || name.startsWith(QLatin1Char('#'))
-        || name.startsWith(QLatin1Char('&')))
+    // A leading #&+! names a channel, $ a server mask, @%~ a rank of a channel.
+    if (name.isEmpty() || QStringLiteral("#&+!$@%~:").contains(name.at(0)))
         return {};
     for (QChar c : name) {
-        if (c == QLatin1Char(',') || c.unicode() < 0x20 || c.unicode() == 0x7F)
+        if (c.unicode() <= 0x20 || c.unicode() == 0x7F || QStringLiteral(",*?!@.:").contains(c))
             return {};
     }
-    *rest = text.mid(blank + 1);
     return name.toUtf8();
 }
 
@@ -106,13 +149,9 @@ static QList<QByteArray> splitUtf8(const QByteArray& text, int max)
     return pieces;
 }
 
-QList<QByteArray> buildPrivmsgLines(const QString& text, const QByteArray& channel)
+QList<QByteArray> buildPrivmsgLines(const QString& text, const QByteArray& target)
 {
     QString body = text;
-    QByteArray target = privateTarget(text, &body);
-    if (target.isEmpty())
-        target = channel;
-
     body.replace(QStringLiteral("<b>"), QStringLiteral("\x02"));
     body.replace(QStringLiteral("</b>"), QStringLiteral("\x02"));
     body.remove(QLatin1Char('\r'));

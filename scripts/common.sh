@@ -4,8 +4,8 @@ QUIZNEWT_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=${QUIZNEWT_BUILD_DIR:-$QUIZNEWT_ROOT/build}
 
 PACKAGES="g++ cmake ninja-build pkg-config python3 qt6-base-dev qt6-base-dev-tools libgl-dev
-    libqt6sql6-ibase firebird3.0-server-core firebird-dev libfbclient2 mdbtools mdbtools-dev ngircd
-    fonts-dejavu-core"
+    libqt6sql6-ibase firebird3.0-server-core firebird-dev libfbclient2 mdbtools mdbtools-dev ngircd inspircd atheme-services
+    fonts-dejavu-core libyaml-cpp-dev libcsv-dev"
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -1,10 +1,12 @@
 // Room link figures: room lines per second from the socket to textCaptured,
-// and the time from post() to the line reaching another member.
+// the time from post() to the line reaching another member, and the same with
+// long replies waiting under the real flood limits.
 #include "roomlink/ircroomlink.h"
 #include "tests/common/ngircdserver.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTextStream>
@@ -32,6 +34,18 @@ static bool readUntil(QTcpSocket& socket, QByteArray& buffer, const QByteArray& 
         buffer += socket.readAll();
     }
     return true;
+}
+
+// Registers nick on the server and, with a channel, joins it; false if that did not happen in time.
+static bool connectMember(QTcpSocket& member, QByteArray& buffer, quint16 port, const QByteArray& nick,
+                          const QByteArray& channel = QByteArray())
+{
+    member.connectToHost(QHostAddress::LocalHost, port);
+    member.waitForConnected(3000);
+    member.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    member.write("NICK " + nick + "\r\nUSER " + nick + " 0 * :bench\r\n"
+                 + (channel.isEmpty() ? QByteArray() : "JOIN " + channel + "\r\n"));
+    return readUntil(member, buffer, channel.isEmpty() ? " 001 " : " 366 ", 5000);
 }
 
 static void throughput()
@@ -85,12 +99,8 @@ static void latency()
         return;
     }
     QTcpSocket member;
-    member.connectToHost(QHostAddress::LocalHost, server.port());
-    member.waitForConnected(3000);
-    member.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    member.write("NICK Alice\r\nUSER alice 0 * :bench\r\nJOIN #trivia\r\n");
     QByteArray buffer;
-    if (!readUntil(member, buffer, " 366 ", 5000)) {
+    if (!connectMember(member, buffer, server.port(), "Alice", "#trivia")) {
         out << "latency: member could not join\n";
         return;
     }
@@ -129,12 +139,75 @@ static void latency()
         << QString::number(percentile(ms, 1.0), 'f', 3) << " ms (target under 5 ms)\n";
 }
 
+static void behindReplies()
+{
+    NgircdServer server;
+    if (!server.isRunning()) {
+        out << "behind replies: ngircd not available: " << server.error() << "\n";
+        return;
+    }
+    // Replies go to members who are there: ngircd slows down a client that
+    // writes to nicks that are not.
+    const int samples = 10;
+    QTcpSocket member;
+    QByteArray buffer;
+    QList<QTcpSocket*> askers;
+    bool ready = connectMember(member, buffer, server.port(), "Alice", "#trivia");
+    for (int i = 0; i <= samples && ready; ++i) {
+        QByteArray ignored;
+        askers.append(new QTcpSocket(&member));
+        ready = connectMember(*askers.last(), ignored, server.port(), "Member" + QByteArray::number(i));
+    }
+    if (!ready) {
+        out << "behind replies: members could not connect\n";
+        return;
+    }
+    IrcRoomSettings settings;
+    settings.server = server.host();
+    settings.port = server.port();
+    IrcRoomLink link(settings); // the real limits: 5 at once, then one a second
+    link.join();
+    if (!QTest::qWaitFor([&] { return link.isJoined(); }, 5000)) {
+        out << "behind replies: link could not join\n";
+        return;
+    }
+    readUntil(member, buffer, "JOIN", 3000);
+
+    QStringList help;
+    for (int i = 1; i <= 15; ++i)
+        help.append(QStringLiteral("!command%1 does thing %1").arg(i));
+    // The first help empties the bucket; from then on at least 15 reply lines wait at every sample, as
+    // one more member asks before each (until the total cap turns them away).
+    link.postReply(QStringLiteral("Member%1").arg(samples), help.join(QLatin1Char('\n')));
+    QList<double> ms;
+    for (int i = 0; i < samples; ++i) {
+        // The question comes at a random point of a send slot.
+        link.postReply(QStringLiteral("Member%1").arg(i), help.join(QLatin1Char('\n')));
+        QTest::qWait(int(QRandomGenerator::global()->bounded(1000)));
+        buffer.clear();
+        const QByteArray needle = "question " + QByteArray::number(i) + "\r\n";
+        QElapsedTimer clock;
+        clock.start();
+        link.post(QStringLiteral("question %1").arg(i));
+        if (!QTest::qWaitFor([&] { buffer += member.readAll(); return buffer.contains(needle); }, 5000)) {
+            out << "behind replies: sample " << i << " lost\n";
+            return;
+        }
+        ms.append(clock.nsecsElapsed() / 1e6);
+    }
+    out << "post to another member behind 15 or more waiting reply lines (ngircd, burst 5, 1000 ms slots, " << samples
+        << " samples): median " << QString::number(percentile(ms, 0.5), 'f', 1) << " ms, max "
+        << QString::number(percentile(ms, 1.0), 'f', 1) << " ms (target under one slot, 1000 ms)\n";
+}
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     throughput();
     out.flush();
     latency();
+    out.flush();
+    behindReplies();
     out.flush();
     return 0;
 }

@@ -52,6 +52,8 @@ void IrcClient::readLines()
                 inChannel = true;
             else
                 joins_.append(QString::fromUtf8(message.nick()));
+        } else if (message.command == "QUIT") {
+            quits_.append(QString::fromUtf8(message.nick()));
         } else if (message.command == "PRIVMSG" && ircLower(message.param(0)) == ircLower(channelName)) {
             channel_.append(QString::fromUtf8(message.nick()) + QStringLiteral(": ")
                             + decodeIrcText(message.param(1)));

@@ -22,6 +22,8 @@ public:
     QList<qint64> channelTimes() const { return times_; }
     // Nicks seen joining the channel after us.
     QStringList joins() const { return joins_; }
+    // Nicks seen quitting the server.
+    QStringList quits() const { return quits_; }
     // Waits, serving the event loop, until that many lines are recorded.
     bool waitForChannelLines(int count, int timeoutMs = 5000);
 
@@ -37,6 +39,7 @@ private:
     QList<qint64> times_;
     QElapsedTimer clock;
     QStringList joins_;
+    QStringList quits_;
 };
 
 #endif

@@ -9,24 +9,44 @@
 
 NgircdServer::NgircdServer()
 {
-    const QString program = QStandardPaths::findExecutable(
+    program = QStandardPaths::findExecutable(
         QStringLiteral("ngircd"), {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin"), QStringLiteral("/sbin")});
     if (program.isEmpty()) {
         lastError = QStringLiteral("ngircd is not installed");
         return;
     }
     // The free port may be taken between the probe and ngircd's bind.
-    for (int attempt = 0; attempt < 3 && !running; ++attempt)
-        running = startOnce(program);
+    for (int attempt = 0; attempt < 3 && !running; ++attempt) {
+        {
+            QTcpServer probe;
+            probe.listen(QHostAddress::LocalHost, 0);
+            serverPort = probe.serverPort();
+        }
+        running = launch();
+    }
 }
 
-bool NgircdServer::startOnce(const QString& program)
+bool NgircdServer::start()
 {
-    {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        serverPort = probe.serverPort();
+    if (!running && !program.isEmpty())
+        running = launch();
+    return running;
+}
+
+void NgircdServer::stop()
+{
+    running = false;
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(3000)) {
+        process.kill();
+        process.waitForFinished(3000);
     }
+}
+
+bool NgircdServer::launch()
+{
     const QByteArray text =
         "[Global]\nName = irc.quiznewt.test\nInfo = QuizNewt test server\n"
         "AdminInfo1 = test\nAdminInfo2 = test\nAdminEMail = test@localhost\n"
@@ -65,9 +85,5 @@ bool NgircdServer::startOnce(const QString& program)
 
 NgircdServer::~NgircdServer()
 {
-    process.terminate();
-    if (!process.waitForFinished(3000)) {
-        process.kill();
-        process.waitForFinished(3000);
-    }
+    stop();
 }

@@ -6,7 +6,9 @@
 #include <QTemporaryDir>
 
 // A throwaway ngircd on a free loopback port, for tests that want a real IRC
-// server. Started by the constructor, stopped by the destructor.
+// server. Started by the constructor, stopped by the destructor; stop() and
+// start() take it down and bring it back on the same port, as a server
+// restart does.
 class NgircdServer
 {
 public:
@@ -18,11 +20,15 @@ public:
     quint16 port() const { return serverPort; }
     QString host() const { return QStringLiteral("127.0.0.1"); }
 
+    void stop();
+    bool start();
+
 private:
-    bool startOnce(const QString& program);
+    bool launch();
 
     QTemporaryDir dir;
     QProcess process;
+    QString program;
     quint16 serverPort = 0;
     bool running = false;
     QString lastError;

@@ -1,306 +1,424 @@
 #include "roomlink/ircroomlink.h"
 
-#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
 
-using Lines = QList<QByteArray>;
+#include <memory>
 
-// A loopback server that plays the IRC server's part line by line, for the
-// cases a real server cannot be made to produce on demand.
-class FakeServer : public QObject
+using Lines = QList<QByteArray>;
+struct Sent { qint64 at; QByteArray line; };
+
+// Drives a SendQueue on a made-up clock the way the link does: after every enqueue and whenever the
+// queue says the next line may go. Entries, in time order: "MS g LINES" a game text, "MS s LINES" one
+// with an onSent (logged as "sent"), "MS r MEMBERS LINES" a reply from each member; "A*3" is A1 A2 A3.
+static QList<Sent> runQueue(const QStringList& script)
 {
-public:
-    FakeServer()
+    auto expand = [](const QStringList& words) {
+        Lines out;
+        for (const QString& word : words) {
+            const qsizetype star = word.indexOf('*');
+            for (int n = 1; n <= (star < 0 ? 1 : word.mid(star + 1).toInt()); ++n)
+                out.append(star < 0 ? word.toUtf8() : word.left(star).toUtf8() + QByteArray::number(n));
+        }
+        return out;
+    };
+    SendQueue queue;
+    QList<Sent> sent;
+    for (qint64 i = 0, now = 0, wait; (wait = queue.msUntilNext(now)) >= 0 || i < script.size();) {
+        QStringList words = script.value(i).split(' ');
+        if (i < script.size() && (wait < 0 || words.first().toLongLong() <= now + wait)) {
+            now = words.takeFirst().toLongLong();
+            const QString kind = words.takeFirst();
+            for (const QByteArray& member : kind == "r" ? expand({words.takeFirst()}) : Lines()) {
+                if (!queue.enqueueReply(member, expand(words)))
+                    sent.append({now, "dropped-" + member});
+            }
+            if (kind != "r")
+                queue.enqueueGame(expand(words),
+                                  kind == "s" ? [&] { sent.append({now, "sent"}); } : std::function<void()>());
+            ++i;
+        } else {
+            now += wait;
+        }
+        for (const SendQueue::Line& line : queue.takeDue(now)) {
+            if (!line.bytes.isEmpty())
+                sent.append({now, line.bytes});
+            if (line.onSent)
+                line.onSent();
+        }
+    }
+    return sent;
+}
+
+// "0:G1-G5 1000..2000:G6-G7": runs of numbered lines written at once or one a second.
+static QString timeline(const QList<Sent>& sent)
+{
+    auto follows = [&](int j) {
+        const QByteArray a = sent[j - 1].line, b = sent[j].line;
+        int n = int(a.size());
+        while (n > 0 && isdigit(uchar(a.at(n - 1))))
+            --n;
+        return n < a.size() && b.startsWith(a.left(n)) && b.mid(n) == QByteArray::number(a.mid(n).toInt() + 1);
+    };
+    QStringList out;
+    for (int i = 0, j; i < sent.size(); i = j) {
+        const qint64 step = i + 1 < sent.size() ? sent[i + 1].at - sent[i].at : -1;
+        for (j = i + 1; j < sent.size() && (step == 0 || step == 1000) && sent[j].at - sent[j - 1].at == step
+                        && follows(j);)
+            ++j;
+        const bool run = j - i > 1;
+        out.append(QString::number(sent[i].at) + (run && step ? ".." + QString::number(sent[j - 1].at) : QString())
+                   + ':' + sent[i].line + (run ? '-' + sent[j - 1].line : QByteArray()));
+    }
+    return out.join(QLatin1Char(' '));
+}
+
+// The link registering and joining, as the server sees it.
+#define REGISTERED "C * connect | C NICK QuizNewt | C USER quiznewt 0 * :QuizNewt trivia" \
+    " | S :irc.test 001 QuizNewt :Hi | C JOIN #trivia"
+#define IN REGISTERED " | S :QuizNewt!q@h JOIN #trivia | > until joined"
+// The same with a SASL login, up to the server's verdict.
+#define REGISTERING "> join | C * connect | C CAP LS 302 | C NICK QuizNewt | C USER quiznewt 0 * :QuizNewt trivia"
+#define SASL "= sasl quiz secret | " REGISTERING " | S :irc.test CAP * LS * :multi-prefix" \
+    " | S :irc.test CAP * LS :sasl=EXTERNAL,PLAIN | C CAP REQ :sasl | S :irc.test CAP * ACK :sasl" \
+    " | C AUTHENTICATE PLAIN | S AUTHENTICATE + | C AUTHENTICATE cXVpegBxdWl6AHNlY3JldA=="
+
+// A loopback server playing the IRC server's part for one link, for the cases a real server cannot be
+// made to produce on demand. Driven by steps split by " | ": "S LINE" the server sends ("S+ BYTES"
+// without CR LF), "C LINE" the next line it must receive ("* connect" a new connection, "* closed" the
+// link closing one), "= password|sasl|base ..." settings, "> join|leave|close|stop|wait|modal",
+// "> until EVENT", "> post TEXT", "> reply|room NAME TEXT". Logged as events: stateChanged, joined,
+// lost, room text ("\n" as "\\n") and onSent, only if its line is already on the wire.
+struct Room
+{
+    QPointer<QTcpSocket> client;
+    QByteArray buffer;
+    Lines received;
+    int seen = 0;
+    qsizetype untilFrom = 0;
+    bool modal = false;
+    QStringList events;
+    QString failure;
+    IrcRoomSettings settings;
+    int baseMs = 20;
+    QTcpServer server; // after what its sockets report into
+    std::unique_ptr<IrcRoomLink> link;
+
+    bool expect(const QByteArray& line)
     {
-        server.listen(QHostAddress::LocalHost, 0);
-        connect(&server, &QTcpServer::pendingConnectionAvailable, this, [this] {
-            QTcpSocket* socket = server.nextPendingConnection();
-            client = socket;
-            ++connections;
-            received.clear();
-            connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
-                if (socket == client)
-                    read();
-            });
+        if (!QTest::qWaitFor([&] { return received.size() > seen; }, 3000))
+            failure = "nothing received, wanted " + line;
+        else if (received.at(seen++) != line)
+            failure = "received " + received.at(seen - 1) + ", wanted " + line;
+        return failure.isEmpty();
+    }
+    void step(const QByteArray& step)
+    {
+        const QByteArray word = step.split(' ').value(1);
+        const QString arg = QString::fromUtf8(step.mid(word.size() + 3));
+        if (step.startsWith("= password "))
+            settings.password = step.mid(11);
+        else if (step.startsWith("= sasl "))
+            settings.saslUser = step.split(' ').at(2), settings.saslPassword = step.split(' ').at(3);
+        else if (step.startsWith("= base "))
+            baseMs = arg.toInt();
+        if (!step.startsWith('=') && !link)
+            watch();
+        if (step.startsWith("C "))
+            expect(step.mid(2));
+        else if (step.startsWith("S"))
+            client->write(step.mid(step.indexOf(' ') + 1) + (step.startsWith("S+") ? "" : "\r\n"));
+        else if (word == "join")
+            link->join();
+        else if (word == "leave")
+            link->leave();
+        else if (word == "modal")
+            modal = true;
+        else if (word == "post")
+            link->post(arg, [this, arg] { sentEvent(arg); });
+        else if (word == "reply" || word == "room")
+            link->postReply(arg.section(' ', 0, 0), arg.section(' ', 1), word == "room");
+        else if (word == "until" && !QTest::qWaitFor([&] { return events.indexOf(arg, untilFrom) >= 0; }, 3000))
+            failure = "no event " + arg;
+        else if (word == "until")
+            untilFrom = events.indexOf(arg, untilFrom) + 1;
+        else if (word == "wait")
+            QTest::qWait(200);
+        else if ((word == "close" || word == "stop") && client)
+            std::exchange(client, nullptr)->disconnectFromHost();
+        if (word == "stop")
+            server.close();
+        if (word == "wait" && seen < received.size())
+            expect("(nothing)");
+        if (client)
+            client->flush();
+    }
+    void watch()
+    {
+        link = std::make_unique<IrcRoomLink>(settings);
+        link->setReconnectBaseMs(baseMs);
+        const QString connecting = "Connecting to 127.0.0.1:" + QString::number(settings.port) + "...";
+        QObject::connect(link.get(), &RoomLink::stateChanged, link.get(), [this, connecting](const QString& text) {
+            events.append(text == connecting ? "connecting" : text == "In #trivia on 127.0.0.1" ? "in" : text);
+        });
+        QObject::connect(link.get(), &RoomLink::joined, link.get(), [this] { events.append("joined"); });
+        QObject::connect(link.get(), &RoomLink::lost, link.get(), [this] { events.append("lost"); });
+        QObject::connect(link.get(), &RoomLink::textCaptured, link.get(), [this](const QString& piece) {
+            events.append(piece == "\n" ? "\\n" : piece);
+            // A slot that opens a modal loop while more room text arrives.
+            if (std::exchange(modal, false)) {
+                client->write(":Bob!b@h PRIVMSG #trivia :three\r\n");
+                QTest::qWait(100);
+            }
         });
     }
-
-    IrcRoomSettings settings() const
+    bool run(const QByteArray& script)
     {
-        IrcRoomSettings settings;
+        server.listen(QHostAddress::LocalHost, 0);
         settings.port = server.serverPort();
-        return settings;
-    }
-    void send(const QByteArray& line)
-    {
-        client->write(line + "\r\n");
-        client->flush();
-    }
-    void read()
-    {
-        buffer += client->readAll();
-        for (int end; (end = buffer.indexOf("\r\n")) >= 0; buffer.remove(0, end + 2))
-            received.append(buffer.left(end));
-    }
-    Lines lines(const QByteArray& head) const
-    {
-        Lines found;
-        for (const QByteArray& line : received) {
-            if (line.startsWith(head))
-                found.append(line);
+        QObject::connect(&server, &QTcpServer::pendingConnectionAvailable, &server, [this] {
+            QTcpSocket* socket = client = server.nextPendingConnection();
+            received.append("* connect");
+            buffer.clear();
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                buffer += socket->readAll();
+                for (int end; socket == client && (end = buffer.indexOf("\r\n")) >= 0; buffer.remove(0, end + 2))
+                    received.append(buffer.left(end));
+            });
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, [this, socket] {
+                if (socket == client)
+                    received.append("* closed");
+            });
+        });
+        for (qsizetype from = 0, to; from <= script.size() && failure.isEmpty(); from = to + 3) {
+            to = script.indexOf(" | ", from) < 0 ? script.size() : script.indexOf(" | ", from);
+            step(script.mid(from, to - from));
         }
-        return found;
+        QTest::qWait(100);
+        return (seen == received.size() || expect("(nothing)")) && failure.isEmpty();
     }
-    // The first received line starting with head, waiting for it if need be.
-    QByteArray waitFor(const QByteArray& head)
+    void sentEvent(const QString& text)
     {
-        (void)QTest::qWaitFor([&] { return !lines(head).isEmpty(); }, 3000);
-        return lines(head).value(0);
+        // On the wire before any event loop turn: the game may block the thread right after a post.
+        const bool onWire = client && client->waitForReadyRead(1000);
+        events.append((onWire ? "sent " : "sent, not on the wire: ") + text);
     }
-
-    QTcpServer server;
-    QPointer<QTcpSocket> client;
-    Lines received;
-    QByteArray buffer;
-    int connections = 0;
 };
-
-// Takes the link through a new connection's registration into the channel.
-static bool bringIn(IrcRoomLink& link, FakeServer& server)
-{
-    const int before = server.connections;
-    link.join();
-    if (!QTest::qWaitFor([&] { return server.connections > before; }, 3000) || server.waitFor("USER ").isNull())
-        return false;
-    server.send(":irc.test 001 QuizNewt :Welcome");
-    if (server.waitFor("JOIN ").isNull())
-        return false;
-    server.send(":QuizNewt!q@h JOIN #trivia");
-    return QTest::qWaitFor([&] { return link.isJoined(); }, 3000);
-}
 
 class TestIrcRoomLink : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void registration()
+    void queue_data()
     {
-        FakeServer server;
-        IrcRoomSettings settings = server.settings();
-        settings.password = "open sesame";
-        IrcRoomLink link(settings);
-        QSignalSpy joined(&link, &RoomLink::joined);
-        link.join();
-        QVERIFY(!server.waitFor("USER ").isNull());
-        QCOMPARE(server.received.mid(0, 2), (Lines{"PASS :open sesame", "NICK QuizNewt"}));
-        // Some servers check the client with a PING before welcoming it.
-        server.send("PING :1234567");
-        QCOMPARE(server.waitFor("PONG"), QByteArray("PONG :1234567"));
-        server.send(":irc.test 433 * QuizNewt :Nickname already in use");
-        QVERIFY(!server.waitFor("NICK QuizNewt_").isNull());
-        server.send(":irc.test 001 QuizNewt_ :Welcome");
-        QCOMPARE(server.waitFor("JOIN "), QByteArray("JOIN #trivia"));
-        // Someone else joining is not our join.
-        server.send(":Alice!a@h JOIN #trivia");
-        server.send("PING :after-alice");
-        QVERIFY(!server.waitFor("PONG :after-alice").isNull());
-        QVERIFY(!link.isJoined());
-        server.send(":quiznewt_!q@h JOIN :#Trivia");
-        QTRY_COMPARE(joined.size(), 1);
-        QCOMPARE(link.currentNick(), QByteArray("QuizNewt_"));
-    }
-
-    void captured_data()
-    {
-        QTest::addColumn<QByteArray>("line");
-        QTest::addColumn<QString>("piece");
-        auto row = [](const char* name, const QByteArray& line, const QString& piece = QString()) {
-            QTest::newRow(name) << line << piece;
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("timeline");
+        auto row = [](const char* name, const char* script, const char* timeline) {
+            QTest::newRow(name) << QString(script) << QString(timeline);
         };
-        row("channel message", ":Alice!a@h PRIVMSG #trivia :Paris", "Alice: Paris");
-        row("channel name in other case", ":Alice!a@h PRIVMSG #TRIVIA :Paris", "Alice: Paris");
-        row("colons kept in the text", ":Bob!b@h PRIVMSG #trivia :!userscore a:b", "Bob: !userscore a:b");
-        row("message tags", "@time=2024-01-01T00:00:00Z;id=1 :Bob!b@h PRIVMSG #trivia :hi", "Bob: hi");
-        row("utf-8", ":Chlo\xc3\xab!c@h PRIVMSG #trivia :Z\xc3\xbcrich", u"Chloë: Zürich"_qs);
-        row("latin-1", ":Dan!d@h PRIVMSG #trivia :Z\xfcrich", u"Dan: Zürich"_qs);
-        row("latin-1 that starts like utf-8", ":Dan!d@h PRIVMSG #trivia :\xc3 la carte", u"Dan: Ã la carte"_qs);
-        row("colour stripped", ":Eve!e@h PRIVMSG #trivia :\x03" "04,01Paris\x03", "Eve: Paris");
-        row("colour before a number", ":Eve!e@h PRIVMSG #trivia :\x03" "0442", "Eve: 42");
-        row("bold and underline stripped", ":Eve!e@h PRIVMSG #trivia :\x02Pa\x1Fris\x02", "Eve: Paris");
-        row("private message", ":Alice!a@h PRIVMSG QuizNewt :!myscore");
-        row("notice to the channel", ":Alice!a@h NOTICE #trivia :Paris");
-        row("action", ":Alice!a@h PRIVMSG #trivia :\x01" "ACTION waves\x01");
-        row("other channel", ":Alice!a@h PRIVMSG #other :Paris");
-        row("to channel operators only", ":Alice!a@h PRIVMSG @#trivia :Paris");
-        row("own nick", ":QuizNewt!q@h PRIVMSG #trivia :(O) echo");
+        row("burst, then one a second", "0 g G*7", "0:G1-G5 1000..2000:G6-G7");
+        row("refill one a second", "0 g G*6 | 4000 g H*6", "0:G1-G5 1000:G6 4000:H1-H3 5000..7000:H4-H6");
+        row("refill up to the burst", "0 g G*6 | 60000 g H*6", "0:G1-G5 1000:G6 60000:H1-H5 61000:H6");
+        row("onSent with the last line", "0 g G*4 | 0 s Q1 Q2 | 0 s", "0:G1-G4 0..1000:Q1-Q2 1000:sent 1000:sent");
+        // Replies leave two tokens to the game: its texts go the moment they are posted.
+        row("game lines before waiting replies", "0 r ann A*8 | 500 g Q1 | 600 g Q2",
+            "0:A1-A3 500:Q1 600:Q2 3000..7000:A4-A8");
+        row("replies in turn", "0 g G*5 | 0 r ann A1 A2 | 0 r bob B1 | 2500 r ann C1",
+            "0:G1-G5 2500:dropped-ann 3000..4000:A1-A2 5000:B1");
+        row("member's next reply while one waits", "0 g G*5 | 0 r ann A1 A2 | 1500 r ann X1 | 2500 r ann Y1",
+            "0:G1-G5 1500:dropped-ann 2500:dropped-ann 3000..4000:A1-A2");
+        row("reply cut to 20 lines", "0 g G*5 | 0 r ann A*25", "0:G1-G5 3000..22000:A1-A20");
+        row("replies past the total dropped whole",
+            "0 g G*5 | 0 r a A*15 | 0 r b B*15 | 0 r c C*15 | 0 r d D*10 | 0 r e E1",
+            "0:G1-G5 0:dropped-c 0:dropped-e 3000..17000:A1-A15 18000..32000:B1-B15 33000..42000:D1-D10");
+        row("30 members ask for help at once, twice",
+            "0 g G*5 | 1 r m*30 H*15 | 1500 g Q1 | 2500 r m*30 H*15 | 6500 g Q2",
+            "0:G1-G5 1:dropped-m3-dropped-m30 1500:Q1 2500:dropped-m1-dropped-m30 4000..6000:H1-H3 6500:Q2"
+            " 8000..19000:H4-H15 20000..34000:H1-H15");
     }
-    void captured()
+    void queue()
     {
-        QFETCH(QByteArray, line);
-        QFETCH(QString, piece);
-        FakeServer server;
-        IrcRoomLink link(server.settings());
-        QVERIFY(bringIn(link, server));
-        QStringList got;
-        connect(&link, &RoomLink::textCaptured, this, [&](const QString& text) { got.append(text); });
-        // One read is never one line: the cut falls inside the ü of the UTF-8
-        // row, and a marker line ending in a bare line feed follows.
-        server.client->write(line.chopped(5));
-        server.client->flush();
-        QTest::qWait(20);
-        server.client->write(line.right(5) + "\r\n:Zed!z@h PRIVMSG #trivia :end\n");
-        server.client->flush();
-        QTRY_VERIFY(got.contains(QStringLiteral("Zed: end")));
-        const QStringList expected = piece.isEmpty() ? QStringList() : QStringList{piece, QStringLiteral("\n")};
-        QCOMPARE(got, expected + QStringList({QStringLiteral("Zed: end"), QStringLiteral("\n")}));
+        QFETCH(QString, script);
+        QTEST(timeline(runQueue(script.split(" | "))), "timeline");
     }
 
-    void nestedEventLoopInHandler()
-    {
-        FakeServer server;
-        IrcRoomLink link(server.settings());
-        QVERIFY(bringIn(link, server));
-        QStringList pieces;
-        bool nested = false;
-        // A slot that opens a modal loop while more room text arrives.
-        connect(&link, &RoomLink::textCaptured, this, [&](const QString& piece) {
-            pieces.append(piece);
-            if (piece == QStringLiteral("Alice: one") && !nested) {
-                nested = true;
-                server.send(":Bob!b@h PRIVMSG #trivia :three");
-                QTest::qWait(100);
-            }
-        });
-        server.client->write(":Alice!a@h PRIVMSG #trivia :one\r\n:Alice!a@h PRIVMSG #trivia :two\r\n");
-        server.client->flush();
-        QTRY_COMPARE(pieces.size(), 6);
-        QTest::qWait(20);
-        QCOMPARE(pieces, (QStringList{"Alice: one", "\n", "Alice: two", "\n", "Bob: three", "\n"}));
-    }
-
-    void posts_data()
+    void lines_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<Lines>("wire");
-        QTest::newRow("channel") << "(O) Connected (O)" << Lines{"PRIVMSG #trivia :(O) Connected (O)"};
-        QTest::newRow("private reply") << "/msg Alice \n<b>Your score: 12</b>"
-                                       << Lines{"PRIVMSG Alice :\x02Your score: 12\x02"};
-        QTest::newRow("every line of a private text") << "/msg Bob one\ntwo"
-                                                      << Lines{"PRIVMSG Bob :one", "PRIVMSG Bob :two"};
-        QTest::newRow("/msg not at the start") << "say /msg Alice hi" << Lines{"PRIVMSG #trivia :say /msg Alice hi"};
-        QTest::newRow("/msg to a channel") << "/msg #other hi" << Lines{"PRIVMSG #trivia :/msg #other hi"};
-        QTest::newRow("/msg to several") << "/msg a,b hi" << Lines{"PRIVMSG #trivia :/msg a,b hi"};
-        QTest::newRow("empty lines skipped") << "\nfirst\n\nsecond\n"
-                                             << Lines{"PRIVMSG #trivia :first", "PRIVMSG #trivia :second"};
-        QTest::newRow("bold") << "<b>Question 3 of 10:</b> Capital of France?"
-                              << Lines{"PRIVMSG #trivia :\x02Question 3 of 10:\x02 Capital of France?"};
-        QTest::newRow("utf-8") << u"Zürich"_qs << Lines{"PRIVMSG #trivia :Z\xc3\xbcrich"};
-        QTest::newRow("cr lf injection") << "answer\r\nQUIT :bye"
-                                         << Lines{"PRIVMSG #trivia :answer", "PRIVMSG #trivia :QUIT :bye"};
-        QTest::newRow("cr in a private name") << "/msg Al\rQUIT x" << Lines{"PRIVMSG #trivia :/msg AlQUIT x"};
-        QTest::newRow("nul and ctcp quote") << QStringLiteral("a") + QChar(0) + QStringLiteral("b\x01VERSION\x01")
-                                            << Lines{"PRIVMSG #trivia :abVERSION"};
-        QTest::newRow("nothing") << QString() << Lines{};
+        QTest::addColumn<Lines>("wire"); // none: a long line, cut into pieces
+        QTest::newRow("/msg posted as it stands") << "/msg NickServ identify x" << Lines{"/msg NickServ identify x"};
+        QTest::newRow("every line one message") << "one\n\ntwo\n" << Lines{"one", "two"};
+        QTest::newRow("bold") << "<b>Question 3:</b> Capital?" << Lines{"\x02Question 3:\x02 Capital?"};
+        QTest::newRow("utf-8") << u"Zürich"_qs << Lines{"Z\xc3\xbcrich"};
+        QTest::newRow("cr lf injection") << "answer\r\nQUIT :bye" << Lines{"answer", "QUIT :bye"};
+        QTest::newRow("nul and ctcp quote") << QString("a") + QChar(0) + "b\x01VERSION\x01" << Lines{"abVERSION"};
+        QTest::newRow("long ascii") << QString(1000, 'a') << Lines();
+        QTest::newRow("long two-byte") << QString(700, QChar(0xE9)) << Lines();
+        QTest::newRow("long four-byte, odd start") << "x" + QStringLiteral(u"\U0001F600").repeated(300) << Lines();
+        QTest::newRow("long mixed") << QStringLiteral(u"\u00e9\u20ac\U0001F600").repeated(120) << Lines();
     }
-    void posts()
+    void lines()
     {
         QFETCH(QString, text);
         QFETCH(Lines, wire);
-        FakeServer server;
-        IrcRoomLink link(server.settings(), nullptr, 100, 10);
-        QVERIFY(bringIn(link, server));
-        link.post(text);
-        link.post(QStringLiteral("end"));
-        QVERIFY(!server.waitFor("PRIVMSG #trivia :end").isNull());
-        QCOMPARE(server.lines("PRIVMSG "), wire + Lines{"PRIVMSG #trivia :end"});
-    }
-
-    void longLineSplit_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::newRow("ascii") << QString(1000, QLatin1Char('a'));
-        QTest::newRow("two-byte") << QString(700, QChar(0xE9));
-        QTest::newRow("four-byte, odd start") << "x" + QString::fromUtf8(QByteArray("\xf0\x9f\x98\x80").repeated(300));
-        QTest::newRow("mixed") << QString::fromUtf8(QByteArray("\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80").repeated(120));
-    }
-    void longLineSplit()
-    {
-        QFETCH(QString, text);
-        // What others receive is ":nick!user@host " and our line, 512 bytes at most, with
-        // a nick of 30, a user name of 10 and a host name of 63 characters.
-        const int prefix = 1 + 30 + 1 + 10 + 1 + 63 + 1;
-        const QByteArray channel = "#" + QByteArray(49, 'c');
-        const QByteArray head = "PRIVMSG " + channel + " :";
-        const Lines wire = buildPrivmsgLines(text, channel);
-        QVERIFY(wire.size() > 1);
+        // Others receive ":nick!user@host " and our line, 512 bytes at most, with a nick of 30, a user
+        // name of 10 and a host name of 63 characters.
+        const QByteArray target = "#" + QByteArray(49, 'c'), head = "PRIVMSG " + target + " :";
+        Lines got;
         QString joined;
-        for (const QByteArray& line : wire) {
+        for (const QByteArray& line : buildPrivmsgLines(text, target)) {
             QVERIFY(line.startsWith(head) && line.endsWith("\r\n"));
-            QVERIFY(prefix + line.size() <= 512);
-            // Each piece must be valid UTF-8 on its own.
-            QStringDecoder utf8(QStringDecoder::Utf8);
-            joined += utf8(line.mid(head.size()).chopped(2));
+            QVERIFY(1 + 30 + 1 + 10 + 1 + 63 + 1 + line.size() <= 512);
+            got.append(line.mid(head.size()).chopped(2));
+            QStringDecoder utf8(QStringDecoder::Utf8); // each piece valid UTF-8 on its own
+            joined += utf8(got.constLast());
             QVERIFY(!utf8.hasError());
         }
-        QCOMPARE(joined, text);
+        if (wire.isEmpty())
+            QVERIFY(got.size() > 1 && joined == text);
+        else
+            QCOMPARE(got, wire);
     }
 
-    void postWrittenBeforeReturning()
+    void parse_data()
     {
-        FakeServer server;
-        IrcRoomLink link(server.settings());
-        QVERIFY(bringIn(link, server));
-        link.post(QStringLiteral("Capital of France?"));
-        // No event loop turn here: the line must already be on the wire, as the
-        // game blocks the thread right after posting a start announcement.
-        QVERIFY(server.client->waitForReadyRead(2000));
-        server.read();
-        QCOMPARE(server.received.constLast(), QByteArray("PRIVMSG #trivia :Capital of France?"));
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QByteArray>("fields"); // "nick COMMAND param|param"
+        auto row = [](const char* name, const char* line, const char* fields) {
+            QTest::newRow(name) << QByteArray(line) << QByteArray(fields);
+        };
+        row("user prefix", ":Al!a@h PRIVMSG #trivia :Paris it is", "Al PRIVMSG #trivia|Paris it is");
+        row("colons kept in the text", ":B!b@h PRIVMSG #t :!score a:b :c", "B PRIVMSG #t|!score a:b :c");
+        row("message tags", "@time=2024-01-01T00:00:00Z;id=1 :Bob!b@h JOIN #t", "Bob JOIN #t");
+        row("server prefix, numeric", ":irc.test 001 QuizNewt :Hi", "irc.test 001 QuizNewt|Hi");
+        row("no prefix, lower case", "ping :x y", " PING x y");
+        row("extra blanks, empty trailing", ":s  CAP  *  LS  :", "s CAP *|LS|");
+        row("nothing", "", "  ");
+    }
+    void parse()
+    {
+        QFETCH(QByteArray, line);
+        const IrcMessage message = IrcMessage::parse(line);
+        QTEST(message.nick() + ' ' + message.command + ' ' + message.params.join('|'), "fields");
     }
 
-    void burstThenRate()
+    void reconnectWait_data()
     {
-        FakeServer server;
-        IrcRoomLink link(server.settings(), nullptr, 3, 100);
-        QVERIFY(bringIn(link, server));
-        QElapsedTimer clock;
-        clock.start();
-        link.post(QStringLiteral("1\n2\n3\n4\n5\n6"));
-        QCOMPARE(link.queuedLines(), 3);
-        QTRY_COMPARE(server.lines("PRIVMSG").size(), 6);
-        // Three lines at once, then one per 100 ms.
-        QVERIFY(clock.elapsed() >= 295);
-        QCOMPARE(server.lines("PRIVMSG"), (Lines{"PRIVMSG #trivia :1", "PRIVMSG #trivia :2", "PRIVMSG #trivia :3",
-                                                 "PRIVMSG #trivia :4", "PRIVMSG #trivia :5", "PRIVMSG #trivia :6"}));
+        QTest::addColumn<int>("attempt");
+        QTest::addColumn<double>("jitter");
+        QTest::addColumn<qint64>("ms");
+        QTest::newRow("first") << 0 << 0.0 << qint64(2000);
+        QTest::newRow("doubles") << 3 << 0.0 << qint64(16000);
+        QTest::newRow("at most five minutes") << 8 << 0.0 << qint64(300000);
+        QTest::newRow("no overflow") << 100000 << 0.0 << qint64(300000);
+        QTest::newRow("jitter takes off up to a fifth") << 1 << 0.5 << qint64(3600);
+    }
+    void reconnectWait()
+    {
+        QFETCH(int, attempt);
+        QFETCH(double, jitter);
+        QTEST(reconnectDelayMs(attempt, IrcRoomLink::defaultReconnectBaseMs, jitter), "ms");
     }
 
-    void serverDropsConnection()
+    void saslPlain_data()
     {
-        FakeServer server;
-        IrcRoomLink link(server.settings(), nullptr, 1, 10000);
-        QSignalSpy joined(&link, &RoomLink::joined);
-        QSignalSpy disconnected(&link, &IrcRoomLink::disconnected);
-        link.post(QStringLiteral("before joining"));
-        QVERIFY(bringIn(link, server));
-        link.post(QStringLiteral("one\ntwo\nthree"));
-        QCOMPARE(link.queuedLines(), 2);
+        // "quiz\0quiz\0" and a password of 290 bytes are 400 in base64, one piece exactly.
+        QTest::addColumn<int>("password");
+        QTest::addColumn<QByteArray>("pieces");
+        QTest::newRow("short") << 6 << QByteArray("24");
+        QTest::newRow("exactly one piece: + ends it") << 290 << QByteArray("400 +");
+        QTest::newRow("just over one piece") << 291 << QByteArray("400 4");
+        QTest::newRow("two pieces: + ends it") << 590 << QByteArray("400 400 +");
+    }
+    void saslPlain()
+    {
+        QFETCH(int, password);
+        QByteArray encoded;
+        Lines pieces;
+        for (const QByteArray& line : saslPlainLines("quiz", QByteArray(password, 'p'))) {
+            QVERIFY(line.startsWith("AUTHENTICATE "));
+            pieces.append(line == "AUTHENTICATE +" ? "+" : QByteArray::number(line.size() - 13));
+            encoded += line == "AUTHENTICATE +" ? QByteArray() : line.mid(13);
+        }
+        QTEST(pieces.join(' '), "pieces");
+        QCOMPARE(QByteArray::fromBase64(encoded), QByteArray("quiz\0quiz\0", 10) + QByteArray(password, 'p'));
+    }
 
-        server.client->disconnectFromHost();
-        QTRY_COMPARE(disconnected.size(), 1);
-        QVERIFY(!link.isJoined());
-        QCOMPARE(link.queuedLines(), 0);
-        link.post(QStringLiteral("into the void"));
-
-        // The next join opens a new connection and enters the room again.
-        QVERIFY(bringIn(link, server));
-        QCOMPARE(joined.size(), 2);
-        link.post(QStringLiteral("back"));
-        QCOMPARE(server.waitFor("PRIVMSG"), QByteArray("PRIVMSG #trivia :back"));
-        // Nothing queued on the old connection leaks into the new one.
-        QCOMPARE(server.lines("PRIVMSG").size(), 1);
+    void dialogue_data()
+    {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<QString>("events");
+        auto row = [](const char* name, const char* script, const char* events) {
+            QTest::newRow(name) << QByteArray(script) << QString(events);
+        };
+        row("registration", "= password open sesame | > join | C * connect | C PASS :open sesame | C NICK QuizNewt"
+            " | C USER quiznewt 0 * :QuizNewt trivia | S PING :1234567 | C PONG :1234567"
+            " | S :irc.test 433 * QuizNewt :Nickname already in use | C NICK QuizNewt_ | S :irc.test 001 QuizNewt_ :Hi"
+            " | C JOIN #trivia | S :Alice!a@h JOIN #trivia | S PING :x | C PONG :x | > post too early"
+            " | S :quiznewt_!q@h JOIN :#Trivia", "connecting | in | joined");
+        row("room text: channel lines only, plain, decoded, a read cut anywhere", "> join | " IN
+            " | S+ :Chlo\xc3\xab!c@h PRIVMSG #trivia :Z\xc3 | > wait | S \xbcrich"
+            " | S :Al!a@h PRIVMSG #TRIVIA :Z\xfcrich | S :Al!a@h PRIVMSG #trivia :\xc3 la carte"
+            " | S :Al!a@h PRIVMSG #trivia :\x03" "04,01Paris\x03 \x03" "0442 \x03" "4,x \x02" "b\x1Fu\x0F \x04"
+            "FF0000,00FF00red | S :Al!a@h PRIVMSG QuizNewt :!myscore | S :Al!a@h NOTICE #trivia :Paris"
+            " | S :Al!a@h PRIVMSG #other :Paris | S :Al!a@h PRIVMSG @#trivia :ops"
+            " | S :Al!a@h PRIVMSG #trivia :\x01" "ACTION waves\x01 | S :QuizNewt!q@h PRIVMSG #trivia :echo"
+            " | S+ :Zed!z@h PRIVMSG #trivia :end\n | > until Zed: end",
+            "connecting | in | joined | Chlo\xc3\xab: Z\xc3\xbcrich | \\n | Al: Z\xc3\xbcrich | \\n"
+            " | Al: \xc3\x83 la carte | \\n | Al: Paris 42 ,x bu red | \\n | Zed: end | \\n");
+        row("a modal loop in a slot: lines keep their order", "> join | " IN " | > modal"
+            " | S :Al!a@h PRIVMSG #trivia :one\r\n:Al!a@h PRIVMSG #trivia :two | > until Bob: three",
+            "connecting | in | joined | Al: one | \\n | Al: two | \\n | Bob: three | \\n");
+        row("posts as they stand, replies only to a plain nick", "> join | " IN
+            " | > post /msg NickServ identify x | C PRIVMSG #trivia :/msg NickServ identify x"
+            " | > reply Al <b>12</b> | C PRIVMSG Al :\x02" "12\x02 | > reply [Bob]_ hi | C PRIVMSG [Bob]_ :hi"
+            " | > reply Chlo\xc3\xab hi | C PRIVMSG Chlo\xc3\xab :hi | > room bob Top:\n1. bob"
+            " | C PRIVMSG #trivia :Top: | C PRIVMSG #trivia :1. bob | > reply #other hi | > reply &local hi"
+            " | > reply a,b hi | > reply Al\rQUIT hi | > reply Al\nQUIT hi | > reply $*.org hi | > reply @#trivia hi"
+            " | > reply n!u@h hi | > reply :x hi | > reply * hi | > post end | C PRIVMSG #trivia :end",
+            "connecting | in | joined | sent /msg NickServ identify x | sent end");
+        row("closed by the server: back alone, nothing queued carries over", "> join | " IN
+            " | > post 1\n2\n3\n4\n5\n6 | C PRIVMSG #trivia :1 | C PRIVMSG #trivia :2 | C PRIVMSG #trivia :3"
+            " | C PRIVMSG #trivia :4 | C PRIVMSG #trivia :5 | > close | > until lost | > post lost | " IN
+            " | > post back | C PRIVMSG #trivia :back",
+            "connecting | in | joined | Server closed the connection | lost | Reconnecting in 1 s | connecting | in"
+            " | joined | sent back");
+        row("ERROR line: back alone", "> join | " IN " | S ERROR :Closing Link: x (Excess \x02" "Flood)"
+            " | C * closed | " IN, "connecting | in | joined"
+            " | Server closed the connection: Closing Link: x (Excess Flood) | lost | Reconnecting in 1 s | connecting"
+            " | in | joined");
+        row("kicked: out until join()", "> join | " IN " | S :Op!o@h KICK #trivia QuizNewt :no bots | > until lost"
+            " | > post unheard | > wait | > join | C JOIN #trivia | S :QuizNewt!q@h JOIN #trivia",
+            "connecting | in | joined | Kicked by Op: no bots | lost | in | joined");
+        row("banned on coming back: stays out", "> join | " IN " | > close | " REGISTERED
+            " | S :irc.test 474 QuizNewt #trivia :Cannot join channel (+b) | > wait",
+            "connecting | in | joined | Server closed the connection | lost | Reconnecting in 1 s | connecting"
+            " | Banned from #trivia");
+        row("refused before the first join: no retry", "> stop | > join | > wait", "connecting | Connection refused");
+        row("leave while waiting to reconnect", "= base 4000 | > join | " IN " | > close | > until lost | > leave"
+            " | > wait", "connecting | in | joined | Server closed the connection | lost | Reconnecting in 4 s"
+            " | Not connected");
+        row("join while waiting to reconnect: at once", "= base 4000 | > join | " IN " | > close | > until lost"
+            " | > join | " IN, "connecting | in | joined | Server closed the connection | lost | Reconnecting in 4 s"
+            " | connecting | in | joined");
+        row("sasl login", SASL " | S :irc.test 900 QuizNewt QuizNewt!q@h quiz :You are now logged in as quiz"
+            " | S :irc.test 903 QuizNewt :SASL authentication successful | C CAP END | S :irc.test 001 QuizNewt :Hi"
+            " | C JOIN #trivia | S :QuizNewt!q@h JOIN #trivia", "connecting | in | joined");
+        row("sasl refused: quits, no retry", SASL " | S :irc.test 904 QuizNewt :SASL authentication failed"
+            " | C QUIT | C * closed | > wait", "connecting | SASL login refused");
+        row("sasl not offered", "= sasl quiz secret | " REGISTERING " | S :irc.test CAP * LS :multi-prefix"
+            " | C QUIT | C * closed", "connecting | SASL not offered by the server");
+        row("sasl, server without CAP", "= sasl quiz secret | " REGISTERING " | S :irc.test 421 * CAP :Unknown"
+            " | S :irc.test 001 QuizNewt :Hi | C QUIT | C * closed", "connecting | SASL not offered by the server");
+    }
+    void dialogue()
+    {
+        QFETCH(QByteArray, script);
+        Room room;
+        QVERIFY2(room.run(script), qPrintable(room.failure + "; events: " + room.events.join(" | ")));
+        QTEST(room.events.join(" | "), "events");
     }
 };
 
