@@ -1,18 +1,53 @@
 #include "app/quiznewt.h"
 #include "app/singleinstance.h"
+#include "app/stopsignals.h"
+#include "db/database.h"
 
 #include <QApplication>
 
+#include <cstdio>
+
+// "--profile NAME" or "--profile=NAME"; *given says whether it was there.
+static QString profileArgument(int argc, char* argv[], bool* given)
+{
+    QString profile;
+    *given = false;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--profile") {
+            *given = true;
+            profile = i + 1 < argc ? QString::fromLocal8Bit(argv[++i]) : QString();
+        } else if (argument.startsWith("--profile=")) {
+            *given = true;
+            profile = QString::fromLocal8Bit(argument.mid(10));
+        }
+    }
+    return profile;
+}
+
 int main(int argc, char* argv[])
 {
+    StopSignals::blockInAllThreads();
+
+    // One room per profile: its own settings file and its own lock.
+    bool profileGiven = false;
+    const QString profile = profileArgument(argc, argv, &profileGiven);
+    if (profileGiven && !Database::useProfile(profile)) {
+        std::fprintf(stderr, "quiznewt: a profile name is 1 to 64 letters, digits, '-', '_' or '.'\n");
+        return 2;
+    }
+
     // Before anything is shown: a second start ends quietly.
-    SingleInstance instance;
+    SingleInstance instance(SingleInstance::defaultLockPath(profile));
     if (!instance.acquire())
         return 0;
 
     int exitCode = 0;
     {
         QApplication app(argc, argv);
+        // A stop signal ends the program as Exit in the tray menu does.
+        StopSignals stopSignals;
+        QObject::connect(&stopSignals, &StopSignals::stopRequested, &app, [] { QCoreApplication::exit(0); });
         auto* window = new QuizNewt;
         window->show();
         exitCode = app.exec();

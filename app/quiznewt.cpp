@@ -1,9 +1,11 @@
 #include "quiznewt.h"
 
-#include "app/messagebox.h"
-#include "app/systemtray.h"
+#include "gui/messagebox.h"
+#include "gui/systemtray.h"
 #include "db/database.h"
+#include "db/drawpool.h"
 #include "editor/dlgquestioneditor.h"
+#include "quiz/rules.h"
 #include "roomlink/roomlink.h"
 
 #include <QApplication>
@@ -87,6 +89,13 @@ void QuizNewt::construct(RoomLink* link)
     roomLink->setParent(this);
     connect(roomLink, &RoomLink::textCaptured, this, &QuizNewt::textCaptured);
     connect(roomLink, &RoomLink::joined, this, &QuizNewt::roomJoined);
+    connect(roomLink, &RoomLink::lost, this, &QuizNewt::roomLost);
+    // The form stays as it is; the Connect button's tool tip tells the state.
+    connect(roomLink, &RoomLink::stateChanged, pbConnect, &QWidget::setToolTip);
+    pbConnect->setToolTip(roomLink->stateText());
+    // Unattended: into the room as soon as the event loop runs.
+    if (settings.value(QStringLiteral("Room/AutoConnect"), false).toBool())
+        QTimer::singleShot(0, this, &QuizNewt::connectToRoom);
 
     connect(pbQuestions, &QPushButton::clicked, this, &QuizNewt::showQuestionEditor);
     connect(pbConnect, &QPushButton::clicked, this, &QuizNewt::connectToRoom);
@@ -126,6 +135,8 @@ void QuizNewt::construct(RoomLink* link)
     usersQuery = new QSqlQuery(db);
     adminQuery = new QSqlQuery(db);
     gameQuery = new QSqlQuery(db);
+    drawPool = new DrawPool(
+        *gameQuery, [](int count) { return Quiz::randomIndex(count, Quiz::standardRandom()); }, Quiz::isPlayable);
 
     answerTimer = new QTimer(this);
     nextTimer = new QTimer(this);
@@ -138,7 +149,7 @@ void QuizNewt::construct(RoomLink* link)
     speakerText = QStringLiteral("");
     speakerName = QStringLiteral("");
     lineBuffer = QStringLiteral("");
-    currentAnswer = QStringLiteral("No Answer");
+    currentAnswer = Quiz::noAnswer;
     questionCount = 0;
     questionIndex = 0;
 
@@ -158,6 +169,8 @@ QuizNewt::~QuizNewt()
         roomLink = nullptr;
     }
 
+    delete drawPool;
+    drawPool = nullptr;
     for (QSqlQuery** query : {&gameQuery, &adminQuery, &usersQuery, &scoresQuery}) {
         if (*query)
             (*query)->clear();

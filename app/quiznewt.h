@@ -4,10 +4,14 @@
 #include <QDialog>
 #include <QString>
 
+#include <functional>
+
 #include "ui_quiznewt.h"
 
+class DrawPool;
 class QCloseEvent;
 class QMenu;
+class QSpinBox;
 class QSqlQuery;
 class QSystemTrayIcon;
 class QTimer;
@@ -68,6 +72,9 @@ private:
 
     // Room link (quiznewt_room.cpp)
     void roomJoined();
+    void roomLost();
+    void replyPrivately(const QString& speaker, const QString& text);
+    void replyToRoom(const QString& speaker, const QString& text);
 
     // Game (quiznewt_game.cpp)
     bool categoryExists(const QString& name);
@@ -76,23 +83,28 @@ private:
     bool speakerHasAdmin();
     int countCategory(const QString& name);
     bool drawQuestion(QString* question, QString* answer);
-    void loadDrawPool(const QString& upperName);
-    bool addNewToDrawPool(qint64 upTo);
     void startGame(const QString& category, bool restart);
     void openQuestion(const QString& question, const QString& answer, bool withHint);
     void stopGame();
     void scoreCorrectLine();
-    void replyPrivately(const QString& speaker, const QString& text);
-    static QString hintText(const QString& answer, int first, int second);
-    static int randomIndex(int count);
-    static int randomIndex(int count, int (*generator)(), qint64 generatorMax);
+    // Posts a line of the game; then() runs once the room has it, unless the
+    // game has moved on by then.
+    void postThen(const QString& text, std::function<void()> then);
 
-    // Content IDs of the category being drawn from, so a draw is one key
-    // lookup instead of a walk over the whole category.
-    QList<int> drawPool;
-    QString drawPoolCategory;
-    qint64 drawPoolGenerator = 0;
-    bool drawPoolLoaded = false;
+    // Chat commands (quiznewt_commands.cpp)
+    void listCategories();
+    void showTopTen();
+    void showMyScore();
+    void showUserScore(const QString& name);
+    void setTime(QSpinBox* box, const QString& argument, const QString& reply);
+    void setGiveAnswer(const QString& argument);
+
+    DrawPool* drawPool = nullptr;
+    // Counts the game's steps, so that a line the room gets late cannot start
+    // the timers of a step that is over.
+    quint64 gameStep = 0;
+    // A game runs: its question or its pause survives a lost connection.
+    bool playing = false;
 
     RoomLink* roomLink = nullptr;
 

@@ -13,27 +13,14 @@
 #include <climits>
 #include <utility>
 
-#include "app/messagebox.h"
-#include "db/statements.h"
+#include "db/playerstore.h"
+#include "gui/messagebox.h"
 
 namespace {
 
 const QString selectUserLabel = QStringLiteral("<select user>");
 const QString trueText = QStringLiteral("true");
 const QString falseText = QStringLiteral("false");
-
-const QString listScoresSql = QStringLiteral("SELECT username, score FROM users");
-const QString resetScoresSql = QStringLiteral("UPDATE users SET score=0");
-const QString updateScoreSql = QStringLiteral("UPDATE users SET score=:newscore WHERE username=:username");
-
-const QString listUsersSql =
-    QStringLiteral("SELECT username, hasControl, hasAdmin FROM users ORDER BY username ASC");
-const QString addUserSql = QStringLiteral(
-    "INSERT INTO users (username, score, hasControl, hasAdmin, userID) "
-    "VALUES (:username, :score, :control, :admin, GEN_ID(AUTO_INC, 1) ) ");
-const QString findUserSql = QStringLiteral("SELECT userID FROM users WHERE username=:username");
-const QString changeUserSql = QStringLiteral(
-    "UPDATE users SET username=:newname, hasControl=:control, hasAdmin=:admin WHERE userID=:userID ");
 
 void showError(QWidget* parent, const QString& text)
 {
@@ -57,13 +44,6 @@ QString rightText(const QVariant& stored)
     return QString();
 }
 
-// The name goes between single quotes in the statement text; doubling its
-// quotes keeps it one literal, so O'Brien deletes O'Brien and nothing else.
-QString deleteUserStatement(const QString& name)
-{
-    return QStringLiteral("DELETE FROM users WHERE username='") + Statements::quoted(name) + QLatin1Char('\'');
-}
-
 // A fresh query on the default connection in place of the old one; the old
 // one's result set, and the transaction that keeps its snapshot, go with it.
 void replaceQuery(QSqlQuery*& query)
@@ -83,23 +63,22 @@ void QuizNewt::loadScores()
     // Rows are read once, in order: not caching them saves about a third of
     // the time a long list takes.
     scoresQuery->setForwardOnly(true);
-    if (!scoresQuery->exec(listScoresSql)) {
+    QList<QTreeWidgetItem*> items;
+    const auto addRow = [&items](const QString& name, const QString& score) {
+        items.append(new QTreeWidgetItem(QStringList{name, score}));
+    };
+    if (!PlayerStore(*scoresQuery).listScores(addRow)) {
         showError(this, QStringLiteral("Unable to load scores!"));
         return;
     }
     twScoreList->clear();
-    QList<QTreeWidgetItem*> items;
-    while (scoresQuery->next()) {
-        items.append(new QTreeWidgetItem(
-            QStringList{scoresQuery->value(0).toString(), scoresQuery->value(1).toString()}));
-    }
     twScoreList->addTopLevelItems(items);
 }
 
 void QuizNewt::resetScores()
 {
     replaceQuery(scoresQuery);
-    if (!scoresQuery->exec(resetScoresSql)) {
+    if (!PlayerStore(*scoresQuery).resetScores()) {
         showError(this, QStringLiteral("Unable to reset scores!"));
         return;
     }
@@ -109,10 +88,7 @@ void QuizNewt::resetScores()
 void QuizNewt::updateScore()
 {
     replaceQuery(scoresQuery);
-    const bool prepared = scoresQuery->prepare(updateScoreSql);
-    scoresQuery->bindValue(QStringLiteral(":newscore"), sbScore->value());
-    scoresQuery->bindValue(QStringLiteral(":username"), lblUsername->text());
-    if (!prepared || !scoresQuery->exec()) {
+    if (!PlayerStore(*scoresQuery).updateScore(lblUsername->text(), sbScore->value())) {
         showError(this, QStringLiteral("Unable to update score!"));
         return;
     }
@@ -138,15 +114,12 @@ void QuizNewt::loadUsers()
     // After clear() the query holds no result, so its mode may change here.
     usersQuery->clear();
     usersQuery->setForwardOnly(true);
-    usersQuery->exec(listUsersSql);
-    if (!usersQuery->isActive())
-        return;
     QList<QTreeWidgetItem*> items;
-    while (usersQuery->next()) {
-        items.append(new QTreeWidgetItem(QStringList{usersQuery->value(0).toString(),
-                                                     rightText(usersQuery->value(1)),
-                                                     rightText(usersQuery->value(2))}));
-    }
+    const auto addRow = [&items](const QString& name, const QVariant& control, const QVariant& admin) {
+        items.append(new QTreeWidgetItem(QStringList{name, rightText(control), rightText(admin)}));
+    };
+    if (!PlayerStore(*usersQuery).listUsers(addRow))
+        return;
     // The sorting view places each row itself.
     twUsers->addTopLevelItems(items);
     pbUserAdd->setEnabled(false);
@@ -158,12 +131,7 @@ void QuizNewt::addUser()
 {
     const int control = cbControl->currentText() == trueText ? 1 : 0;
     const int admin = cbAdmin->currentText() == trueText ? 1 : 0;
-    const bool prepared = usersQuery->prepare(addUserSql);
-    usersQuery->bindValue(QStringLiteral(":username"), leUsername->text());
-    usersQuery->bindValue(QStringLiteral(":score"), 0);
-    usersQuery->bindValue(QStringLiteral(":control"), control);
-    usersQuery->bindValue(QStringLiteral(":admin"), admin);
-    if (!prepared || !usersQuery->exec()) {
+    if (!PlayerStore(*usersQuery).addUser(leUsername->text(), 0, control, admin)) {
         showError(this, QStringLiteral("Unable to add user!"));
         return;
     }
@@ -184,19 +152,14 @@ void QuizNewt::updateUser()
         return;
 
     // The listed name finds the member, so a rename keeps the same row.
-    if (!usersQuery->prepare(findUserSql))
+    PlayerStore users(*usersQuery);
+    const qint64 userId = users.findUser(current->text(0));
+    if (userId < 0)
         return;
-    usersQuery->bindValue(QStringLiteral(":username"), current->text(0));
-    if (!usersQuery->exec() || !usersQuery->next())
-        return;
-    const qint64 userId = usersQuery->value(0).toUInt();
 
-    const bool prepared = usersQuery->prepare(changeUserSql);
-    usersQuery->bindValue(QStringLiteral(":newname"), leUsername->text());
-    usersQuery->bindValue(QStringLiteral(":userID"), userId);
-    usersQuery->bindValue(QStringLiteral(":control"), cbControl->currentText() == falseText ? 0 : 1);
-    usersQuery->bindValue(QStringLiteral(":admin"), cbAdmin->currentText() == falseText ? 0 : 1);
-    if (!prepared || !usersQuery->exec()) {
+    const int control = cbControl->currentText() == falseText ? 0 : 1;
+    const int admin = cbAdmin->currentText() == falseText ? 0 : 1;
+    if (!users.changeUser(userId, leUsername->text(), control, admin)) {
         showError(this, QStringLiteral("Unable to update user!"));
         return;
     }
@@ -207,7 +170,9 @@ void QuizNewt::updateUser()
 
 void QuizNewt::deleteUser()
 {
-    if (!usersQuery->exec(deleteUserStatement(leUsername->text()))) {
+    // The name is quoted into the statement, so O'Brien deletes O'Brien and
+    // nothing else.
+    if (!PlayerStore(*usersQuery).deleteUser(leUsername->text())) {
         showError(this, QStringLiteral("Unable to delete user!"));
         return;
     }

@@ -1,5 +1,9 @@
-#include "quiznewt.h"
+#include "app/quiznewt.h"
 
+#include <QTimer>
+
+#include "quiz/replies.h"
+#include "quiz/rules.h"
 #include "roomlink/roomlink.h"
 
 void QuizNewt::connectToRoom()
@@ -8,14 +12,30 @@ void QuizNewt::connectToRoom()
         return;
     // Connect while already in the room greets again without dropping the link.
     if (roomLink->isJoined())
-        roomJoined();
+        sendToRoom(Replies::connected());
     else
         roomLink->join();
 }
 
 void QuizNewt::roomJoined()
 {
-    sendToRoom(QStringLiteral("(O) QuizNewt Connected (O)"));
+    sendToRoom(Replies::connected());
+    if (!playing)
+        return;
+    // Back after a lost connection: what the room missed is not timed as if
+    // it had been seen. The open question is asked again with its full time;
+    // a pause whose result never went out starts over.
+    if (currentAnswer != Quiz::noAnswer)
+        openQuestion(currentQuestion, currentAnswer, true);
+    else if (!nextTimer->isActive())
+        nextTimeout();
+}
+
+void QuizNewt::roomLost()
+{
+    // Nobody is there to see the question run out.
+    answerTimer->stop();
+    hintTimer->stop();
 }
 
 void QuizNewt::sendToRoom(QString text)
@@ -23,4 +43,16 @@ void QuizNewt::sendToRoom(QString text)
     // The link drops the text while no room is joined.
     if (roomLink)
         roomLink->post(text);
+}
+
+void QuizNewt::replyPrivately(const QString& speaker, const QString& text)
+{
+    if (roomLink)
+        roomLink->postReply(speaker, text);
+}
+
+void QuizNewt::replyToRoom(const QString& speaker, const QString& text)
+{
+    if (roomLink)
+        roomLink->postReply(speaker, text, true);
 }

@@ -12,22 +12,12 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/messagebox.h"
+#include "gui/messagebox.h"
 #include "app/quiznewt.h"
 #include "tests/common/recordingroomlink.h"
+#include "tests/common/testaccess.h"
 #include "tests/common/testdatabase.h"
 
-class QuizNewtTestAccess
-{
-public:
-    explicit QuizNewtTestAccess(QuizNewt* window) : window(window) {}
-    void nextQuestion() { window->nextQuestion(); }
-    QString answer() const { return window->currentAnswer; }
-    QSqlQuery* gameQuery() const { return window->gameQuery; }
-
-private:
-    QuizNewt* window;
-};
 
 static double percentile(QList<double> values, double p)
 {
@@ -67,7 +57,6 @@ int main(int argc, char** argv)
     auto* link = new RecordingRoomLink;
     QuizNewt window(link);
     window.startPauseMs = 0;
-    QuizNewtTestAccess game(&window);
     QElapsedTimer clock;
     clock.start();
 
@@ -83,7 +72,7 @@ int main(int argc, char** argv)
         };
         QList<double> ms;
         for (int i = 0; i < 300; ++i) {
-            game.nextQuestion();
+            QuizNewtTestAccess::nextQuestion(window);
             emit link->textCaptured(QStringLiteral("Bob: paris"));
             const qint64 start = clock.nsecsElapsed();
             emit link->textCaptured(QStringLiteral("\n"));
@@ -97,7 +86,7 @@ int main(int argc, char** argv)
     // Room chatter while a question is open: lines that are neither commands
     // nor the answer.
     {
-        game.nextQuestion();
+        QuizNewtTestAccess::nextQuestion(window);
         const int lines = 200000;
         const QString guess = QStringLiteral("Player42: is it Lyon?");
         const QString end = QStringLiteral("\n");
@@ -109,7 +98,7 @@ int main(int argc, char** argv)
         }
         const double seconds = timer.nsecsElapsed() / 1e9;
         std::printf("%-44s %10.0f lines/s (%d lines, question open: %s)\n", "wrong answers handled", lines / seconds,
-                    lines, game.answer() == QLatin1String("Paris") ? "yes" : "no");
+                    lines, QuizNewtTestAccess::currentAnswer(window) == QLatin1String("Paris") ? "yes" : "no");
         link->takePosts();
     }
 
@@ -122,7 +111,7 @@ int main(int argc, char** argv)
         QList<double> ms;
         for (int i = 0; i < 300; ++i) {
             const qint64 before = clock.nsecsElapsed();
-            game.nextQuestion();
+            QuizNewtTestAccess::nextQuestion(window);
             ms.append((clock.nsecsElapsed() - before) / 1e6);
         }
         const QStringList posts = link->takePosts();
@@ -143,7 +132,7 @@ int main(int argc, char** argv)
         "INNER JOIN category cat ON cc.catID=cat.catID WHERE UPPER(cat.catName)=:catName");
     for (bool rows : {false, true}) {
         for (int size : sizes) {
-            QSqlQuery* query = game.gameQuery();
+            QSqlQuery* query = QuizNewtTestAccess::gameQuery(window);
             QList<double> ms;
             for (int i = 0; i < 5; ++i) {
                 const int row = size - 1 - i;

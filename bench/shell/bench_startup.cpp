@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/messagebox.h"
+#include "gui/messagebox.h"
 #include "app/quiznewt.h"
 #include "roomlink/roomlink.h"
 #include "tests/common/testdatabase.h"
@@ -21,7 +21,8 @@ class IdleRoomLink : public RoomLink
 public:
     void join() override {}
     bool isJoined() const override { return false; }
-    void post(const QString&) override {}
+    void post(const QString&, std::function<void()>) override {}
+    void postReply(const QString&, const QString&, bool) override {}
     void leave() override {}
 };
 

@@ -11,7 +11,9 @@
 #include "roomlink/roomlink.h"
 
 // Stands in for the chat room: keeps every post with the time it was made and
-// says lines into the room the way the real link hands them on.
+// says lines into the room the way the real link hands them on. A private
+// reply is kept as "/msg NAME TEXT". While holding, the room has not seen the
+// game's posts yet: their onSent waits for release().
 class RecordingRoomLink : public RoomLink
 {
 public:
@@ -23,13 +25,19 @@ public:
         emit joined();
     }
     bool isJoined() const override { return inRoom; }
-    void post(const QString& text) override
+    void post(const QString& text, std::function<void()> onSent = {}) override
     {
-        posts.append(text);
-        postTimes.append(clock.elapsed());
-        // A hook may say lines from inside a post, as a room may deliver them.
-        if (onPost)
-            onPost(text);
+        record(text);
+        if (!onSent)
+            return;
+        if (holding)
+            held.append(std::move(onSent));
+        else
+            onSent();
+    }
+    void postReply(const QString& name, const QString& text, bool toRoom = false) override
+    {
+        record(toRoom ? text : QStringLiteral("/msg ") + name + QLatin1Char(' ') + text);
     }
     void leave() override { inRoom = false; }
 
@@ -37,6 +45,12 @@ public:
     {
         emit textCaptured(line);
         emit textCaptured(QStringLiteral("\n"));
+    }
+    void release()
+    {
+        holding = false;
+        for (auto& onSent : std::exchange(held, {}))
+            onSent();
     }
 
     QStringList takePosts()
@@ -48,9 +62,20 @@ public:
     QStringList posts;
     QList<qint64> postTimes;
     std::function<void(const QString&)> onPost;
+    bool holding = false;
 
 private:
+    void record(const QString& text)
+    {
+        posts.append(text);
+        postTimes.append(clock.elapsed());
+        // A hook may say lines from inside a post, as a room may deliver them.
+        if (onPost)
+            onPost(text);
+    }
+
     QElapsedTimer clock;
+    QList<std::function<void()>> held;
     bool inRoom = true;
 };
 

@@ -11,8 +11,9 @@
 #include <atomic>
 #include <memory>
 
-#include "app/messagebox.h"
+#include "gui/messagebox.h"
 #include "app/quiznewt.h"
+#include "tests/common/gametiming.h"
 #include "tests/common/ircclient.h"
 #include "tests/common/ngircdserver.h"
 #include "tests/common/testdatabase.h"
@@ -81,6 +82,34 @@ private Q_SLOTS:
                                      "QuizNewt: Next Question in 1 Seconds", "QuizNewt: Capital of France?",
                                      "Host: !quit", "QuizNewt: (O) Trivia ended by Host (O)"}));
         QVERIFY2(heardAt.at(3) - heardAt.at(2) >= 900, "pause between the announcement and the question");
+    }
+
+    // Members keep asking for help, so replies wait all the time: the room
+    // still sees each question open for the whole answer time, its hint at
+    // half of it, and the next question right after the pause.
+    void timingWithRepliesWaiting()
+    {
+        NgircdServer server;
+        QVERIFY2(server.isRunning(), qPrintable(server.error()));
+        isolateSettings();
+        MessageBox::setTestMode(true);
+        TestDatabase db;
+        db.addUser(QStringLiteral("Host"), 0, 1, 0);
+        db.addQuestion(db.addCategory(QStringLiteral("Capitals")), QStringLiteral("Capital of Peru?"),
+                       QStringLiteral("Lima"));
+        db.makeInstallDir();
+        QSettings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt"))
+            .setValue(QStringLiteral("Room/Port"), server.port());
+
+        QString heard;
+        const QList<QuestionTiming> timings = playWithRepliesWaiting(server.port(), 2, 1, 8, &heard);
+        QVERIFY2(timings.size() >= 2, qPrintable(heard));
+        for (const QuestionTiming& timing : timings) {
+            QVERIFY2(qAbs(timing.hint - 1000) < 200, qPrintable(QString::number(timing.hint)));
+            QVERIFY2(qAbs(timing.timedOut - 2000) < 200, qPrintable(QString::number(timing.timedOut)));
+            QVERIFY2(timing.pause < 0 || (timing.pause >= 950 && timing.pause < 1200),
+                     qPrintable(QString::number(timing.pause)));
+        }
     }
 };
 

@@ -1,0 +1,23 @@
+#ifndef GAMETIMING_H
+#define GAMETIMING_H
+
+#include <QList>
+#include <QString>
+
+// What the room sees of one question, in ms after the question's line.
+struct QuestionTiming {
+    qint64 hint = -1;
+    qint64 timedOut = -1;
+    // From the result's last line to the next question; -1 after the last.
+    qint64 pause = -1;
+};
+
+// A real game in a real room: QuizNewt (a main window configured by the
+// settings, which must name the database and the server's port) plays the
+// category "Capitals" for about `seconds` while three members ask for help
+// every 0.7 s, and a member on a thread of its own notes when each line
+// arrives. Every question runs out unanswered.
+QList<QuestionTiming> playWithRepliesWaiting(quint16 port, int answerSeconds, int waitSeconds, int seconds,
+                                              QString* heard);
+
+#endif

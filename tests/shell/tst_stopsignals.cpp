@@ -1,0 +1,85 @@
+// The real program stopped by a signal, as a terminal or a service manager
+// stops it: it leaves the room and exits at once with code 0.
+
+#include <QProcess>
+#include <QSettings>
+#include <QtTest>
+
+#include <csignal>
+#include <ibase.h>
+
+#include "app/stopsignals.h"
+#include "tests/common/ircclient.h"
+#include "tests/common/ngircdserver.h"
+#include "tests/common/testdatabase.h"
+
+class TestStopSignals : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { isolateSettings(); }
+
+    // The embedded engine catches SIGINT and SIGTERM on its own and then asks
+    // its shutdown callbacks; the program's answer keeps the database open
+    // and turns the signal into its own orderly stop.
+    void engineLeavesTheDatabaseOpen()
+    {
+        StopSignals stop;
+        QSignalSpy requested(&stop, &StopSignals::stopRequested);
+        TestDatabase db;
+        QVERIFY2(db.isValid(), qPrintable(db.error()));
+        QVERIFY(db.exec(QStringLiteral("INSERT INTO users (username, score, userID) VALUES ('Ann', 1, 1)")));
+        // What the engine's signal handling does when SIGTERM arrives.
+        QVERIFY2(fb_shutdown(5000, fb_shutrsn_signal) != 0, "the engine's shutdown is refused");
+        QTRY_COMPARE(requested.size(), 1);
+        QCOMPARE(db.value(QStringLiteral("SELECT score FROM users")).toInt(), 1);
+    }
+
+    void endsLikeExit_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
+    void endsLikeExit()
+    {
+        QFETCH(int, signal);
+        NgircdServer server;
+        QVERIFY2(server.isRunning(), qPrintable(server.error()));
+        TestDatabase db;
+        QVERIFY2(db.isValid(), qPrintable(db.error()));
+        db.makeInstallDir();
+        // QuizNewt alone has the database open, as in real use: its last
+        // detach is the one that must not hang.
+        db.connection().close();
+        {
+            QSettings settings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt"));
+            settings.setValue(QStringLiteral("Room/Port"), server.port());
+            settings.setValue(QStringLiteral("Room/AutoConnect"), true);
+        }
+        IrcClient alice;
+        QVERIFY(alice.connectAndJoin(server.port(), "Alice", "#trivia"));
+
+        QProcess quiznewt;
+        quiznewt.setProcessChannelMode(QProcess::ForwardedChannels);
+        quiznewt.start(QStringLiteral(QUIZNEWT_EXECUTABLE), QStringList());
+        QVERIFY(quiznewt.waitForStarted(5000));
+        QVERIFY2(alice.waitForChannelLines(1, 15000), "QuizNewt joins and greets on its own");
+        // The engine is loaded and the database open: its own signal handling
+        // is in place now.
+        QCOMPARE(alice.channelLines().value(0), QStringLiteral("QuizNewt: (O) QuizNewt Connected (O)"));
+
+        QElapsedTimer clock;
+        clock.start();
+        ::kill(pid_t(quiznewt.processId()), signal);
+        QVERIFY2(quiznewt.waitForFinished(2000), "ends within 2 s");
+        QCOMPARE(quiznewt.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(quiznewt.exitCode(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(alice.quits(), QStringList{QStringLiteral("QuizNewt")}, 2000);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStopSignals)
+#include "tst_stopsignals.moc"
