@@ -6,33 +6,14 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTreeWidgetItem>
-#include <QVariant>
-#include <QVector>
+#include <QList>
 
-#include "app/messagebox.h"
-#include "db/statements.h"
+#include "db/contentstore.h"
+#include "db/questionwriter.h"
+#include "gui/messagebox.h"
 #include "importer/dlgtriviaimport.h"
 
 namespace {
-
-const QString addCategorySql =
-    QStringLiteral("INSERT INTO category (catName, catID) VALUES (:catName, GEN_ID(AUTO_INC, 1) )");
-const QString renameCategorySql = QStringLiteral("UPDATE category SET catName=:newname WHERE catName=:oldname");
-const QString deleteCategorySql = QStringLiteral("DELETE FROM category WHERE catID=:catID");
-const QString countCategoryContentSql =
-    QStringLiteral("SELECT COUNT(contentID) FROM category_content WHERE catID=:catID");
-const QString listCategoryContentSql = QStringLiteral("SELECT contentID FROM category_content WHERE catID=:catID");
-const QString deleteContentSql = QStringLiteral("DELETE FROM content WHERE contentID=:contentID");
-const QString deleteLinksSql = QStringLiteral("DELETE FROM category_content WHERE contentID=:contentID");
-
-const QString findContentForUpdateSql = QStringLiteral(
-    "SELECT cat.catID, c.contentID FROM category cat LEFT JOIN category_content cc ON cat.catID=cc.catID "
-    "LEFT JOIN content c ON cc.contentID=c.contentID WHERE c.question='");
-const QString findContentForDeleteSql = QStringLiteral(
-    "SELECT c.contentID FROM content c INNER JOIN category_content cc ON c.contentID=cc.contentID "
-    "INNER JOIN category cat ON cc.catID=cat.catID WHERE cat.catName='");
-const QString updateContentSql = QStringLiteral(
-    "UPDATE content SET question=:newquestion, answer=:newanswer WHERE contentID=:contentID");
 
 // The category deletion runs on a connection of its own: its loop lets the
 // event loop run, and the game's statements must not land in (or be cut off
@@ -53,17 +34,6 @@ struct DeletionConnection {
 };
 
 const QString errorTitle = QStringLiteral("Error");
-
-QString findCategoryStatement(const QString& name)
-{
-    return Statements::findCategoryPrefix + Statements::quoted(name) + QLatin1Char('\'');
-}
-
-// Rows a successful statement changed; drivers that cannot tell give -1.
-bool changedNoRow(const QSqlQuery& query)
-{
-    return query.numRowsAffected() == 0;
-}
 
 }
 
@@ -99,12 +69,13 @@ void dlgQuestionEditor::loadCategories()
 {
     QSqlQuery query;
     query.setForwardOnly(true);
-    if (!query.exec(Statements::listCategories)) {
+    QStringList names;
+    if (!ContentStore(query).listCategories(&names)) {
         MessageBox::information(this, errorTitle, QStringLiteral("Unable to load categories!"));
     } else {
         cbCategory->clear();
-        while (query.next())
-            cbCategory->addItem(query.value(0).toString());
+        for (const QString& name : names)
+            cbCategory->addItem(name);
     }
 
     if (!selectedCategory.isEmpty()) {
@@ -127,9 +98,7 @@ void dlgQuestionEditor::addCategory()
     const QString name = cbCategory->currentText();
     {
         QSqlQuery query;
-        query.prepare(addCategorySql);
-        query.bindValue(QStringLiteral(":catName"), name);
-        if (query.exec())
+        if (ContentStore(query).addCategory(name))
             cbCategory->addItem(name);
         else
             MessageBox::information(this, errorTitle,
@@ -150,10 +119,7 @@ void dlgQuestionEditor::updateCategory()
         return;
 
     QSqlQuery query;
-    query.prepare(renameCategorySql);
-    query.bindValue(QStringLiteral(":newname"), newName);
-    query.bindValue(QStringLiteral(":oldname"), selectedCategory);
-    if (query.exec()) {
+    if (ContentStore(query).renameCategory(selectedCategory, newName)) {
         selectedCategory = newName;
         cbCategory->setItemText(cbCategory->currentIndex(), newName);
     } else {
@@ -173,20 +139,20 @@ void dlgQuestionEditor::deleteCategory()
     qint64 catId = 0;
     {
         QSqlQuery lookup;
-        if (!lookup.exec(findCategoryStatement(name))) {
+        const ContentStore::Lookup found = ContentStore(lookup).findCategory(name, &catId);
+        if (found == ContentStore::Lookup::Failed) {
             MessageBox::warning(this, errorTitle,
                                 QStringLiteral("Unable to delete category from DB!") + lookup.lastError().databaseText());
             emit categoryModified();
             return;
         }
-        if (!lookup.next()) {
+        if (found == ContentStore::Lookup::Missing) {
             // Deleting "category 0" would remove the item of a category that
             // still exists and touch questions of no category at all.
             MessageBox::warning(this, errorTitle,
                                 QStringLiteral("There is no category named '") + name + QStringLiteral("'!"));
             return;
         }
-        catId = lookup.value(0).toLongLong();
     }
 
     removeCategory(catId, name);
@@ -206,9 +172,7 @@ void dlgQuestionEditor::removeCategory(qint64 catId, const QString& name)
     // per question keeps it fast.
     {
         QSqlQuery deletion(work.db);
-        deletion.prepare(deleteCategorySql);
-        deletion.bindValue(QStringLiteral(":catID"), catId);
-        if (!deletion.exec()) {
+        if (!ContentStore(deletion).deleteCategory(catId)) {
             const QString error = deletion.lastError().databaseText();
             work.db.rollback();
             MessageBox::warning(this, errorTitle, deleteFailed + error);
@@ -217,28 +181,21 @@ void dlgQuestionEditor::removeCategory(qint64 catId, const QString& name)
     }
 
     int count = 0;
-    QVector<qint64> contentIds;
+    QList<qint64> contentIds;
     {
         QSqlQuery counting(work.db);
-        counting.prepare(countCategoryContentSql);
-        counting.bindValue(QStringLiteral(":catID"), catId);
-        if (counting.exec() && counting.next())
-            count = counting.value(0).toInt();
+        count = ContentStore(counting).countCategoryLinks(catId);
 
         // The link rows stay; they name no category any more and drop out of
         // every join.
         QSqlQuery listing(work.db);
         listing.setForwardOnly(true);
-        listing.prepare(listCategoryContentSql);
-        listing.bindValue(QStringLiteral(":catID"), catId);
-        if (!listing.exec() || !listing.isActive()) {
+        contentIds.reserve(count);
+        if (!ContentStore(listing).listCategoryLinks(catId, &contentIds)) {
             work.db.rollback();
             MessageBox::warning(this, errorTitle, QStringLiteral("Unable to delete all content from DB!"));
             return;
         }
-        contentIds.reserve(count);
-        while (listing.next())
-            contentIds.append(listing.value(0).toLongLong());
     }
 
     QProgressDialog progress(QStringLiteral("Deleting Content..."), QStringLiteral("Cancel"), 0, count, this);
@@ -254,15 +211,12 @@ void dlgQuestionEditor::removeCategory(qint64 catId, const QString& name)
 
     {
         QSqlQuery deletion(work.db);
-        deletion.prepare(deleteContentSql);
-        for (int done = 0; done < contentIds.size(); ++done) {
+        ContentStore(deletion).deleteContents(contentIds, [&progress](int done) {
             progress.setValue(done);
             // Repaint and keep the game served; input waits until the
             // deletion is over (Cancel does not stop it anyway).
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            deletion.bindValue(QStringLiteral(":contentID"), contentIds.at(done));
-            deletion.exec();
-        }
+        });
     }
     progress.setValue(count);
 
@@ -293,11 +247,10 @@ void dlgQuestionEditor::loadContent()
     {
         QSqlQuery query;
         query.setForwardOnly(true);
-        query.prepare(Statements::listContent);
-        query.bindValue(QStringLiteral(":catName"), cbCategory->currentText());
-        query.exec();
-        while (query.next())
-            rows.append(new QTreeWidgetItem(QStringList{query.value(0).toString(), query.value(1).toString()}));
+        const auto addRow = [&rows](const QString& question, const QString& answer) {
+            rows.append(new QTreeWidgetItem(QStringList{question, answer}));
+        };
+        ContentStore(query).listContent(cbCategory->currentText(), addRow);
     }
     // A sorted view places each inserted row on its own, which is quadratic;
     // one batch and one sort are not.
@@ -347,24 +300,12 @@ void dlgQuestionEditor::addContent()
     bool stored = false;
     {
         QSqlQuery lookup(db);
-        if (lookup.exec(findCategoryStatement(category))) {
-            if (!lookup.next()) {
-                noCategory = true;
-            } else {
-                const qint64 catId = lookup.value(0).toLongLong();
-                QSqlQuery insert(db);
-                insert.prepare(Statements::addContent);
-                insert.bindValue(QStringLiteral(":question"), question);
-                insert.bindValue(QStringLiteral(":answer"), answer);
-                if (insert.exec() && insert.next()) {
-                    const qint64 contentId = insert.value(0).toLongLong();
-                    QSqlQuery link(db);
-                    link.prepare(Statements::addLink);
-                    link.bindValue(QStringLiteral(":catID"), catId);
-                    link.bindValue(QStringLiteral(":contentID"), contentId);
-                    stored = link.exec();
-                }
-            }
+        qint64 catId = 0;
+        const ContentStore::Lookup found = ContentStore(lookup).findCategory(category, &catId);
+        noCategory = found == ContentStore::Lookup::Missing;
+        if (found == ContentStore::Lookup::Found) {
+            QuestionWriter writer(db);
+            stored = writer.add(catId, question, answer).outcome == QuestionWriter::Outcome::Stored;
         }
     }
     if (stored)
@@ -400,29 +341,21 @@ void dlgQuestionEditor::updateContent()
         return;
     }
 
-    // The row is found by its texts as listed, not as edited.
-    const QString statement = findContentForUpdateSql + Statements::quoted(editedItem->text(0))
-        + QStringLiteral("' AND c.answer='") + Statements::quoted(editedItem->text(1))
-        + QStringLiteral("' AND cat.catName='") + Statements::quoted(cbCategory->currentText()) + QStringLiteral("' ");
     qint64 contentId = 0;
     {
-        // Executed as text: the texts are inside it, quotes doubled.
+        // The row is found by its texts as listed, not as edited.
         QSqlQuery lookup;
-        if (!lookup.exec(statement) || !lookup.next()) {
+        if (!ContentStore(lookup).findContentForUpdate(editedItem->text(0), editedItem->text(1),
+                                                       cbCategory->currentText(), &contentId)) {
             MessageBox::warning(this, errorTitle, updateFailed);
             return;
         }
-        contentId = lookup.value(1).toLongLong();
     }
 
     const QString newQuestion = leQuestion->text();
     const QString newAnswer = leAnswer->text();
     QSqlQuery update;
-    update.prepare(updateContentSql);
-    update.bindValue(QStringLiteral(":newquestion"), newQuestion);
-    update.bindValue(QStringLiteral(":newanswer"), newAnswer);
-    update.bindValue(QStringLiteral(":contentID"), contentId);
-    if (!update.exec() || changedNoRow(update)) {
+    if (!ContentStore(update).updateContent(contentId, newQuestion, newAnswer)) {
         MessageBox::warning(this, errorTitle, updateFailed);
         return;
     }
@@ -448,17 +381,14 @@ void dlgQuestionEditor::deleteContent()
         return;
     }
 
-    const QString statement = findContentForDeleteSql + Statements::quoted(cbCategory->currentText())
-        + QStringLiteral("' AND c.question='") + Statements::quoted(editedItem->text(0))
-        + QStringLiteral("' AND c.answer='") + Statements::quoted(editedItem->text(1)) + QStringLiteral("' ");
     qint64 contentId = 0;
     {
         QSqlQuery lookup;
-        if (!lookup.exec(statement) || !lookup.next()) {
+        if (!ContentStore(lookup).findContentForDelete(cbCategory->currentText(), editedItem->text(0),
+                                                       editedItem->text(1), &contentId)) {
             MessageBox::warning(this, QStringLiteral("Info"), notFound);
             return;
         }
-        contentId = lookup.value(0).toLongLong();
     }
 
     // The question and its links go together.
@@ -466,16 +396,8 @@ void dlgQuestionEditor::deleteContent()
     bool deleted = db.transaction();
     if (deleted) {
         {
-            QSqlQuery content(db);
-            content.prepare(deleteContentSql);
-            content.bindValue(QStringLiteral(":contentID"), contentId);
-            deleted = content.exec() && !changedNoRow(content);
-            if (deleted) {
-                QSqlQuery links(db);
-                links.prepare(deleteLinksSql);
-                links.bindValue(QStringLiteral(":contentID"), contentId);
-                deleted = links.exec();
-            }
+            QSqlQuery deletion(db);
+            deleted = ContentStore(deletion).deleteQuestion(contentId);
         }
         if (deleted)
             deleted = db.commit();

@@ -12,7 +12,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/messagebox.h"
+#include "gui/messagebox.h"
 #include "app/quiznewt.h"
 #include "tests/common/recordingroomlink.h"
 #include "tests/common/testdatabase.h"

@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/messagebox.h"
+#include "gui/messagebox.h"
 #include "db/database.h"
 #include "editor/dlgquestioneditor.h"
 #include "tests/common/testdatabase.h"

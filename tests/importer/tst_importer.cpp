@@ -1,257 +1,327 @@
+// The TriviaBot files of tests/data read through the reader process, and the
+// importer window against a real destination database (the default
+// connection) with those files and a QuizNewt file as sources.
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProgressBar>
-#include <QSqlDatabase>
+#include <QRandomGenerator>
 #include <QtTest>
 
-#include <functional>
-
-#include "app/messagebox.h"
 #include "db/database.h"
 #include "editor/dlgquestioneditor.h"
+#include "gui/filedialog.h"
+#include "gui/messagebox.h"
 #include "importer/dlgtriviaimport.h"
-#include "importer/filedialog.h"
-#include "tests/common/testdatabase.h"
+#include "tests/common/testwindow.h"
 #include "tests/importer/importertestutil.h"
 
 using namespace ImporterTest;
 
-// The importer window against a real destination database (the default
-// connection), a QuizNewt source file and TriviaBot files.
+static QByteArray contents(const QString& path)
+{
+    QFile in(path);
+    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+}
+
 class TestImporter : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase();
-    void init();
-    void accessTableWithoutTheColumnsIsRefused();
-    void importsSelectedThenAllTwice();
-    void quotedCategoryNamesLoadAndImport();
-    void noDestinationStartsNothing();
-    void questionIsNeverLeftWithoutItsLink();
-    void closingFreesTheSourceNames_data();
-    void closingFreesTheSourceNames();
-    void workStartedWhileBusyIsRefused();
-    void editorReopensTheRememberedFileAsTriviaBot();
-
-private:
-    int countIn(QString category) const;
-    std::unique_ptr<dlgTriviaImport> open(const QString& file, const QString& table, bool quizNewt = false);
-
+    QTemporaryDir dir;
     TestDatabase dest;
     TestDatabase source;
-};
 
-void TestImporter::initTestCase()
-{
-    QVERIFY2(dest.isValid() && source.isValid(), qPrintable(dest.error() + source.error()));
-    QString error;
-    QVERIFY2(Database::open(dest.filePath(), QLatin1String(QSqlDatabase::defaultConnection), &error).isOpen(),
-             qPrintable(error));
-    MessageBox::setTestMode(true);
-    FileDialog::setTestMode(true);
-
-    for (const char* name : {"Imported", "O'Brien's Picks", "Linked", "Busy"})
-        dest.addCategory(QString::fromUtf8(name));
-    // Links of questions starting with "Refuse" are turned down.
-    QVERIFY(dest.exec("CREATE EXCEPTION link_refused 'link refused'"));
-    QVERIFY(dest.exec("CREATE TRIGGER refuse_link FOR category_content BEFORE INSERT AS BEGIN "
-                      "IF (EXISTS(SELECT 1 FROM content WHERE contentID = NEW.contentID "
-                      "AND question STARTING WITH 'Refuse')) THEN EXCEPTION link_refused; END"));
-
-    const qint64 rock = source.addCategory(QStringLiteral("Rock 'n' Roll"));
-    source.addQuestion(rock, QStringLiteral("Who sang 'Hound Dog'?"), QStringLiteral("Elvis"));
-    source.addQuestion(rock, QStringLiteral("Chuck Berry's guitar hit?"), QStringLiteral("Johnny B. Goode"));
-    const qint64 mixed = source.addCategory(QStringLiteral("Mixed"));
-    source.addQuestions(mixed, 2, QStringLiteral("Keep"));
-    source.addQuestion(mixed, QStringLiteral("Refuse me"), QStringLiteral("no"));
-}
-
-void TestImporter::init()
-{
-    MessageBox::takeShown();
-    FileDialog::takeAsked();
-}
-
-int TestImporter::countIn(QString category) const
-{
-    return dest.value("SELECT COUNT(*) FROM category_content cc INNER JOIN category cat ON cc.catID=cat.catID "
-                      "WHERE cat.catName='" + category.replace('\'', "''") + "'")
-        .toInt();
-}
-
-std::unique_ptr<dlgTriviaImport> TestImporter::open(const QString& file, const QString& table, bool quizNewt)
-{
-    auto dialog = std::make_unique<dlgTriviaImport>(nullptr);
-    dialog->rbQuizNewt->setChecked(quizNewt);
-    dialog->setSourceFile(file);
-    if (QListWidgetItem* found = item(dialog->lwSourceTables, table))
-        emit dialog->lwSourceTables->itemDoubleClicked(found);
-    return dialog;
-}
-
-void TestImporter::accessTableWithoutTheColumnsIsRefused()
-{
-    auto dialog = open(fixture("access/DateTestDatabase.mdb"), "DateTest");
-    const QString shown = MessageBox::takeShown().value(0).text;
-    QVERIFY2(shown.startsWith("MDB Error: The table \"DateTest\" has no column \"questions\""), qPrintable(shown));
-    QCOMPARE(dialog->twSourceContent->topLevelItemCount(), 0);
-}
-
-// Three of ten rows selected, then everything twice: each import adds copies.
-void TestImporter::importsSelectedThenAllTwice()
-{
-    auto dialog = open(fixture("triviabot/small.mdb"), "Geography");
-    dialog->lwDestTables->setCurrentItem(item(dialog->lwDestTables, "Imported"));
-    const QStringList shown = rows(dialog->twSourceContent);
-    QList<int> values;
-    connect(dialog->progressBar, &QProgressBar::valueChanged, [&](int value) { values << value; });
-    for (int i : {2, 5, 7})
-        dialog->twSourceContent->topLevelItem(i)->setSelected(true);
-    dialog->pbImportSelected->click();
-    QCOMPARE(values, (QList<int>{1, 2, 3, 10}));
-    QCOMPARE(rows(dialog->twDestContent), (QStringList{shown[2], shown[5], shown[7]}));
-    for (int round = 1; round <= 2; ++round) {
-        dialog->pbImportAll->click();
-        QCOMPARE(countIn("Imported"), 3 + 10 * round);
-        // The view shows only the rows just copied, in green.
-        QCOMPARE(rows(dialog->twDestContent), shown);
-        for (int i = 0; i < 10; ++i)
-            QCOMPARE(dialog->twDestContent->topLevelItem(i)->background(1).color(), QColor(Qt::green));
+    int countIn(QString category) const
+    {
+        return dest.value("SELECT COUNT(*) FROM category_content cc INNER JOIN category cat ON cc.catID=cat.catID "
+                          "WHERE cat.catName='" + category.replace('\'', "''") + "'").toInt();
     }
-    QCOMPARE(MessageBox::takeShown().size(), 3);
-    // Showing the category again lists every copy without colour.
-    emit dialog->lwDestTables->itemDoubleClicked(item(dialog->lwDestTables, "Imported"));
-    QCOMPARE(dialog->twDestContent->topLevelItemCount(), 23);
-    QCOMPARE(dialog->twDestContent->topLevelItem(0)->background(0).style(), Qt::NoBrush);
-}
+    // The importer with a table of a TriviaBot file loaded and a destination picked.
+    static std::unique_ptr<dlgTriviaImport> open(const QString& file, const QString& table, const QString& destination)
+    {
+        auto dialog = std::make_unique<dlgTriviaImport>(nullptr);
+        dialog->setSourceFile(file);
+        emit dialog->lwSourceTables->itemDoubleClicked(item(dialog->lwSourceTables, table));
+        dialog->lwDestTables->setCurrentItem(item(dialog->lwDestTables, destination));
+        return dialog;
+    }
 
-void TestImporter::quotedCategoryNamesLoadAndImport()
-{
-    auto dialog = open(source.filePath(), "Rock 'n' Roll", true);
-    QCOMPARE(rows(dialog->twSourceContent),
-             (QStringList{"Who sang 'Hound Dog'?|Elvis", "Chuck Berry's guitar hit?|Johnny B. Goode"}));
-    dialog->lwDestTables->setCurrentItem(item(dialog->lwDestTables, "O'Brien's Picks"));
-    dialog->pbImportAll->click();
-    QCOMPARE(MessageBox::takeShown().value(0).title, QStringLiteral("Import Done"));
-    QCOMPARE(countIn("O'Brien's Picks"), 2);
-}
+private Q_SLOTS:
+    void initTestCase()
+    {
+        for (const char* name : {"small.mdb", "small.json", "large.mdb", "DateTestDatabase.mdb"})
+            QVERIFY2(QFileInfo::exists(fixture(name)), qPrintable(fixture(name) + " is missing"));
+        QVERIFY2(dest.isValid() && source.isValid(), qPrintable(dest.error() + source.error()));
+        QString error;
+        QVERIFY2(Database::open(dest.filePath(), QLatin1String(QSqlDatabase::defaultConnection), &error).isOpen(),
+                 qPrintable(error));
+        MessageBox::setTestMode(true);
+        FileDialog::setTestMode(true);
+        for (const char* name : {"Imported", "O'Brien's Picks", "Busy"})
+            dest.addCategory(QString::fromUtf8(name));
+        // Links of questions starting with "Refuse" are turned down.
+        QVERIFY(dest.exec("CREATE EXCEPTION link_refused 'link refused'"));
+        QVERIFY(dest.exec("CREATE TRIGGER refuse_link FOR category_content BEFORE INSERT AS BEGIN "
+                          "IF (EXISTS(SELECT 1 FROM content WHERE contentID = NEW.contentID "
+                          "AND question STARTING WITH 'Refuse')) THEN EXCEPTION link_refused; END"));
+        const qint64 rock = source.addCategory(QStringLiteral("Rock 'n' Roll"));
+        source.addQuestion(rock, QStringLiteral("Who sang 'Hound Dog'?"), QStringLiteral("Elvis"));
+        source.addQuestion(rock, QStringLiteral("Refuse Chuck Berry's guitar hit?"), QStringLiteral("Johnny B. Goode"));
+        source.addQuestion(rock, QStringLiteral("Chuck Berry's first hit?"), QStringLiteral("Maybellene"));
+    }
+    void init()
+    {
+        MessageBox::takeShown();
+        FileDialog::takeAsked();
+    }
 
-void TestImporter::noDestinationStartsNothing()
-{
-    auto dialog = open(fixture("triviabot/small.mdb"), "Science");
-    const QVariant before = dest.value("SELECT COUNT(*) FROM content");
-    dialog->pbImportAll->click();
-    QCOMPARE(MessageBox::takeShown().value(0).text,
-             QStringLiteral("Please click the QuizNewt category to import into in the list below, then import again.\n"));
-    QCOMPARE(dest.value("SELECT COUNT(*) FROM content"), before);
-}
+    // small.json holds small.mdb's rows; large.mdb's follow a pattern.
+    void readsEveryFixtureTableExactly_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QStringList>("expected");
+        const QJsonObject small = QJsonDocument::fromJson(contents(fixture("small.json"))).object()["tables"].toObject();
+        for (const QString table : {"Geography", "Science", "80's Music", "Umlaute äöü", "Empty"}) {
+            QStringList expected;
+            for (const QJsonValue& row : small[table].toArray())
+                expected << row[0].toString() + '|' + row[1].toString();
+            QTest::addRow("small: %s", qPrintable(table)) << "small.mdb" << table << expected;
+        }
+        QStringList general;
+        for (int n = 1; n <= 5000; ++n)
+            general << QStringLiteral("Question %1: what is %1 + %1?|%2").arg(n).arg(2 * n);
+        QTest::newRow("large: General") << "large.mdb" << "General" << general;
+    }
+    void readsEveryFixtureTableExactly()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, table);
+        QFETCH(QStringList, expected);
+        MdbSource source(QStringLiteral("MDB"));
+        QVERIFY2(source.open(fixture(file)), qPrintable(source.lastError()));
+        QList<SourceRow> rows;
+        QVERIFY2(source.readTable(table, &rows), qPrintable(source.lastError()));
+        QStringList actual;
+        for (const SourceRow& row : rows)
+            actual << row.question + '|' + row.answer;
+        QCOMPARE(actual, expected);
+    }
 
-void TestImporter::questionIsNeverLeftWithoutItsLink()
-{
-    auto dialog = open(source.filePath(), "Mixed", true);
-    dialog->lwDestTables->setCurrentItem(item(dialog->lwDestTables, "Linked"));
-    dialog->pbImportAll->click();
-    QCOMPARE(MessageBox::takeShown().value(0).title, QStringLiteral("Import Done"));
-    QCOMPARE(rows(dialog->twDestContent), (QStringList{"Keep 1|Answer 1", "Keep 0|Answer 0"}));
-    QCOMPARE(countIn("Linked"), 2);
-    QCOMPARE(dest.column("SELECT question FROM content WHERE contentID NOT IN (SELECT contentID FROM category_content)"),
-             QStringList());
-}
-
-void TestImporter::closingFreesTheSourceNames_data()
-{
-    QTest::addColumn<QString>("how");
-    QTest::newRow("Close button") << "button";
-    QTest::newRow("window frame") << "frame";
-    QTest::newRow("Escape key") << "escape";
-}
-
-void TestImporter::closingFreesTheSourceNames()
-{
-    QFETCH(QString, how);
-    auto dialog = open(fixture("triviabot/small.mdb"), "Science");
-    dialog->rbQuizNewt->setChecked(true);
-    dialog->setSourceFile(source.filePath());
-    QVERIFY(MdbSource::connectionNames().contains("MDB") && QSqlDatabase::connectionNames().contains("FDB"));
-    dialog->show();
-    QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
-    if (how == "button")
-        dialog->pbClose->click();
-    else if (how == "frame")
-        dialog->close();
-    else
-        QTest::keyClick(dialog.get(), Qt::Key_Escape);
-    QVERIFY(!dialog->isVisible());
-    dialog.reset();
-    QVERIFY(!MdbSource::connectionNames().contains("MDB") && !QSqlDatabase::connectionNames().contains("FDB"));
-}
-
-// Whatever is started while a load or an import runs is refused, closing included.
-void TestImporter::workStartedWhileBusyIsRefused()
-{
-    auto dialog = open(fixture("triviabot/large.mdb"), "none yet");
-    dialog->lwDestTables->setCurrentItem(item(dialog->lwDestTables, "Busy"));
-    dialog->show();
-    QList<bool> busyMeanwhile;
-    const auto meddle = [&] {
-        busyMeanwhile << dialog->isBusy();
-        dialog->reject();
-        dialog->pbImportAll->click();
-        emit dialog->lwSourceTables->itemDoubleClicked(item(dialog->lwSourceTables, "General"));
-        dialog->pbBrowse->click();
-    };
-    QTimer::singleShot(0, dialog.get(), meddle);
-    emit dialog->lwSourceTables->itemDoubleClicked(item(dialog->lwSourceTables, "General"));
-    QCOMPARE(countIn("Busy"), 0);
-    QTimer::singleShot(0, dialog.get(), meddle);
-    dialog->pbImportAll->click();
-
-    QCOMPARE(busyMeanwhile, (QList<bool>{true, true}));
-    QVERIFY(dialog->isVisible());
-    QCOMPARE(dialog->twSourceContent->topLevelItemCount(), 5000);
-    QCOMPARE(countIn("Busy"), 5000);
-    QCOMPARE(MessageBox::takeShown().size(), 1);
-    QVERIFY(FileDialog::takeAsked().isEmpty());
-}
-
-// The editor's Import button runs the importer modally, then reloads its
-// questions and offers the importer's file again next time.
-void TestImporter::editorReopensTheRememberedFileAsTriviaBot()
-{
-    dlgQuestionEditor editor(nullptr);
-    editor.show();
-    const QString category = editor.cbCategory->currentText();
-    const auto runImporter = [&](const std::function<void(dlgTriviaImport*)>& step) {
-        QTimer poll;
-        connect(&poll, &QTimer::timeout, [&] {
-            if (auto* importer = qobject_cast<dlgTriviaImport*>(QApplication::activeModalWidget())) {
-                poll.stop();
-                step(importer);
-                importer->reject();
+    // Truncated copies, random byte changes (fixed seed), table definitions
+    // whose counts lie, a byte that crashes the reader and a file whose first
+    // read never returns.
+    void damagedFilesFailCleanly_data()
+    {
+        QTest::addColumn<QString>("file");
+        // First, so that the table is never empty: Qt would run the test without data.
+        QTest::newRow("reader that stalls") << dir.filePath("stall.mdb");
+        QCOMPARE(QProcess::execute(QStringLiteral("mkfifo"), {dir.filePath("stall.mdb")}), 0);
+        const auto add = [&](const QString& label, const QByteArray& data) {
+            QFile out(dir.filePath(label));
+            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(data) == data.size());
+            QTest::newRow(qPrintable(label)) << out.fileName();
+        };
+        QRandomGenerator random(20240101);
+        for (const QString base : {"small", "large"}) {
+            const QByteArray data = contents(fixture(base + ".mdb"));
+            QVERIFY2(data.size() > 24631, qPrintable(fixture(base + ".mdb") + " is too short to damage"));
+            for (int length : {100, 4096 * 2 + 17, 4096 * 3, int(data.size()) / 2, int(data.size()) - 1})
+                add(QStringLiteral("%1 cut to %2 bytes").arg(base).arg(length), data.left(length));
+            for (int i = 0; i < 12; ++i) {
+                QByteArray copy = data;
+                const int changes = 1 + int(random.bounded(40));
+                // Most of the structure sits in the first pages; aim there often.
+                for (int c = 0; c < changes; ++c)
+                    copy[int(random.bounded(i % 2 ? int(copy.size()) : 4096 * 4))] = char(random.bounded(256));
+                add(QStringLiteral("%1 with %2 random bytes (%3)").arg(base).arg(changes).arg(i), copy);
             }
+            // Offsets in the table definition pages (type 2) of the user tables.
+            const QList<std::tuple<const char*, int, QByteArray>> lies{{"row count", 16, QByteArray(4, '\xff')},
+                                                                      {"column count", 45, QByteArray(2, '\xff')}};
+            for (const auto& [what, offset, bytes] : lies) {
+                QByteArray copy = data;
+                for (int page = 3 * 4096; page + 4096 <= copy.size(); page += 4096) {
+                    if (copy[page] == 2 && copy[page + 1] == 1)
+                        copy.replace(page + offset, bytes.size(), bytes);
+                }
+                add(QStringLiteral("%1 whose table definition lies about its %2").arg(base, what), copy);
+            }
+        }
+        QByteArray crash = contents(fixture("small.mdb"));
+        crash[24631] = char(199);
+        add(QStringLiteral("small with a byte that crashes the reader in Geography"), crash);
+    }
+    // Each reads or fails with a reason, never crashes this process nor hangs,
+    // and the source reads a sound file afterwards.
+    void damagedFilesFailCleanly()
+    {
+        QFETCH(QString, file);
+        MdbSource::setLimits(5000, 64 * 1024 * 1024);
+        QElapsedTimer timer;
+        timer.start();
+        MdbSource source(QStringLiteral("MDB"));
+        if (!source.open(file))
+            QVERIFY(!source.lastError().isEmpty());
+        QList<SourceRow> rows;
+        for (const QString& table : source.tables().mid(0, 6)) {
+            if (!source.readTable(table, &rows))
+                QVERIFY(!source.lastError().isEmpty() && rows.isEmpty());
+        }
+        // Each read is cut off after five idle seconds at worst.
+        QVERIFY2(timer.elapsed() < 40000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY(source.open(fixture("small.mdb")));
+        QCOMPARE(source.tables(), QStringList({"Geography", "Science", "80's Music", "Umlaute äöü", "Empty"}));
+        QVERIFY(source.readTable("Science", &rows));
+        QCOMPARE(rows.size(), 8);
+    }
+
+    // Three of ten rows selected, then everything twice: each import adds
+    // copies. Nothing starts before a destination is picked.
+    void importsSelectedThenAllTwice()
+    {
+        auto dialog = open(fixture("small.mdb"), "Geography", "");
+        dialog->pbImportAll->click();
+        QCOMPARE(MessageBox::takeShown().value(0).text,
+                 "Please click the QuizNewt category to import into in the list below, then import again.\n");
+        QCOMPARE(countIn("Imported"), 0);
+        dialog->lwDestTables->setCurrentItem(item(dialog->lwDestTables, "Imported"));
+        const QStringList shown = treeRows(dialog->twSourceContent);
+        QCOMPARE(shown.size(), 10);
+        QList<int> values;
+        connect(dialog->progressBar, &QProgressBar::valueChanged, [&](int value) { values << value; });
+        for (int i : {2, 5, 7})
+            dialog->twSourceContent->topLevelItem(i)->setSelected(true);
+        dialog->pbImportSelected->click();
+        // The bar counts against every source row.
+        QCOMPARE(values, (QList<int>{1, 2, 3, 10}));
+        QCOMPARE(treeRows(dialog->twDestContent), (QStringList{shown[2], shown[5], shown[7]}));
+        for (int round = 1; round <= 2; ++round) {
+            dialog->pbImportAll->click();
+            QCOMPARE(countIn("Imported"), 3 + 10 * round);
+            // The view shows only the rows just copied, in green.
+            QCOMPARE(treeRows(dialog->twDestContent), shown);
+            for (int i = 0; i < 10; ++i)
+                QCOMPARE(dialog->twDestContent->topLevelItem(i)->background(1).color(), QColor(Qt::green));
+        }
+        QCOMPARE(MessageBox::takeShown().size(), 3);
+        // Showing the category again lists every copy without colour.
+        emit dialog->lwDestTables->itemDoubleClicked(item(dialog->lwDestTables, "Imported"));
+        QCOMPARE(dialog->twDestContent->topLevelItemCount(), 23);
+        QCOMPARE(dialog->twDestContent->topLevelItem(0)->background(0).style(), Qt::NoBrush);
+    }
+
+    void fdbSourceImportThenClose_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Close button") << "button";
+        QTest::newRow("window frame") << "frame";
+        QTest::newRow("Escape key") << "escape";
+    }
+    // An Access table without the columns is refused. Quoted names load and
+    // import; a refused link leaves no question behind and the rest goes on.
+    // However the window closes, both sources' names go with it.
+    void fdbSourceImportThenClose()
+    {
+        QFETCH(QString, how);
+        auto dialog = open(fixture("DateTestDatabase.mdb"), "DateTest", "O'Brien's Picks");
+        const QString refusal = MessageBox::takeShown().value(0).text;
+        QVERIFY2(refusal.startsWith("MDB Error: The table \"DateTest\" has no column \"questions\""), qPrintable(refusal));
+        QCOMPARE(dialog->twSourceContent->topLevelItemCount(), 0);
+        const int before = countIn("O'Brien's Picks");
+        dialog->rbQuizNewt->setChecked(true);
+        dialog->setSourceFile(source.filePath());
+        emit dialog->lwSourceTables->itemDoubleClicked(item(dialog->lwSourceTables, "Rock 'n' Roll"));
+        QCOMPARE(dialog->twSourceContent->topLevelItemCount(), 3);
+        dialog->pbImportAll->click();
+        QCOMPARE(MessageBox::takeShown().value(0).title, QStringLiteral("Import Done"));
+        QCOMPARE(treeRows(dialog->twDestContent),
+                 (QStringList{"Who sang 'Hound Dog'?|Elvis", "Chuck Berry's first hit?|Maybellene"}));
+        QCOMPARE(countIn("O'Brien's Picks"), before + 2);
+        QCOMPARE(dest.column("SELECT question FROM content WHERE contentID NOT IN (SELECT contentID FROM category_content)"),
+                 QStringList());
+
+        QVERIFY(MdbSource::connectionNames().contains("MDB") && QSqlDatabase::connectionNames().contains("FDB"));
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+        if (how == "button")
+            dialog->pbClose->click();
+        else if (how == "frame")
+            dialog->close();
+        else
+            QTest::keyClick(dialog.get(), Qt::Key_Escape);
+        QVERIFY(!dialog->isVisible());
+        dialog.reset();
+        QVERIFY(!MdbSource::connectionNames().contains("MDB") && !QSqlDatabase::connectionNames().contains("FDB"));
+    }
+
+    // Whatever is started while a load or an import runs is refused, closing included.
+    void workStartedWhileBusyIsRefused()
+    {
+        auto dialog = open(fixture("large.mdb"), "none yet", "Busy");
+        dialog->show();
+        QList<bool> busyMeanwhile;
+        const auto meddle = [&] {
+            busyMeanwhile << dialog->isBusy();
+            dialog->reject();
+            dialog->pbImportAll->click();
+            emit dialog->lwSourceTables->itemDoubleClicked(item(dialog->lwSourceTables, "General"));
+            dialog->pbBrowse->click();
+        };
+        QTimer::singleShot(0, dialog.get(), meddle);
+        emit dialog->lwSourceTables->itemDoubleClicked(item(dialog->lwSourceTables, "General"));
+        QCOMPARE(countIn("Busy"), 0);
+        QTimer::singleShot(0, dialog.get(), meddle);
+        dialog->pbImportAll->click();
+
+        QCOMPARE(busyMeanwhile, (QList<bool>{true, true}));
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->twSourceContent->topLevelItemCount(), 5000);
+        QCOMPARE(countIn("Busy"), 5000);
+        QCOMPARE(MessageBox::takeShown().size(), 1);
+        QVERIFY(FileDialog::takeAsked().isEmpty());
+    }
+
+    // The editor's Import button runs the importer modally, then reloads its
+    // questions and offers the importer's file again next time.
+    void editorReopensTheRememberedFileAsTriviaBot()
+    {
+        dlgQuestionEditor editor(nullptr);
+        editor.show();
+        const QString category = editor.cbCategory->currentText();
+        QStringList files;
+        const auto runImporter = [&](const std::function<void(dlgTriviaImport*)>& step) {
+            QTimer poll;
+            connect(&poll, &QTimer::timeout, [&] {
+                if (auto* importer = qobject_cast<dlgTriviaImport*>(QApplication::activeModalWidget())) {
+                    poll.stop();
+                    files << importer->sourceFile();
+                    step(importer);
+                    importer->reject();
+                }
+            });
+            poll.start(10);
+            editor.pbImport->click();
+        };
+        runImporter([&](dlgTriviaImport* importer) {
+            FileDialog::setNextFileName(fixture("small.mdb"));
+            importer->pbBrowse->click();
+            emit importer->lwSourceTables->itemDoubleClicked(item(importer->lwSourceTables, "Science"));
+            importer->lwDestTables->setCurrentItem(item(importer->lwDestTables, category));
+            importer->pbImportAll->click();
+            // Typing opens nothing, but is what the editor remembers.
+            importer->leFilename->setText(source.filePath());
         });
-        poll.start(10);
-        editor.pbImport->click();
-    };
-    QStringList files;
-    runImporter([&](dlgTriviaImport* importer) {
-        files << importer->sourceFile();
-        FileDialog::setNextFileName(fixture("triviabot/small.mdb"));
-        importer->pbBrowse->click();
-        emit importer->lwSourceTables->itemDoubleClicked(item(importer->lwSourceTables, "Science"));
-        importer->lwDestTables->setCurrentItem(item(importer->lwDestTables, category));
-        importer->pbImportAll->click();
-        // Typing opens nothing, but is what the editor remembers.
-        importer->leFilename->setText(source.filePath());
-        QTest::keyClick(importer, Qt::Key_Escape);
-    });
-    QCOMPARE(MessageBox::takeShown().value(0).title, QStringLiteral("Import Done"));
-    QCOMPARE(editor.twContent->topLevelItemCount(), countIn(category));
-    runImporter([&](dlgTriviaImport* importer) { files << importer->sourceFile(); });
-    QCOMPARE(files, (QStringList{"", source.filePath()}));
-    // A QuizNewt file remembered is still opened as a TriviaBot file.
-    QCOMPARE(MessageBox::takeShown().value(0).text, QStringLiteral("Unable to open QuizNewt ODBC database"));
-}
+        QCOMPARE(MessageBox::takeShown().value(0).title, QStringLiteral("Import Done"));
+        QCOMPARE(editor.twContent->topLevelItemCount(), countIn(category));
+        runImporter([](dlgTriviaImport*) {});
+        QCOMPARE(files, (QStringList{"", source.filePath()}));
+        // A QuizNewt file remembered is still opened as a TriviaBot file.
+        QCOMPARE(MessageBox::takeShown().value(0).text, QStringLiteral("Unable to open QuizNewt ODBC database"));
+    }
+};
 
 QTEST_MAIN(TestImporter)
 #include "tst_importer.moc"

@@ -1,18 +1,14 @@
-#include <QAction>
+// The main window on a real database: opening, pages, closing and shutting down.
+
 #include <QMenu>
 #include <QSettings>
 #include <QSqlError>
-#include <QSqlQuery>
 #include <QSystemTrayIcon>
 #include <QtTest>
 
-#include <memory>
-
-#include "app/messagebox.h"
-#include "app/quiznewt.h"
-#include "app/systemtray.h"
-#include "tests/common/recordingroomlink.h"
-#include "tests/common/testdatabase.h"
+#include "gui/messagebox.h"
+#include "gui/systemtray.h"
+#include "tests/common/testwindow.h"
 
 // Notes whether the database was still open when the window left the room.
 struct LeaveCheckingRoomLink : RecordingRoomLink
@@ -21,165 +17,107 @@ struct LeaveCheckingRoomLink : RecordingRoomLink
     void leave() override { databaseOpenAtLeave = QSqlDatabase::database(QSqlDatabase::defaultConnection, false).isOpen(); }
 };
 
-class QuizNewtTestAccess
-{
-public:
-    static QSqlQuery* scoresQuery(const QuizNewt& window) { return window.scoresQuery; }
-};
-
 class TestMainWindow : public QObject
 {
     Q_OBJECT
 
+    std::unique_ptr<TestWindow> t;
+    QuizNewt& win() { return *t->window; }
+
 private Q_SLOTS:
-    void initTestCase();
-    void cleanup();
-    void unusableDatabaseGivesOneInfoBox_data();
-    void unusableDatabaseGivesOneInfoBox();
-    void opensOnTriviaAndSwitchesPages();
-    void leavingScoresReleasesItsQuery();
-    void closeWithTrayHidesAndExitShutsDown();
-    void closeWithoutTrayEndsTheProgram();
+    void init()
+    {
+        isolateSettings();
+        MessageBox::setTestMode(true);
+        t = std::make_unique<TestWindow>();
+        QVERIFY2(t->db.isValid(), qPrintable(t->db.error()));
+    }
+    void cleanup()
+    {
+        t.reset();
+        SystemTray::setTestMode(false);
+        MessageBox::takeShown();
+    }
 
-private:
-    TestDatabase db;
-    std::unique_ptr<QuizNewt> window;
+    // Each button shows the page holding one of its widgets, and its image;
+    // a pressed button cannot be unpressed, so each is clicked twice.
+    void pagesSwitch()
+    {
+        QVERIFY(t->open());
+        // The connect image's transparent corners are not part of the button.
+        QVERIFY(!win().pbConnect->mask().contains(QPoint(0, 0)));
+        QVERIFY(win().pbConnect->mask().contains(win().pbConnect->rect().center()));
+        QCOMPARE(win().palette().window().texture().size(), QSize(350, 275));
+        const QList<std::pair<QPushButton*, QWidget*>> pages = {{win().pbTrivia, win().leAnswer},
+            {win().pbScores, win().sbScore}, {win().pbUsers, win().cbAdmin}, {win().pbContent, win().pbQuestions},
+            {win().pbSettings, win().sbWaitTime}};
+        for (int page : {0, 1, 2, 3, 4, 0}) {
+            QTest::mouseClick(pages[page].first, Qt::LeftButton);
+            QTest::mouseClick(pages[page].first, Qt::LeftButton);
+            QVERIFY(win().stackedWidget->currentWidget()->isAncestorOf(pages[page].second));
+            for (const auto& [button, widget] : pages) {
+                QCOMPARE(button->isChecked(), button == pages[page].first);
+                QCOMPARE(button->icon().actualSize(QSize(100, 100)), QSize(70, 27));
+            }
+        }
+    }
 
-    void openWindow();
-    int runLoop(const std::function<void()>& inLoop);
+    void lifeToShutdown_data()
+    {
+        QTest::addColumn<bool>("tray");
+        QTest::addColumn<QString>("installDir");
+        QTest::newRow("tray: close hides, Exit ends") << true << "test database";
+        QTest::newRow("no tray: close ends") << false << "test database";
+        QTest::newRow("install dir setting missing") << false << "";
+        QTest::newRow("database file missing") << false << "/nonexistent";
+    }
+    // From opening to what main() does after the loop: the window, deleted,
+    // leaves the room while its database, if it opened, is still open.
+    void lifeToShutdown()
+    {
+        QFETCH(bool, tray);
+        QFETCH(QString, installDir);
+        // Qt calls a tray icon visible even where there is no tray to show it.
+        if (!tray && QSystemTrayIcon::isSystemTrayAvailable())
+            QSKIP("this platform has a system tray");
+        SystemTray::setTestMode(tray, true);
+        const bool usable = installDir == QLatin1String("test database");
+        if (usable)
+            installDir = t->db.dir();
+        QSettings settings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt"));
+        if (!installDir.isEmpty())
+            settings.setValue(QStringLiteral("InstallDir"), installDir);
+        t->window = std::make_unique<QuizNewt>(new LeaveCheckingRoomLink);
+        win().show();
+        const QString reason = QSqlDatabase::database(QSqlDatabase::defaultConnection, false).lastError().databaseText();
+        QStringList shown;
+        for (const MessageBox::Shown& box : MessageBox::takeShown())
+            shown << box.title + ": " + box.text;
+        QCOMPARE(shown, usable ? QStringList() : QStringList("Info: Unable to open QuizNewt database: " + reason));
+
+        const QList<QAction*> menu = win().findChild<QSystemTrayIcon*>()->contextMenu()->actions();
+        for (int round = 0; tray && round < 2; ++round) {
+            QVERIFY(!win().close());
+            QVERIFY(!win().isVisible());
+            QCOMPARE(MessageBox::takeShown().value(0).title, QStringLiteral("Send to Tray"));
+            menu.at(0)->trigger();
+            QVERIFY(win().isVisible());
+        }
+        // Exit sends no close event, which would only hide the window again.
+        QObject scope;
+        QTimer::singleShot(10000, &scope, [] { QCoreApplication::exit(-1); });
+        QTimer::singleShot(0, &scope, [&] { tray ? menu.at(2)->trigger() : void(win().close()); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QVERIFY(MessageBox::takeShown().isEmpty());
+
+        LeaveCheckingRoomLink::databaseOpenAtLeave = false;
+        t->window.reset();
+        QCOMPARE(LeaveCheckingRoomLink::databaseOpenAtLeave, usable);
+        QVERIFY(!QSqlDatabase::contains(QSqlDatabase::defaultConnection));
+        // The setting is only read.
+        QCOMPARE(settings.value(QStringLiteral("InstallDir")).toString(), installDir);
+    }
 };
-
-void TestMainWindow::initTestCase()
-{
-    isolateSettings();
-    MessageBox::setTestMode(true);
-    QVERIFY2(db.isValid(), qPrintable(db.error()));
-}
-
-void TestMainWindow::cleanup()
-{
-    window.reset();
-    SystemTray::clearTestingOverride();
-    MessageBox::takeShown();
-    db.makeInstallDir();
-}
-
-void TestMainWindow::openWindow()
-{
-    window = std::make_unique<QuizNewt>(new LeaveCheckingRoomLink);
-    window->show();
-}
-
-// Runs the application's event loop, calling inLoop from inside it; returns
-// the loop's exit code, or -1 when nothing ended it.
-int TestMainWindow::runLoop(const std::function<void()>& inLoop)
-{
-    QObject scope;
-    QTimer::singleShot(10000, &scope, [] { QCoreApplication::exit(-1); });
-    QTimer::singleShot(0, &scope, inLoop);
-    return QCoreApplication::exec();
-}
-
-void TestMainWindow::unusableDatabaseGivesOneInfoBox_data()
-{
-    QTest::addColumn<bool>("settingPresent");
-    QTest::newRow("install dir setting missing") << false;
-    QTest::newRow("database file missing") << true;
-}
-
-void TestMainWindow::unusableDatabaseGivesOneInfoBox()
-{
-    QFETCH(bool, settingPresent);
-    QTemporaryDir emptyDir;
-    QSettings settings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt"));
-    if (settingPresent)
-        settings.setValue(QStringLiteral("InstallDir"), emptyDir.path());
-    else
-        settings.remove(QStringLiteral("InstallDir"));
-
-    openWindow();
-    const QList<MessageBox::Shown> shown = MessageBox::takeShown();
-    QCOMPARE(shown.size(), 1);
-    QCOMPARE(shown.first().title, QStringLiteral("Info"));
-    const QString reason = QSqlDatabase::database(QSqlDatabase::defaultConnection, false).lastError().databaseText();
-    QCOMPARE(shown.first().text, QStringLiteral("Unable to open QuizNewt database: ") + reason);
-    // The window is made to the end all the same; the setting is only read.
-    QCOMPARE(window->stackedWidget->currentIndex(), 0);
-    QCOMPARE(settings.contains(QStringLiteral("InstallDir")), settingPresent);
-}
-
-void TestMainWindow::opensOnTriviaAndSwitchesPages()
-{
-    openWindow();
-    // The connect image's transparent corners are not part of the button.
-    QVERIFY(!window->pbConnect->mask().contains(QPoint(0, 0)));
-    QVERIFY(window->pbConnect->mask().contains(window->pbConnect->rect().center()));
-
-    // Each page button is clicked twice: a pressed one cannot be unpressed.
-    const QList<QPushButton*> buttons = {window->pbTrivia, window->pbScores, window->pbUsers, window->pbContent,
-                                         window->pbSettings};
-    int current = 0;
-    for (int next : {1, 2, 3, 4, 0}) {
-        QCOMPARE(window->stackedWidget->currentIndex(), current);
-        for (QPushButton* button : buttons)
-            QCOMPARE(button->isChecked(), button == buttons.at(current));
-        QTest::mouseClick(buttons.at(next), Qt::LeftButton);
-        QTest::mouseClick(buttons.at(next), Qt::LeftButton);
-        current = next;
-    }
-}
-
-void TestMainWindow::leavingScoresReleasesItsQuery()
-{
-    openWindow();
-    QTest::mouseClick(window->pbScores, Qt::LeftButton);
-    QVERIFY(QuizNewtTestAccess::scoresQuery(*window)->isActive());
-    db.addUser(QStringLiteral("Carol"), 1);
-    QTest::mouseClick(window->pbUsers, Qt::LeftButton);
-    QVERIFY(!QuizNewtTestAccess::scoresQuery(*window)->isActive());
-    // Shown again, the list is read afresh.
-    QTest::mouseClick(window->pbScores, Qt::LeftButton);
-    QCOMPARE(window->twScoreList->topLevelItemCount(), 1);
-}
-
-void TestMainWindow::closeWithTrayHidesAndExitShutsDown()
-{
-    SystemTray::setAvailableForTesting(true);
-    openWindow();
-    const QList<QAction*> tray = window->findChild<QSystemTrayIcon*>()->contextMenu()->actions();
-    QCOMPARE(tray.at(0)->text(), QStringLiteral("Restore"));
-    QCOMPARE(tray.at(2)->text(), QStringLiteral("Exit"));
-    for (int round = 0; round < 2; ++round) {
-        QVERIFY(!window->close());
-        QVERIFY(!window->isVisible());
-        const QList<MessageBox::Shown> shown = MessageBox::takeShown();
-        QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown.first().title, QStringLiteral("Send to Tray"));
-        tray.at(0)->trigger();
-        QVERIFY(window->isVisible());
-    }
-
-    // Exit ends the program without asking the window to close.
-    QCOMPARE(runLoop([&] { tray.at(2)->trigger(); }), 0);
-    QVERIFY(MessageBox::takeShown().isEmpty());
-    // What main() does next: the window leaves the room while its database is open.
-    LeaveCheckingRoomLink::databaseOpenAtLeave = false;
-    window.reset();
-    QVERIFY(LeaveCheckingRoomLink::databaseOpenAtLeave);
-    QVERIFY(!QSqlDatabase::contains(QSqlDatabase::defaultConnection));
-}
-
-void TestMainWindow::closeWithoutTrayEndsTheProgram()
-{
-    // Qt calls a tray icon visible even where there is no tray to show it.
-    if (QSystemTrayIcon::isSystemTrayAvailable())
-        QSKIP("this platform has a system tray");
-    openWindow();
-    bool closed = false;
-    QCOMPARE(runLoop([&] { closed = window->close(); }), 0);
-    QVERIFY(closed);
-    QVERIFY(MessageBox::takeShown().isEmpty());
-}
 
 QTEST_MAIN(TestMainWindow)
 #include "tst_mainwindow.moc"
