@@ -1,7 +1,6 @@
 #include "importer/dlgtriviaimport.h"
 
 #include <QApplication>
-#include <QBrush>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProgressDialog>
@@ -11,51 +10,18 @@
 
 #include <climits>
 
-#include "app/messagebox.h"
+#include "db/contentstore.h"
 #include "db/database.h"
-#include "db/statements.h"
-#include "importer/filedialog.h"
+#include "gui/filedialog.h"
+#include "gui/messagebox.h"
+#include "importer/dlgtriviaimport_p.h"
+
+using namespace ImportWindow;
 
 namespace {
 
 const QString mdbConnection = QStringLiteral("MDB");
 const QString fdbConnection = QStringLiteral("FDB");
-
-const QString fdbCountSql = QStringLiteral(
-    "SELECT COUNT(*) FROM content c INNER JOIN category_content cc ON c.contentID=cc.contentID "
-    "INNER JOIN category cat ON cc.catID=cat.catID WHERE cat.catname='");
-const QString fdbSelectSql = QStringLiteral(
-    "SELECT c.question, c.answer FROM content c INNER JOIN category_content cc ON c.contentID=cc.contentID "
-    "INNER JOIN category cat ON cc.catID=cat.catID WHERE cat.catName='");
-const QString undoContentSql = QStringLiteral("DELETE FROM content WHERE contentID=:contentID");
-
-// How long the window may go without handling events during a load or import.
-const int eventIntervalMs = 25;
-
-QTreeWidgetItem* makeRow(const SourceRow& row)
-{
-    return new QTreeWidgetItem(QStringList{row.question, row.answer});
-}
-
-// With sorting on, every single insertion would schedule a re-sort of the
-// whole view; add the rows in one go and sort once.
-void appendRows(QTreeWidget* tree, const QList<QTreeWidgetItem*>& items)
-{
-    const bool sorting = tree->isSortingEnabled();
-    tree->setSortingEnabled(false);
-    tree->addTopLevelItems(items);
-    tree->setSortingEnabled(sorting);
-}
-
-class BusyScope
-{
-public:
-    explicit BusyScope(bool& flag) : flag(flag) { flag = true; }
-    ~BusyScope() { flag = false; }
-
-private:
-    bool& flag;
-};
 
 }
 
@@ -132,11 +98,14 @@ void dlgTriviaImport::fileBrowse()
     if (refuseWhileBusy())
         return;
     const bool triviaBot = rbTriviaBot->isChecked();
-    const QString name = FileDialog::getOpenFileName(
-        this,
-        triviaBot ? QStringLiteral("Open MDB File") : QStringLiteral("Open QuizNewt File"),
-        QDir::currentPath(),
-        triviaBot ? QStringLiteral("MDB Files (*.mdb)") : QStringLiteral("FDB Files (*.fdb)"));
+    const QString name = rbTextFile->isChecked()
+        ? FileDialog::getOpenFileName(this, QStringLiteral("Open Question File"), QDir::currentPath(),
+                                      QStringLiteral("Question Files (*.txt *.tsv *.csv *.yaml *.yml);;All Files (*)"))
+        : FileDialog::getOpenFileName(
+            this,
+            triviaBot ? QStringLiteral("Open MDB File") : QStringLiteral("Open QuizNewt File"),
+            QDir::currentPath(),
+            triviaBot ? QStringLiteral("MDB Files (*.mdb)") : QStringLiteral("FDB Files (*.fdb)"));
     if (name.isEmpty())
         return;
     leFilename->setText(name);
@@ -149,6 +118,10 @@ void dlgTriviaImport::loadSourceTables(QString path)
         return;
     BusyScope scope(busy);
     lwSourceTables->clear();
+    if (rbTextFile->isChecked()) {
+        loadTextFile(path);
+        return;
+    }
 
     if (rbTriviaBot->isChecked()) {
         const auto keepAlive = [](qint64, qint64) { QCoreApplication::processEvents(); };
@@ -173,10 +146,11 @@ void dlgTriviaImport::loadSourceTables(QString path)
         return;
     }
     QSqlQuery query(fdbDatabase);
-    if (!query.exec(Statements::listCategories))
+    QStringList names;
+    if (!ContentStore(query).listCategories(&names))
         return;
-    while (query.next())
-        lwSourceTables->addItem(query.value(0).toString());
+    for (const QString& name : names)
+        lwSourceTables->addItem(name);
 }
 
 bool dlgTriviaImport::readFdbRows(const QString& category, QList<SourceRow>* rows, QString* error,
@@ -189,27 +163,22 @@ bool dlgTriviaImport::readFdbRows(const QString& category, QList<SourceRow>* row
     qint64 total = 0;
     {
         QSqlQuery count(fdbDatabase);
-        if (count.exec(fdbCountSql + Statements::quoted(category) + QLatin1Char('\'')) && count.next())
-            total = count.value(0).toLongLong();
+        total = ContentStore(count).sourceCount(category);
     }
     progress(0, total);
 
     QSqlQuery select(fdbDatabase);
     select.setForwardOnly(true);
-    if (!select.exec(fdbSelectSql + Statements::quoted(category) + QLatin1Char('\''))) {
-        *error = select.lastError().databaseText();
-        return false;
-    }
     QElapsedTimer sinceEvents;
     sinceEvents.start();
-    while (select.next()) {
-        rows->append({select.value(0).toString(), select.value(1).toString()});
+    const auto addRow = [&](const QString& question, const QString& answer) {
+        rows->append({question, answer});
         if (sinceEvents.elapsed() >= eventIntervalMs) {
             progress(rows->size(), total);
             sinceEvents.restart();
         }
-    }
-    if (select.lastError().isValid()) {
+    };
+    if (!ContentStore(select).listSourceContent(category, addRow)) {
         *error = select.lastError().databaseText();
         rows->clear();
         return false;
@@ -224,6 +193,12 @@ void dlgTriviaImport::sourceItemDoubleClicked(QListWidgetItem* item)
     BusyScope scope(busy);
     const QString name = item->text();
     twSourceContent->clear();
+    textShown.clear();
+    if (rbTextFile->isChecked()) {
+        showTextRows(name);
+        return;
+    }
+    twSourceContent->setSortingEnabled(true);
     const bool triviaBot = rbTriviaBot->isChecked();
 
     // Cancel is offered but the load always runs to the end.
@@ -267,10 +242,11 @@ void dlgTriviaImport::sourceItemDoubleClicked(QListWidgetItem* item)
 void dlgTriviaImport::loadDestTables()
 {
     QSqlQuery query{QSqlDatabase::database()};
-    if (!query.exec(Statements::listCategories))
+    QStringList names;
+    if (!ContentStore(query).listCategories(&names))
         return;
-    while (query.next())
-        lwDestTables->addItem(query.value(0).toString());
+    for (const QString& name : names)
+        lwDestTables->addItem(name);
 }
 
 void dlgTriviaImport::destItemDoubleClicked(QListWidgetItem* item)
@@ -280,173 +256,13 @@ void dlgTriviaImport::destItemDoubleClicked(QListWidgetItem* item)
     twDestContent->clear();
     QSqlQuery query{QSqlDatabase::database()};
     query.setForwardOnly(true);
-    query.prepare(Statements::listContent);
-    query.bindValue(QStringLiteral(":catName"), item->text());
-    if (!query.exec())
-        return;
     QList<QTreeWidgetItem*> items;
-    while (query.next())
-        items << makeRow({query.value(0).toString(), query.value(1).toString()});
+    const auto addRow = [&items](const QString& question, const QString& answer) {
+        items << makeRow({question, answer});
+    };
+    if (!ContentStore(query).listContent(item->text(), addRow))
+        return;
     appendRows(twDestContent, items);
-}
-
-void dlgTriviaImport::importAll()
-{
-    if (refuseWhileBusy())
-        return;
-    const int count = twSourceContent->topLevelItemCount();
-    if (count == 0) {
-        MessageBox::information(this, QStringLiteral("No Content"),
-                                QStringLiteral("Please double-click a source category to load importable content.\n"));
-        return;
-    }
-    QList<SourceRow> rows;
-    rows.reserve(count);
-    for (int i = 0; i < count; ++i) {
-        const QTreeWidgetItem* item = twSourceContent->topLevelItem(i);
-        rows.append({item->text(0), item->text(1)});
-    }
-    importRows(rows);
-}
-
-void dlgTriviaImport::importSelected()
-{
-    if (refuseWhileBusy())
-        return;
-    if (twSourceContent->topLevelItemCount() == 0) {
-        MessageBox::information(this, QStringLiteral("No Content"),
-                                QStringLiteral("Please double-click a source category to load importable content.\n"));
-        return;
-    }
-    const QList<QTreeWidgetItem*> selected = twSourceContent->selectedItems();
-    if (selected.isEmpty()) {
-        MessageBox::information(
-            this, QStringLiteral("No Content"),
-            QStringLiteral("Please select the content items you wish to import by ctrl-clicking them.\n"));
-        return;
-    }
-    QList<SourceRow> rows;
-    rows.reserve(selected.size());
-    for (const QTreeWidgetItem* item : selected)
-        rows.append({item->text(0), item->text(1)});
-    importRows(rows);
-}
-
-void dlgTriviaImport::importRows(const QList<SourceRow>& rows)
-{
-    const QListWidgetItem* destination = lwDestTables->currentItem();
-    if (!destination) {
-        MessageBox::information(
-            this, QStringLiteral("Info"),
-            QStringLiteral("Please click the QuizNewt category to import into in the list below, then import again.\n"));
-        return;
-    }
-    const QString name = destination->text();
-    QSqlDatabase db = QSqlDatabase::database();
-    qint64 catId = -1;
-    {
-        QSqlQuery lookup(db);
-        if (lookup.exec(Statements::findCategoryPrefix + Statements::quoted(name) + QLatin1Char('\'')) && lookup.next())
-            catId = lookup.value(0).toLongLong();
-    }
-    if (catId < 0) {
-        MessageBox::warning(this, QStringLiteral("Error"),
-                            QStringLiteral("The category \"%1\" is not in the QuizNewt database; nothing was imported.\n")
-                                .arg(name));
-        return;
-    }
-
-    BusyScope scope(busy);
-    twDestContent->clear();
-    // The bar counts against every source row, also for a selection.
-    const int sourceCount = twSourceContent->topLevelItemCount();
-    progressBar->setMinimum(0);
-    progressBar->setMaximum(sourceCount);
-
-    // Sorted once at the end rather than after every batch.
-    const bool sorting = twDestContent->isSortingEnabled();
-    twDestContent->setSortingEnabled(false);
-    QString failure;
-    int next = 0;
-    while (next < rows.size() && failure.isEmpty()) {
-        failure = storeBatch(db, catId, rows, &next);
-        // Only between batches: a statement of the game run from here would
-        // otherwise join the open transaction.
-        QCoreApplication::processEvents();
-    }
-    twDestContent->setSortingEnabled(sorting);
-    if (!failure.isEmpty()) {
-        MessageBox::warning(this, QStringLiteral("Error"),
-                            QStringLiteral("The import stopped; the questions shown in green were stored.\n")
-                                + failure);
-        return;
-    }
-    progressBar->setValue(sourceCount);
-    MessageBox::information(this, QStringLiteral("Import Done"), QStringLiteral("Content import was successful!"));
-}
-
-// Stores rows from *next on in one transaction, until the batch is full or it
-// is time to handle events again, and shows them. A question is stored with
-// its link or not at all. Returns why the batch failed, or an empty string.
-QString dlgTriviaImport::storeBatch(QSqlDatabase db, qint64 catId, const QList<SourceRow>& rows, int* next)
-{
-    if (!db.transaction())
-        return db.lastError().text();
-    QList<QTreeWidgetItem*> stored;
-    QString failure;
-    {
-        // Prepared inside the transaction, so made afresh for each one.
-        QSqlQuery insert(db);
-        QSqlQuery link(db);
-        QSqlQuery undo(db);
-        if (!insert.prepare(Statements::addContent))
-            failure = insert.lastError().databaseText();
-        else if (!link.prepare(Statements::addLink))
-            failure = link.lastError().databaseText();
-        else if (!undo.prepare(undoContentSql))
-            failure = undo.lastError().databaseText();
-
-        const int end = qMin(*next + importBatchSize, int(rows.size()));
-        QElapsedTimer elapsed;
-        elapsed.start();
-        while (failure.isEmpty() && *next < end && elapsed.elapsed() < eventIntervalMs) {
-            const SourceRow& row = rows.at(*next);
-            ++*next;
-            progressBar->setValue(*next);
-            insert.bindValue(QStringLiteral(":question"), row.question);
-            insert.bindValue(QStringLiteral(":answer"), row.answer);
-            // A refused row (too long, say) is skipped; Firebird undoes the
-            // failed statement alone and the transaction goes on.
-            if (!insert.exec())
-                continue;
-            if (!insert.next()) {
-                failure = insert.lastError().databaseText();
-                break;
-            }
-            const qint64 contentId = insert.value(0).toLongLong();
-            link.bindValue(QStringLiteral(":catID"), catId);
-            link.bindValue(QStringLiteral(":contentID"), contentId);
-            if (link.exec()) {
-                QTreeWidgetItem* item = makeRow(row);
-                item->setBackground(0, QBrush(Qt::green));
-                item->setBackground(1, QBrush(Qt::green));
-                stored << item;
-                continue;
-            }
-            undo.bindValue(QStringLiteral(":contentID"), contentId);
-            if (!undo.exec())
-                failure = undo.lastError().databaseText();
-        }
-    }
-    if (failure.isEmpty() && db.commit()) {
-        twDestContent->addTopLevelItems(stored);
-        return {};
-    }
-    if (failure.isEmpty())
-        failure = db.lastError().text();
-    db.rollback();
-    qDeleteAll(stored);
-    return failure;
 }
 
 void dlgTriviaImport::on_pbClose_clicked()

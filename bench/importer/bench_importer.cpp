@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/messagebox.h"
+#include "gui/messagebox.h"
 #include "db/database.h"
 #include "importer/dlgtriviaimport.h"
 #include "tests/common/testdatabase.h"
@@ -78,7 +78,7 @@ int main(int argc, char* argv[])
     Figures mdbLoad;
     for (int run = 0; run < 7; ++run) {
         dlgTriviaImport dialog(nullptr);
-        dialog.setSourceFile(ImporterTest::fixture(QStringLiteral("triviabot/large.mdb")));
+        dialog.setSourceFile(ImporterTest::fixture(QStringLiteral("large.mdb")));
         QListWidgetItem* table = ImporterTest::item(dialog.lwSourceTables, QStringLiteral("General"));
         if (!table) {
             std::fprintf(stderr, "large.mdb lists no General table\n");
