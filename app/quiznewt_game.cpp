@@ -71,12 +71,8 @@ void QuizNewt::nextQuestion()
     nextTimer->stop();
     QString question;
     QString answer;
-    if (!drawQuestion(&question, &answer)) {
-        stopGame();
-        sendToRoom(Replies::noQuestion(currentCategory));
-        return;
-    }
-    openQuestion(question, answer, true);
+    if (drawQuestion(&question, &answer))
+        openQuestion(question, answer, true);
 }
 
 void QuizNewt::openQuestion(const QString& question, const QString& answer, bool withHint)
@@ -172,11 +168,16 @@ int QuizNewt::countCategory(const QString& name)
     return ContentStore(*gameQuery).countCategory(name);
 }
 
+// With nothing left to draw the game ends, with a notice.
 bool QuizNewt::drawQuestion(QString* question, QString* answer)
 {
     const bool drawn = drawPool->draw(currentCategory, question, answer);
     questionCount = drawPool->size();
     questionIndex = drawPool->lastIndex();
+    if (!drawn) {
+        stopGame();
+        sendToRoom(Replies::noQuestion(currentCategory));
+    }
     return drawn;
 }
 
@@ -193,11 +194,8 @@ void QuizNewt::startGame(const QString& category, bool restart)
     drawPool->invalidate();
     QString question;
     QString answer;
-    if (!drawQuestion(&question, &answer)) {
-        stopGame();
-        sendToRoom(Replies::noQuestion(currentCategory));
+    if (!drawQuestion(&question, &answer))
         return;
-    }
 
     // The question that was open is closed now; the new one opens after the
     // announcement and the pause, so nothing can answer it before it is seen.

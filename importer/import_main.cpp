@@ -318,17 +318,19 @@ int main(int argc, char* argv[])
             return fail(QStringLiteral("%1: %2").arg(name, files.last().contents.error));
     }
 
-    const QString installDir = QSettings().value(QStringLiteral("InstallDir")).toString();
-    if (installDir.isEmpty())
-        return fail(QStringLiteral("no database: the InstallDir setting is not set (see quiznewt-setup)."));
-    const QString path = QDir(installDir).filePath(Database::fileName);
-    if (!QFileInfo(path).isFile())
-        return fail(QStringLiteral("no database at %1.").arg(path));
+    const Database::Location location = Database::locationFromSettings(QSettings());
+    const QString path = location.connectString();
+    if (!location.isServer()) {
+        if (QSettings().value(QStringLiteral("InstallDir")).toString().isEmpty())
+            return fail(QStringLiteral("no database: the InstallDir setting is not set (see quiznewt-setup)."));
+        if (!QFileInfo(path).isFile())
+            return fail(QStringLiteral("no database at %1.").arg(path));
+    }
 
     int exitCode = Refused;
     {
         QString error;
-        QSqlDatabase db = Database::open(path, connectionName, &error);
+        QSqlDatabase db = Database::open(location, connectionName, &error);
         exitCode = db.isOpen() ? importFiles(db, files, options)
                                : fail(QStringLiteral("cannot open %1: %2").arg(path, error));
         db.close();

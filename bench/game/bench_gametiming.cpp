@@ -3,15 +3,11 @@
 // room sees stray from those set.
 
 #include <QApplication>
-#include <QSettings>
 
 #include <algorithm>
 #include <cstdio>
 
-#include "gui/messagebox.h"
 #include "tests/common/gametiming.h"
-#include "tests/common/ngircdserver.h"
-#include "tests/common/testdatabase.h"
 
 static void report(const char* what, QList<qint64> ms)
 {
@@ -28,24 +24,15 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    isolateSettings();
-    MessageBox::setTestMode(true);
-    NgircdServer server;
-    TestDatabase db;
-    if (!server.isRunning() || !db.isValid()) {
-        std::printf("no server or database: %s %s\n", qPrintable(server.error()), qPrintable(db.error()));
+    RoomGame room(QStringLiteral("Capital of Peru?"), QStringLiteral("Lima"));
+    if (!room.isReady()) {
+        std::printf("no server or database: %s\n", qPrintable(room.error()));
         return 1;
     }
-    db.addUser(QStringLiteral("Host"), 0, 1, 0);
-    db.addQuestion(db.addCategory(QStringLiteral("Capitals")), QStringLiteral("Capital of Peru?"),
-                   QStringLiteral("Lima"));
-    db.makeInstallDir();
-    QSettings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt"))
-        .setValue(QStringLiteral("Room/Port"), server.port());
 
     const int answerMs = 4000;
     const int waitMs = 1000;
-    const QList<QuestionTiming> timings = playWithRepliesWaiting(server.port(), answerMs / 1000, waitMs / 1000, 40, nullptr);
+    const QList<QuestionTiming> timings = playWithRepliesWaiting(room.server.port(), answerMs / 1000, waitMs / 1000, 40, nullptr);
     QList<qint64> answer;
     QList<qint64> hint;
     QList<qint64> pause;

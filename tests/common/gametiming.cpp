@@ -12,7 +12,23 @@
 #include <vector>
 
 #include "app/quiznewt.h"
+#include "gui/messagebox.h"
 #include "tests/common/ircclient.h"
+
+#include <QSettings>
+
+RoomGame::RoomGame(const QString& question, const QString& answer)
+{
+    isolateSettings();
+    MessageBox::setTestMode(true);
+    if (!isReady())
+        return;
+    db.addUser(QStringLiteral("Host"), 0, 1, 0);
+    db.addQuestion(db.addCategory(QStringLiteral("Capitals")), question, answer);
+    db.makeInstallDir();
+    QSettings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt"))
+        .setValue(QStringLiteral("Room/Port"), server.port());
+}
 
 QList<QuestionTiming> playWithRepliesWaiting(quint16 port, int answerSeconds, int waitSeconds, int seconds,
                                               QString* heard)

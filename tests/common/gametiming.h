@@ -4,6 +4,21 @@
 #include <QList>
 #include <QString>
 
+#include "tests/common/ngircdserver.h"
+#include "tests/common/testdatabase.h"
+
+// A real room (ngircd on loopback) and a real database with one question in
+// the category "Capitals" and a host with the control right; the settings
+// point QuizNewt at both.
+struct RoomGame {
+    RoomGame(const QString& question, const QString& answer);
+    bool isReady() const { return server.isRunning() && db.isValid(); }
+    QString error() const { return server.error() + db.error(); }
+
+    NgircdServer server;
+    TestDatabase db;
+};
+
 // What the room sees of one question, in ms after the question's line.
 struct QuestionTiming {
     qint64 hint = -1;

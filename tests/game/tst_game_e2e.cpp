@@ -3,7 +3,6 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScopeGuard>
-#include <QSettings>
 #include <QSpinBox>
 #include <QTest>
 #include <QThread>
@@ -11,12 +10,9 @@
 #include <atomic>
 #include <memory>
 
-#include "gui/messagebox.h"
 #include "app/quiznewt.h"
 #include "tests/common/gametiming.h"
 #include "tests/common/ircclient.h"
-#include "tests/common/ngircdserver.h"
-#include "tests/common/testdatabase.h"
 
 class tst_GameEndToEnd : public QObject
 {
@@ -25,17 +21,9 @@ class tst_GameEndToEnd : public QObject
 private Q_SLOTS:
     void gameInTheRoom()
     {
-        NgircdServer server;
-        QVERIFY2(server.isRunning(), qPrintable(server.error()));
-        isolateSettings();
-        MessageBox::setTestMode(true);
-        TestDatabase db;
-        db.addUser(QStringLiteral("Host"), 0, 1, 0);
-        db.addQuestion(db.addCategory(QStringLiteral("Capitals")), QStringLiteral("Capital of France?"),
-                       QStringLiteral("Paris"));
-        db.makeInstallDir();
-        QSettings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt"))
-            .setValue(QStringLiteral("Room/Port"), server.port());
+        RoomGame room(QStringLiteral("Capital of France?"), QStringLiteral("Paris"));
+        QVERIFY2(room.isReady(), qPrintable(room.error()));
+        NgircdServer& server = room.server;
 
         // Bob plays on a thread of his own: the game's pause blocks the main
         // thread, so only a member elsewhere sees when lines really arrive.
@@ -89,20 +77,10 @@ private Q_SLOTS:
     // half of it, and the next question right after the pause.
     void timingWithRepliesWaiting()
     {
-        NgircdServer server;
-        QVERIFY2(server.isRunning(), qPrintable(server.error()));
-        isolateSettings();
-        MessageBox::setTestMode(true);
-        TestDatabase db;
-        db.addUser(QStringLiteral("Host"), 0, 1, 0);
-        db.addQuestion(db.addCategory(QStringLiteral("Capitals")), QStringLiteral("Capital of Peru?"),
-                       QStringLiteral("Lima"));
-        db.makeInstallDir();
-        QSettings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt"))
-            .setValue(QStringLiteral("Room/Port"), server.port());
-
+        RoomGame room(QStringLiteral("Capital of Peru?"), QStringLiteral("Lima"));
+        QVERIFY2(room.isReady(), qPrintable(room.error()));
         QString heard;
-        const QList<QuestionTiming> timings = playWithRepliesWaiting(server.port(), 2, 1, 8, &heard);
+        const QList<QuestionTiming> timings = playWithRepliesWaiting(room.server.port(), 2, 1, 8, &heard);
         QVERIFY2(timings.size() >= 2, qPrintable(heard));
         for (const QuestionTiming& timing : timings) {
             QVERIFY2(qAbs(timing.hint - 1000) < 200, qPrintable(QString::number(timing.hint)));
