@@ -81,7 +81,6 @@ void QuizNewt::construct(RoomLink* link)
 
     // Read only; the program never writes a setting.
     QSettings settings;
-    const QString installDir = settings.value(QStringLiteral("InstallDir")).toString();
 
     if (!link)
         link = createIrcRoomLink(settings, this);
@@ -119,17 +118,14 @@ void QuizNewt::construct(RoomLink* link)
     connect(twUsers, &QTreeWidget::itemDoubleClicked, this, &QuizNewt::userItemDoubleClicked);
     connect(leUsername, &QLineEdit::textEdited, this, &QuizNewt::userTextEdited);
 
-    Database::prepareEngine();
-    QSqlDatabase db = QSqlDatabase::addDatabase(Database::driverName);
-    if (db.isValid()) {
-        db.setUserName(Database::userName);
-        db.setPassword(Database::password);
-        db.setDatabaseName(installDir + QLatin1Char('/') + Database::fileName);
-        if (!db.open())
-            MessageBox::information(this, QStringLiteral("Info"), openFailedText + db.lastError().databaseText());
-    } else {
-        MessageBox::information(this, QStringLiteral("Info"), openFailedText + db.lastError().driverText());
-    }
+    const Database::Location location = Database::locationFromSettings(settings);
+    QString openError;
+    QSqlDatabase db = Database::open(location, QLatin1String(QSqlDatabase::defaultConnection), &openError);
+    // A server's reason is long (host, port, the network's words): under Details.
+    if (!db.isOpen() && location.isServer())
+        MessageBox::report(this, QStringLiteral("Info"), openFailedText + location.connectString(), openError);
+    else if (!db.isOpen())
+        MessageBox::information(this, QStringLiteral("Info"), openFailedText + openError);
 
     scoresQuery = new QSqlQuery(db);
     usersQuery = new QSqlQuery(db);

@@ -1,14 +1,13 @@
 #include "db/database.h"
+#include "db/engine.h"
 #include "db/contentstore.h"
 #include "db/questionwriter.h"
 #include "db/statements.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QSettings>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -16,122 +15,7 @@
 #include <QStandardPaths>
 #include <QTextStream>
 
-#include <ibase.h>
-
-#include <dlfcn.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace Database {
-
-namespace {
-
-// A directory only this user can change: owned by them, not a symlink, no
-// one else's write bit. Made if missing.
-bool isOwnDirectory(const QByteArray& path)
-{
-    ::mkdir(path.constData(), 0700);
-    struct stat info = {};
-    if (::lstat(path.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid())
-        return false;
-    return (info.st_mode & 022) == 0 || ::chmod(path.constData(), 0700) == 0;
-}
-
-// The engine's own root holds its plugins, messages and character sets; its
-// place is compiled into fbclient, so it is found beside the library.
-QString systemEngineRoot()
-{
-    QStringList candidates;
-    Dl_info info = {};
-    void* symbol = ::dlsym(RTLD_DEFAULT, "isc_attach_database");
-    if (symbol && ::dladdr(symbol, &info) && info.dli_fname)
-        candidates << QFileInfo(QFile::decodeName(info.dli_fname)).canonicalPath() + QStringLiteral("/firebird/3.0");
-    candidates << QStringLiteral("/usr/lib/firebird/3.0") << QStringLiteral("/opt/firebird");
-    for (const QString& root : std::as_const(candidates)) {
-        if (QFileInfo::exists(root + QStringLiteral("/plugins/libEngine12.so")))
-            return root;
-    }
-    return {};
-}
-
-// Swapped in whole, so a process starting beside this one reads either the
-// old file or the new, never half of one.
-bool placeSymlink(const QString& target, const QString& link)
-{
-    const QByteArray to = QFile::encodeName(target);
-    const QByteArray at = QFile::encodeName(link);
-    char current[4096];
-    const ssize_t length = ::readlink(at.constData(), current, sizeof current);
-    if (length >= 0 && QByteArray(current, length) == to)
-        return true;
-    const QByteArray temporary = at + '.' + QByteArray::number(::getpid());
-    ::unlink(temporary.constData());
-    return ::symlink(to.constData(), temporary.constData()) == 0 && ::rename(temporary.constData(), at.constData()) == 0;
-}
-
-bool placeFile(const QString& path, const QByteArray& content)
-{
-    QFile current(path);
-    if (current.open(QIODevice::ReadOnly) && current.readAll() == content)
-        return true;
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit();
-}
-
-// A root that is the system's with one change: SuperClassic, where each
-// process runs its own engine and the engines share the lock directory's
-// lock table, instead of one process holding the file alone. Empty when the
-// engine is not installed or the directory cannot be made.
-QString buildEngineRoot(const QString& home)
-{
-    const QString systemRoot = systemEngineRoot();
-    const QString root = home + QStringLiteral("/root");
-    if (systemRoot.isEmpty() || !isOwnDirectory(QFile::encodeName(root)))
-        return {};
-    const QDir system(systemRoot);
-    for (const QString& name : system.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)) {
-        if (name != QLatin1String("firebird.conf") && !placeSymlink(system.filePath(name), root + QLatin1Char('/') + name))
-            return {};
-    }
-    const QByteArray conf = "# Written by QuizNewt: several processes may open one database file\n"
-                            "# when they share one lock directory (FIREBIRD_LOCK).\n"
-                            "ServerMode = SuperClassic\n";
-    return placeFile(root + QStringLiteral("/firebird.conf"), conf) ? root : QString();
-}
-
-QString engineHome()
-{
-    // A fixed place, not TMPDIR: every process of the user on a database
-    // must find the same lock directory, or their engines corrupt the file.
-    const QByteArray shared = "/tmp/quiznewt-firebird-" + QByteArray::number(::getuid());
-    if (isOwnDirectory(shared))
-        return QFile::decodeName(shared);
-    const QString home = QDir::home().filePath(QStringLiteral(".quiznewt-firebird"));
-    isOwnDirectory(QFile::encodeName(home));
-    return home;
-}
-
-}
-
-void prepareEngine()
-{
-    const bool lockSet = qEnvironmentVariableIsSet("FIREBIRD_LOCK");
-    const bool rootSet = qEnvironmentVariableIsSet("FIREBIRD");
-    if (lockSet && rootSet)
-        return;
-    const QString home = engineHome();
-    // The engine's default lock directory, /tmp/firebird, may belong to
-    // another user; then every open fails.
-    if (!lockSet)
-        qputenv("FIREBIRD_LOCK", QFile::encodeName(home));
-    // Without a root of its own the engine runs as the system's firebird.conf
-    // says: one process per database file.
-    if (!rootSet) {
-        static const QString root = buildEngineRoot(home);
-        if (!root.isEmpty())
-            qputenv("FIREBIRD", QFile::encodeName(root));
-    }
-}
 
 bool useProfile(const QString& name)
 {
@@ -170,16 +54,6 @@ QStringList schemaStatements()
     return statements;
 }
 
-static QString statusText(const ISC_STATUS* status)
-{
-    QStringList parts;
-    char buffer[512];
-    const ISC_STATUS* vector = status;
-    while (fb_interpret(buffer, sizeof buffer, &vector) > 0)
-        parts << QString::fromLocal8Bit(buffer);
-    return parts.join(QStringLiteral(": "));
-}
-
 bool create(const QString& filePath, QString* error)
 {
     const QFileInfo info(filePath);
@@ -193,33 +67,44 @@ bool create(const QString& filePath, QString* error)
                      .arg(filePath, info.absolutePath());
         return false;
     }
+    Location location;
+    location.path = info.absoluteFilePath();
+    // It was not there before: whatever a failure left is ours.
+    const bool ok = create(location, error);
+    if (!ok)
+        QFile::remove(location.path);
+    return ok;
+}
 
+bool create(const Location& location, QString* error)
+{
     prepareEngine();
-    const QByteArray sql = Statements::createDatabase(QFile::encodeName(info.absoluteFilePath()),
-                                                      userName.toUtf8().toUpper(), password.toUtf8());
+    const QString where = location.connectString();
+    const QByteArray sql = Statements::createDatabase(QFile::encodeName(where), location.user.toUtf8().toUpper(),
+                                                      location.password.toUtf8());
     ISC_STATUS_ARRAY status;
     isc_db_handle db = 0;
     isc_tr_handle tr = 0;
     if (isc_dsql_execute_immediate(status, &db, &tr, 0, sql.constData(), SQL_DIALECT_V6, nullptr)) {
         QString reason = statusText(status);
-        if (status[1] == isc_unavailable)
+        if (status[1] == isc_unavailable && !location.isServer())
             reason += QStringLiteral(" (is the Firebird engine, package firebird3.0-server-core, installed?)");
-        *error = QStringLiteral("Cannot create %1: %2").arg(filePath, reason);
+        *error = QStringLiteral("Cannot create %1: %2").arg(where, reason);
         return false;
     }
     isc_detach_database(status, &db);
 
-    const QString connection = QStringLiteral("quiznewt-create-%1").arg(quintptr(&info));
+    const QString connection = QStringLiteral("quiznewt-create-%1").arg(quintptr(&location));
     bool ok = true;
     {
-        QSqlDatabase created = open(info.absoluteFilePath(), connection, error);
+        QSqlDatabase created = open(location, connection, error);
         ok = created.isOpen();
         if (ok) {
             QSqlQuery query(created);
             for (const QString& statement : schemaStatements()) {
                 if (!query.exec(statement)) {
                     *error = QStringLiteral("Cannot create the schema in %1: %2")
-                                 .arg(filePath, query.lastError().text());
+                                 .arg(where, query.lastError().text());
                     ok = false;
                     break;
                 }
@@ -228,12 +113,17 @@ bool create(const QString& filePath, QString* error)
         created.close();
     }
     QSqlDatabase::removeDatabase(connection);
-    if (!ok)
-        QFile::remove(info.absoluteFilePath());
     return ok;
 }
 
 QSqlDatabase open(const QString& filePath, const QString& connectionName, QString* error)
+{
+    Location location;
+    location.path = filePath;
+    return open(location, connectionName, error);
+}
+
+QSqlDatabase open(const Location& location, const QString& connectionName, QString* error)
 {
     prepareEngine();
     QSqlDatabase db = QSqlDatabase::addDatabase(driverName, connectionName);
@@ -241,9 +131,13 @@ QSqlDatabase open(const QString& filePath, const QString& connectionName, QStrin
         *error = db.lastError().driverText();
         return db;
     }
-    db.setDatabaseName(filePath);
-    db.setUserName(userName);
-    db.setPassword(password);
+    db.setDatabaseName(location.path);
+    if (location.isServer()) {
+        db.setHostName(location.server);
+        db.setPort(location.port);
+    }
+    db.setUserName(location.user);
+    db.setPassword(location.password);
     if (!db.open())
         *error = db.lastError().databaseText();
     return db;

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QVariant>
 
+class QSettings;
 class QSqlDriver;
 
 namespace Database {
@@ -32,15 +33,46 @@ void prepareEngine();
 // 64 letters, digits, '-', '_' or '.' starting with a letter or digit.
 bool useProfile(const QString& name);
 
+// Where the program's database is: a file opened by the embedded engine,
+// or a path on a Firebird server.
+struct Location {
+    QString server; // empty: embedded
+    int port = 3050;
+    QString path; // the file, or the database's path on the server
+    QString user = userName;
+    QString password = Database::password;
+
+    bool isServer() const { return !server.isEmpty(); }
+    // What fbclient attaches to: "host/port:path" or the file's path.
+    QString connectString() const;
+    // The same with "service_mgr" for the path: the backup service.
+    QString serviceManager() const;
+};
+
+// The database every connection of the program uses: the optional settings
+// group "Database" (Server, Port, Path, User, Password) when Server is set,
+// else the file in "InstallDir". Importer sources are not this.
+Location locationFromSettings(const QSettings& settings);
+
 // The schema's statements, in order.
 QStringList schemaStatements();
 
 // Creates a new database file with the schema. Never touches an existing
 // file. On failure returns false and sets *error to one readable sentence.
 bool create(const QString& filePath, QString* error);
+// The same on a server, where the server refuses an existing file.
+bool create(const Location& location, QString* error);
 
 // Opens a QIBASE connection on filePath with the program's credentials.
 QSqlDatabase open(const QString& filePath, const QString& connectionName, QString* error);
+QSqlDatabase open(const Location& location, const QString& connectionName, QString* error);
+
+// Writes a backup of the database, a consistent snapshot however busy it
+// is, with Firebird's gbak (package firebird3.0-utils); a server's database
+// is backed up into a file here. False with *error set on failure.
+bool backup(const Location& location, const QString& backupFile, QString* error);
+// Restores a backup into a new database; never replaces an existing file.
+bool restore(const QString& backupFile, const Location& location, QString* error);
 
 // Runs one statement that returns at most one row, in a short read-committed
 // transaction of its own on the driver's connection that reserves the named

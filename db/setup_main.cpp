@@ -50,16 +50,80 @@ int main(int argc, char* argv[])
     const QCommandLineOption profile(QStringLiteral("profile"),
         QStringLiteral("Write the settings of this profile (one room) instead of the default ones."),
         QStringLiteral("name"));
+    const QCommandLineOption dbServer(QStringLiteral("db-server"),
+        QStringLiteral("Firebird server host to create and keep the database on (empty: the file in DIR)."),
+        QStringLiteral("host"));
+    const QCommandLineOption dbPort(QStringLiteral("db-port"), QStringLiteral("Firebird server port (3050)."),
+        QStringLiteral("port"));
+    const QCommandLineOption dbPath(QStringLiteral("db-path"), QStringLiteral("The database's path on the server."),
+        QStringLiteral("path"));
+    const QCommandLineOption dbUser(QStringLiteral("db-user"), QStringLiteral("Firebird user name."),
+        QStringLiteral("user"));
+    const QCommandLineOption dbPassword(QStringLiteral("db-password"), QStringLiteral("Firebird password."),
+        QStringLiteral("password"));
+    const QCommandLineOption backup(QStringLiteral("backup"),
+        QStringLiteral("Write a backup of the configured database, even while QuizNewt runs, and exit."),
+        QStringLiteral("file"));
+    const QCommandLineOption restore(QStringLiteral("restore"),
+        QStringLiteral("Restore a backup into a new DIR/quiznewt.fdb (or --db-path on --db-server) and exit."),
+        QStringLiteral("file"));
     parser.addOptions({settingsOnly, server, port, tls, noTls, serverPassword, nick, channel, saslUser, saslPassword,
-                       autoConnect, noAutoConnect, profile});
+                       autoConnect, noAutoConnect, profile, dbServer, dbPort, dbPath, dbUser, dbPassword, backup,
+                       restore});
     parser.process(app);
 
     if (parser.isSet(profile) && !Database::useProfile(parser.value(profile)))
         return fail(QStringLiteral("a profile name is 1 to 64 letters, digits, '-', '_' or '.'."));
 
+    // The settings' database, with what the options change.
+    Database::Location location = Database::locationFromSettings(QSettings());
+    const bool toServer = parser.isSet(dbServer) && !parser.value(dbServer).trimmed().isEmpty();
+    if (parser.isSet(dbServer))
+        location = Database::Location{parser.value(dbServer).trimmed(), 3050, {}, Database::userName,
+                                      Database::password};
+    if (parser.isSet(dbPort)) {
+        bool ok = false;
+        location.port = parser.value(dbPort).toInt(&ok);
+        if (!ok || location.port < 1 || location.port > 65535)
+            return fail(QStringLiteral("--db-port takes a number from 1 to 65535."));
+    }
+    if (parser.isSet(dbPath))
+        location.path = parser.value(dbPath);
+    if (parser.isSet(dbUser))
+        location.user = parser.value(dbUser);
+    if (parser.isSet(dbPassword))
+        location.password = parser.value(dbPassword);
+    if (toServer && location.path.isEmpty())
+        return fail(QStringLiteral("--db-server needs --db-path, the database's path on the server."));
+
+    if (parser.isSet(backup)) {
+        if (!location.isServer() && !QSettings().contains(QStringLiteral("InstallDir")))
+            return fail(QStringLiteral("no database: the InstallDir setting is not set."));
+        QString error;
+        const bool ok = Database::backup(location, parser.value(backup), &error);
+        if (!ok)
+            return fail(error);
+        QTextStream(stdout) << "Backed up " << location.connectString() << " to " << parser.value(backup) << Qt::endl;
+        return 0;
+    }
+
     if (parser.positionalArguments().size() != 1)
         return fail(QStringLiteral("give exactly one install directory (see --help)."));
     const QString dir = QDir(parser.positionalArguments().first()).absolutePath();
+
+    if (parser.isSet(restore)) {
+        if (!location.isServer()) {
+            if (!QDir().mkpath(dir))
+                return fail(QStringLiteral("cannot create the directory %1.").arg(dir));
+            location.path = dir + QLatin1Char('/') + Database::fileName;
+        }
+        QString error;
+        const bool ok = Database::restore(parser.value(restore), location, &error);
+        if (!ok)
+            return fail(error);
+        QTextStream(stdout) << "Restored " << parser.value(restore) << " into " << location.connectString() << Qt::endl;
+        return 0;
+    }
 
     if (parser.isSet(port)) {
         bool ok = false;
@@ -75,20 +139,24 @@ int main(int argc, char* argv[])
     if (!parser.isSet(settingsOnly)) {
         if (!QDir().mkpath(dir))
             return fail(QStringLiteral("cannot create the directory %1.").arg(dir));
-        const QString file = dir + QLatin1Char('/') + Database::fileName;
+        if (!toServer)
+            location = Database::Location{{}, 3050, dir + QLatin1Char('/') + Database::fileName, Database::userName,
+                                          Database::password};
+        const QString file = location.connectString();
         QString error;
-        if (!Database::create(file, &error))
+        if (toServer ? !Database::create(location, &error) : !Database::create(file, &error))
             return fail(error);
         int stored = -1;
         {
-            QSqlDatabase db = Database::open(file, QStringLiteral("setup"), &error);
+            QSqlDatabase db = Database::open(location, QStringLiteral("setup"), &error);
             if (db.isOpen())
                 stored = Database::loadStarterQuestions(db, &error);
             db.close();
         }
         QSqlDatabase::removeDatabase(QStringLiteral("setup"));
         if (stored < 0) {
-            QFile::remove(file);
+            if (!toServer)
+                QFile::remove(file);
             return fail(error);
         }
         QTextStream(stdout) << "Created " << file << " with " << stored << " starter questions." << Qt::endl;
@@ -96,6 +164,19 @@ int main(int argc, char* argv[])
 
     QSettings settings;
     settings.setValue(QStringLiteral("InstallDir"), dir);
+    if (parser.isSet(dbServer)) {
+        // An empty --db-server goes back to the embedded file.
+        settings.remove(QStringLiteral("Database"));
+        if (toServer) {
+            settings.beginGroup(QStringLiteral("Database"));
+            settings.setValue(QStringLiteral("Server"), location.server);
+            settings.setValue(QStringLiteral("Port"), location.port);
+            settings.setValue(QStringLiteral("Path"), location.path);
+            settings.setValue(QStringLiteral("User"), location.user);
+            settings.setValue(QStringLiteral("Password"), location.password);
+            settings.endGroup();
+        }
+    }
     settings.beginGroup(QStringLiteral("Room"));
     if (parser.isSet(server))
         settings.setValue(QStringLiteral("Server"), parser.value(server));

@@ -4,22 +4,34 @@ QUIZNEWT_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=${QUIZNEWT_BUILD_DIR:-$QUIZNEWT_ROOT/build}
 
 PACKAGES="g++ cmake ninja-build pkg-config python3 qt6-base-dev qt6-base-dev-tools libgl-dev
-    libqt6sql6-ibase firebird3.0-server-core firebird-dev libfbclient2 mdbtools mdbtools-dev ngircd inspircd atheme-services
+    libqt6sql6-ibase firebird3.0-server-core firebird3.0-utils firebird-dev libfbclient2 mdbtools mdbtools-dev ngircd
     fonts-dejavu-core libyaml-cpp-dev libcsv-dev"
+# Only the tests use these: an IRC server with services, for SASL.
+TEST_PACKAGES="inspircd atheme-services"
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+# install_packages [EXTRA...]: PACKAGES and the extra ones named.
 install_packages() {
     local missing=()
-    for package in $PACKAGES; do
+    for package in $PACKAGES "$@"; do
         dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "Installing: ${missing[*]}"
     as_root apt-get update
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+    # The tests start their own servers; the system services these packages
+    # bring are not wanted (inspircd would hold the default IRC port).
+    if command -v systemctl >/dev/null && [ -d /run/systemd/system ]; then
+        for service in inspircd atheme-services; do
+            if [[ " ${missing[*]} " == *" $service "* ]]; then
+                as_root systemctl disable --now "$service" >/dev/null 2>&1 || true
+            fi
+        done
+    fi
 }
 
 # build [TARGET...]: everything, or only the targets named.
