@@ -5,6 +5,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QFile>
+#include <QProcess>
 #include <QVariant>
 
 #include <functional>
@@ -31,11 +32,7 @@ TestDatabase::TestDatabase()
 
 TestDatabase::~TestDatabase()
 {
-    {
-        QSqlDatabase db = QSqlDatabase::database(connectionName, false);
-        if (db.isValid())
-            db.close();
-    }
+    connection().close();
     QSqlDatabase::removeDatabase(connectionName);
 }
 
@@ -146,4 +143,16 @@ void isolateSettings()
     static QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
     QSettings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt")).clear();
+}
+
+int runTool(const QString& program, const QStringList& arguments, QString* output)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return -1;
+    if (output)
+        *output = QString::fromUtf8(process.readAll());
+    return process.exitCode();
 }

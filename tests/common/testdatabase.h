@@ -46,4 +46,8 @@ private:
 // from other tests running at the same time. Call before any QSettings use.
 void isolateSettings();
 
+// Runs a program to its end, as a user would: its exit code, or -1 when it did
+// not end by itself; what it printed, both channels, goes to *output.
+int runTool(const QString& program, const QStringList& arguments, QString* output = nullptr);
+
 #endif

@@ -1,4 +1,3 @@
-#include <QProcess>
 #include <QSettings>
 #include <QSqlQuery>
 #include <QtTest>
@@ -18,21 +17,9 @@ private Q_SLOTS:
     void writesRoomSettingsOnly();
 };
 
-namespace {
-
-// The tool's exit code, or -1 when it did not end by itself; what it printed goes to *output.
-int run(const QStringList& arguments, QString* output = nullptr)
+static int run(const QStringList& arguments, QString* output = nullptr)
 {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QStringLiteral(SETUP_TOOL), arguments);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return -1;
-    if (output)
-        *output = QString::fromLocal8Bit(process.readAll());
-    return process.exitCode();
-}
-
+    return runTool(QStringLiteral(SETUP_TOOL), arguments, output);
 }
 
 void TestSetupTool::createsAWorkingDatabaseOnce()
@@ -80,34 +67,30 @@ void TestSetupTool::reportsAnUnwritableDirectory()
     QVERIFY2(output.contains(dir) && output.count(QLatin1Char('\n')) == 1, qPrintable(output));
 }
 
-
 void TestSetupTool::writesRoomSettingsOnly()
 {
     QTemporaryDir install;
     QString output;
-    QCOMPARE(run({QStringLiteral("--settings-only"), install.path(), QStringLiteral("--server"),
-                  QStringLiteral("irc.example.org"), QStringLiteral("--port"), QStringLiteral("6697"),
-                  QStringLiteral("--tls"), QStringLiteral("--channel"), QStringLiteral("#quiz"),
-                  QStringLiteral("--sasl-user"), QStringLiteral("quizbot"), QStringLiteral("--sasl-password"),
-                  QStringLiteral("s3cret"), QStringLiteral("--auto-connect")},
+    QCOMPARE(run({"--settings-only", install.path(), "--server", "irc.example.org", "--port", "6697", "--tls",
+                  "--channel", "#quiz", "--sasl-user", "quizbot", "--sasl-password", "s3cret", "--auto-connect"},
                  &output),
              0);
     QVERIFY2(!output.contains(QLatin1String("s3cret")), "the password is never printed");
     QSettings settings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt"));
-    settings.sync();
-    QCOMPARE(settings.value(QStringLiteral("Room/Server")).toString(), QStringLiteral("irc.example.org"));
-    QCOMPARE(settings.value(QStringLiteral("Room/Port")).toInt(), 6697);
-    QCOMPARE(settings.value(QStringLiteral("Room/Tls")).toBool(), true);
-    QCOMPARE(settings.value(QStringLiteral("Room/Channel")).toString(), QStringLiteral("#quiz"));
-    QCOMPARE(settings.value(QStringLiteral("Room/SaslUser")).toString(), QStringLiteral("quizbot"));
-    QCOMPARE(settings.value(QStringLiteral("Room/SaslPassword")).toString(), QStringLiteral("s3cret"));
-    QCOMPARE(settings.value(QStringLiteral("Room/AutoConnect")).toBool(), true);
+    const auto room = [&] {
+        settings.sync();
+        QStringList values;
+        for (const char* key : {"Server", "Port", "Tls", "Channel", "SaslUser", "SaslPassword", "AutoConnect"})
+            values << settings.value(QLatin1String("Room/") + QLatin1String(key)).toString();
+        return values.join(QLatin1Char('|'));
+    };
+    const QString written = QStringLiteral("irc.example.org|6697|true|#quiz|quizbot|s3cret|true");
+    QCOMPARE(room(), written);
     QCOMPARE(QFile::permissions(settings.fileName()) & (QFile::ReadOther | QFile::ReadGroup), QFile::Permissions());
     QVERIFY(!QFile::exists(install.path() + QStringLiteral("/quiznewt.fdb")));
     // A bad value changes nothing.
-    QCOMPARE(run({QStringLiteral("--settings-only"), install.path(), QStringLiteral("--port"), QStringLiteral("x")}), 1);
-    settings.sync();
-    QCOMPARE(settings.value(QStringLiteral("Room/Port")).toInt(), 6697);
+    QCOMPARE(run({"--settings-only", install.path(), "--port", "x"}), 1);
+    QCOMPARE(room(), written);
 }
 
 QTEST_GUILESS_MAIN(TestSetupTool)

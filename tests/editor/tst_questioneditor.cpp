@@ -238,23 +238,17 @@ private Q_SLOTS:
             QVERIFY2(shown[i].startsWith(expected[i]), qPrintable(shown[i]));
     }
 
-    // The game hears of a change to its own category only; an empty new name
-    // stands for deleting it.
+    // The editor's change reaches the running game; which changes matter is
+    // tst_game's categoryModified. An empty new name stands for deleting it.
     void gameHearsOfTheChange_data()
     {
-        QTest::addColumn<QString>("category");
         QTest::addColumn<QString>("newName");
-        QTest::addColumn<bool>("noticed");
-        QTest::newRow("running category renamed") << "Capitals" << "World Capitals" << true;
-        QTest::newRow("running category deleted") << "Capitals" << "" << true;
-        QTest::newRow("only the case changed") << "Capitals" << "CAPITALS" << false;
-        QTest::newRow("another category renamed") << "Art" << "Fine Art" << false;
+        QTest::newRow("running category renamed") << "World Capitals";
+        QTest::newRow("running category deleted") << "";
     }
     void gameHearsOfTheChange()
     {
-        QFETCH(QString, category);
         QFETCH(QString, newName);
-        QFETCH(bool, noticed);
         t->db.addUser(QStringLiteral("Ctrl"), 0, 1, 0);
         t->db.addQuestion(t->db.addCategory("Capitals"), QStringLiteral("Capital of France?"), QStringLiteral("Paris"));
         t->link->say(QStringLiteral("Ctrl: !start Capitals"));
@@ -264,7 +258,7 @@ private Q_SLOTS:
         // and check afterwards, since a failing check inside would leave it open.
         QTimer::singleShot(0, [&] {
             auto* inWindow = t->window->findChild<dlgQuestionEditor*>();
-            inWindow->cbCategory->setCurrentIndex(inWindow->cbCategory->findText(category));
+            inWindow->cbCategory->setCurrentIndex(inWindow->cbCategory->findText("Capitals"));
             MessageBox::setNextAnswer(QMessageBox::Yes);
             if (!newName.isEmpty())
                 inWindow->cbCategory->setEditText(newName);
@@ -274,10 +268,9 @@ private Q_SLOTS:
         QuizNewtTestAccess::openEditor(*t->window);
 
         QCOMPARE(MessageBox::takeShown().size(), 1);
-        QCOMPARE(t->link->takePosts(), noticed ? QStringList{"This category's name has been modified! Please restart "
-                                                            "with the updated category name (Type !categories)"}
-                                               : QStringList{});
-        QCOMPARE(QuizNewtTestAccess::currentAnswer(*t->window), noticed ? "No Answer" : "Paris");
+        QCOMPARE(t->link->takePosts(), QStringList{"This category's name has been modified! Please restart "
+                                                   "with the updated category name (Type !categories)"});
+        QVERIFY(QuizNewtTestAccess::stopped(*t->window));
     }
 };
 

@@ -230,7 +230,6 @@ private Q_SLOTS:
         const QString failed = QStringLiteral("' does not exist, or you are an unauthorized user!");
         row("help for admin", "Admin: !help", {"/msg Admin " + Replies::help(true)});
         row("help for control", "Ctrl: !help", {"/msg Ctrl " + Replies::help(false)});
-        row("answertime refused", "Bob: !answertime 45", {"/msg Bob You are not an admin!"});
         row("control is not admin", "Ctrl: !nexttime 45", {"/msg Ctrl You are not an admin!"});
         row("giveanswer refused", "Alice: !giveanswer 0", {"/msg Alice You are not an admin!"});
         row("answertime 500", "Admin: !answertime 500", {"/msg Admin Answer time set to: 500 seconds"}, {120, 10, 1});

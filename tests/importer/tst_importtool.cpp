@@ -1,7 +1,6 @@
 // quiznewt-import run as a user runs it, each case on a fresh real database
 // that the settings name.
 
-#include <QProcess>
 #include <QSettings>
 #include <QtTest>
 
@@ -90,12 +89,8 @@ void TestImportTool::runs()
     // The tool opens the file in a process of its own.
     db.connection().close();
 
-    QProcess tool;
-    tool.setProcessChannelMode(QProcess::MergedChannels);
-    tool.start(QStringLiteral(IMPORT_TOOL), arguments);
-    QVERIFY(tool.waitForFinished(60000) && tool.exitStatus() == QProcess::NormalExit);
-    const QString printed = QString::fromUtf8(tool.readAll());
-    QVERIFY2(tool.exitCode() == exitCode, qPrintable(printed));
+    QString printed;
+    QVERIFY2(runTool(QStringLiteral(IMPORT_TOOL), arguments, &printed) == exitCode, qPrintable(printed));
     for (const QString& text : output)
         QVERIFY2(printed.contains(text), qPrintable(printed));
 

@@ -248,7 +248,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<Lines>("wire"); // none: a long line, cut into pieces
-        QTest::newRow("/msg posted as it stands") << "/msg NickServ identify x" << Lines{"/msg NickServ identify x"};
         QTest::newRow("every line one message") << "one\n\ntwo\n" << Lines{"one", "two"};
         QTest::newRow("bold") << "<b>Question 3:</b> Capital?" << Lines{"\x02Question 3:\x02 Capital?"};
         QTest::newRow("utf-8") << u"Zürich"_qs << Lines{"Z\xc3\xbcrich"};
