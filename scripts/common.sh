@@ -6,8 +6,9 @@ BUILD_DIR=${QUIZNEWT_BUILD_DIR:-$QUIZNEWT_ROOT/build}
 PACKAGES="g++ cmake ninja-build pkg-config python3 qt6-base-dev qt6-base-dev-tools libgl-dev
     libqt6sql6-ibase firebird3.0-server-core firebird3.0-utils firebird-dev libfbclient2 mdbtools mdbtools-dev ngircd
     fonts-dejavu-core libyaml-cpp-dev libcsv-dev"
-# Only the tests use these: an IRC server with services, for SASL.
-TEST_PACKAGES="inspircd atheme-services"
+# Only the tests use these: an IRC server with services, for SASL, and a
+# Firebird server the tests run on a port and root of their own.
+TEST_PACKAGES="inspircd atheme-services firebird3.0-server"
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -25,10 +26,11 @@ install_packages() {
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
     # The tests start their own servers; the system services these packages
     # bring are not wanted (inspircd would hold the default IRC port).
+    # PACKAGE:SERVICE, as firebird3.0-server's service is firebird3.0.
     if command -v systemctl >/dev/null && [ -d /run/systemd/system ]; then
-        for service in inspircd atheme-services; do
-            if [[ " ${missing[*]} " == *" $service "* ]]; then
-                as_root systemctl disable --now "$service" >/dev/null 2>&1 || true
+        for pair in inspircd:inspircd atheme-services:atheme-services firebird3.0-server:firebird3.0; do
+            if [[ " ${missing[*]} " == *" ${pair%%:*} "* ]]; then
+                as_root systemctl disable --now "${pair#*:}" >/dev/null 2>&1 || true
             fi
         done
     fi

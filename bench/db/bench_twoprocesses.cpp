@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
@@ -15,7 +16,9 @@
 #include "db/database.h"
 #include "db/drawpool.h"
 #include "db/playerstore.h"
-#include "tests/common/testdatabase.h"
+#include "db/contentstore.h"
+#include "db/questionwriter.h"
+#include "tests/common/firebirdserver.h"
 
 namespace {
 
@@ -32,10 +35,16 @@ double percentile(QList<double> values, double p)
 // One room's work: each round draws a question and scores a member as the
 // game does, both rooms naming the same members. Prints draws per second,
 // then the draw's and the score's median and p90 in ms.
-int worker(const QString& path)
+int worker(const QStringList& args)
 {
+    Database::Location location;
+    location.server = args.at(2);
+    location.port = args.at(3).toInt();
+    location.path = args.at(4);
+    location.user = args.at(5);
+    location.password = args.at(6);
     QString error;
-    QSqlDatabase db = Database::open(path, QStringLiteral("worker"), &error);
+    QSqlDatabase db = Database::open(location, QStringLiteral("worker"), &error);
     if (!db.isOpen()) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
@@ -77,13 +86,15 @@ int worker(const QString& path)
 }
 
 // Starts the rooms together; each one's figures, or an empty list.
-QList<QList<double>> run(const QString& path, int rooms)
+QList<QList<double>> run(const Database::Location& location, int rooms)
 {
+    const QStringList arguments{QStringLiteral("--worker"), location.server, QString::number(location.port),
+                                location.path, location.user, location.password};
     QList<QProcess*> workers;
     for (int i = 0; i < rooms; ++i) {
         workers << new QProcess;
         workers.last()->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        workers.last()->start(QCoreApplication::applicationFilePath(), {QStringLiteral("--worker"), path});
+        workers.last()->start(QCoreApplication::applicationFilePath(), arguments);
     }
     for (QProcess* process : std::as_const(workers)) {
         if (!process->waitForReadyRead(30000))
@@ -109,28 +120,39 @@ QList<QList<double>> run(const QString& path, int rooms)
 
 }
 
-int main(int argc, char** argv)
+// The questions and filler categories the rooms draw from, in one
+// transaction; false when the database refused.
+bool seed(const Database::Location& location)
 {
-    QCoreApplication app(argc, argv);
-    if (argc == 3 && qstrcmp(argv[1], "--worker") == 0)
-        return worker(QString::fromLocal8Bit(argv[2]));
-
-    TestDatabase db;
-    if (!db.isValid()) {
-        std::printf("no database: %s\n", qPrintable(db.error()));
-        return 1;
+    QString error;
+    QSqlDatabase db = Database::open(location, QStringLiteral("seed ") + location.connectString(), &error);
+    bool ok = db.isOpen() && db.transaction();
+    {
+        QSqlQuery query(db);
+        QuestionWriter writer(db);
+        for (const auto& [name, count] : {std::pair{"Questions", questions}, std::pair{"Filler", 5000}}) {
+            const qint64 category = ContentStore(query).addCategoryReturningId(QLatin1String(name));
+            for (int i = 0; ok && i < count; ++i)
+                ok = writer.add(category, QStringLiteral("%1 %2").arg(QLatin1String(name)).arg(i),
+                                QStringLiteral("Answer %1").arg(i)).outcome == QuestionWriter::Outcome::Stored;
+        }
     }
-    db.addQuestions(db.addCategory(QStringLiteral("Questions")), questions);
-    db.addQuestions(db.addCategory(QStringLiteral("Filler")), 5000, QStringLiteral("Filler"));
+    ok = ok && db.commit();
+    db.close();
+    return ok;
+}
 
-    std::printf("Two rooms on one embedded database (%d questions; each room: %d rounds of a draw and a score\n"
+// One process, then two at once, on one database; false when a room failed.
+bool compare(const char* where, const Database::Location& location)
+{
+    std::printf("Two rooms on one %s (%d questions; each room: %d rounds of a draw and a score\n"
                 "as the game makes it, %d members shared by the rooms)\n\n",
-                questions, rounds, members);
-    const QList<QList<double>> alone = run(db.filePath(), 1);
-    const QList<QList<double>> both = run(db.filePath(), 2);
+                where, questions, rounds, members);
+    const QList<QList<double>> alone = run(location, 1);
+    const QList<QList<double>> both = run(location, 2);
     if (alone.isEmpty() || both.isEmpty()) {
         std::printf("a room failed\n");
-        return 1;
+        return false;
     }
     const char* labels[] = {"draws per second", "draw, median (ms)", "draw, p90 (ms)", "score, median (ms)",
                             "score, p90 (ms)"};
@@ -145,7 +167,39 @@ int main(int argc, char** argv)
         for (const QList<double>& room : both)
             met = met && room[i] < 5 && room[i] <= 2 * alone[0][i];
     }
-    std::printf("\ntarget (median draw and score under 5 ms, at most twice one process): %s\n",
+    std::printf("\ntarget (median draw and score under 5 ms, at most twice one process): %s\n\n",
                 met ? "met" : "NOT met");
-    return 0;
+    return true;
+}
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    // A worker never starts rooms of its own.
+    if (argc > 1 && qstrcmp(argv[1], "--worker") == 0)
+        return argc == 7 ? worker(app.arguments()) : 2;
+
+    QTemporaryDir dir;
+    Database::Location embedded;
+    embedded.path = dir.filePath(Database::fileName);
+    QString error;
+    if (!Database::create(embedded, &error) || !seed(embedded)) {
+        std::printf("no database: %s\n", qPrintable(error));
+        return 1;
+    }
+    if (!compare("embedded database", embedded))
+        return 1;
+
+    FirebirdServer server;
+    Database::Location remote;
+    remote.server = server.host();
+    remote.port = server.port();
+    remote.path = server.dataDir() + QStringLiteral("/quiznewt.fdb");
+    remote.user = server.user();
+    remote.password = server.password();
+    if (!server.isRunning() || !Database::create(remote, &error) || !seed(remote)) {
+        std::printf("no server: %s %s\n", qPrintable(server.error()), qPrintable(error));
+        return 1;
+    }
+    return compare("Firebird server on loopback", remote) ? 0 : 1;
 }

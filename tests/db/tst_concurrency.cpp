@@ -1,5 +1,5 @@
-// Two processes on one embedded database file: this program started again
-// with --worker plays the second room.
+// Two processes on one database, the embedded file or a Firebird server:
+// this program started again with --worker plays the second room.
 
 #include <QProcess>
 #include <QSqlQuery>
@@ -8,18 +8,37 @@
 #include <QtTest>
 
 #include <cstdio>
+#include <memory>
 
 #include "db/contentstore.h"
 #include "db/database.h"
 #include "db/drawpool.h"
 #include "db/playerstore.h"
 #include "db/questionwriter.h"
+#include "tests/common/firebirdserver.h"
 
 namespace {
 
-const int pointsPerProcess = 1500;
 const int pointsPerMember = 3;
 const int questions = 200;
+
+// The database as worker arguments: server (empty: embedded), port, path,
+// user, password.
+QStringList locationArguments(const Database::Location& location)
+{
+    return {location.server, QString::number(location.port), location.path, location.user, location.password};
+}
+
+Database::Location locationFrom(const QStringList& args)
+{
+    Database::Location location;
+    location.server = args.at(0);
+    location.port = args.at(1).toInt();
+    location.path = args.at(2);
+    location.user = args.at(3);
+    location.password = args.at(4);
+    return location;
+}
 
 QString memberName(int point, int process)
 {
@@ -34,15 +53,14 @@ void say(const char* text)
     std::fflush(stdout);
 }
 
-// "--worker score N PATH": at each "go" on stdin, gives the next member its
-// points as the game does, then says "done".
-// "--worker draw PATH": draws once, says "loaded", and after "go" draws the
-// category's questions many times, printing each.
+// "--worker score N POINTS LOCATION...": at each "go" on stdin, gives the
+// next member its points as the game does, then says "done".
+// "--worker draw LOCATION...": draws once, says "loaded", and after "go" draws
+// the category's questions many times, printing each.
 int worker(const QStringList& args)
 {
-    const QString path = args.last();
     QString error;
-    QSqlDatabase db = Database::open(path, QStringLiteral("worker"), &error);
+    QSqlDatabase db = Database::open(locationFrom(args.mid(args.size() - 5)), QStringLiteral("worker"), &error);
     if (!db.isOpen()) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 2;
@@ -51,6 +69,7 @@ int worker(const QStringList& args)
     QSqlQuery query(db);
     if (args.at(2) == QLatin1String("score")) {
         const int process = args.at(3).toInt();
+        const int pointsPerProcess = args.at(4).toInt();
         PlayerStore players(query);
         int failures = 0;
         for (int point = 0; point < pointsPerProcess; ++point) {
@@ -91,12 +110,19 @@ class TestConcurrency : public QObject
     QString path;
     QSqlDatabase db;
 
-    QProcess* startWorker(const QStringList& args)
+    QProcess* startWorker(const QStringList& args, const Database::Location& location)
     {
         auto* process = new QProcess(this);
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process->start(QCoreApplication::applicationFilePath(), QStringList{"--worker"} + args + QStringList{path});
+        process->start(QCoreApplication::applicationFilePath(),
+                       QStringList{"--worker"} + args + locationArguments(location));
         return process;
+    }
+    Database::Location embedded() const
+    {
+        Database::Location location;
+        location.path = path;
+        return location;
     }
 
 private Q_SLOTS:
@@ -110,11 +136,38 @@ private Q_SLOTS:
         QVERIFY2(db.isOpen(), qPrintable(error));
     }
 
+    void pointsFromTwoProcesses_data()
+    {
+        QTest::addColumn<bool>("server");
+        QTest::addColumn<int>("pointsPerProcess");
+        QTest::newRow("embedded file") << false << 1500;
+        QTest::newRow("Firebird server") << true << 600;
+    }
     // Both rooms score the same members, new and known, at the same moments:
     // no point lost, no member twice.
     void pointsFromTwoProcesses()
     {
-        const QList<QProcess*> workers{startWorker({"score", "0"}), startWorker({"score", "1"})};
+        QFETCH(bool, server);
+        QFETCH(int, pointsPerProcess);
+        Database::Location location = embedded();
+        std::unique_ptr<FirebirdServer> firebird;
+        QSqlDatabase db = this->db;
+        if (server) {
+            firebird = std::make_unique<FirebirdServer>();
+            QVERIFY2(firebird->isRunning(), qPrintable(firebird->error()));
+            location.server = firebird->host();
+            location.port = firebird->port();
+            location.path = firebird->dataDir() + QStringLiteral("/quiznewt.fdb");
+            location.user = firebird->user();
+            location.password = firebird->password();
+            QString error;
+            QVERIFY2(Database::create(location, &error), qPrintable(error));
+            db = Database::open(location, QStringLiteral("server check"), &error);
+            QVERIFY2(db.isOpen(), qPrintable(error));
+        }
+        const QString points = QString::number(pointsPerProcess);
+        const QList<QProcess*> workers{startWorker({"score", "0", points}, location),
+                                       startWorker({"score", "1", points}, location)};
         // In step, member by member, so both meet each new member.
         for (int member = 0; member < pointsPerProcess / pointsPerMember; ++member) {
             for (QProcess* process : workers) {
@@ -142,6 +195,9 @@ private Q_SLOTS:
         // Every score the game read back was there.
         for (QProcess* process : workers)
             QCOMPARE(process->exitCode(), 0);
+        query.finish();
+        if (server)
+            db.close();
     }
 
     // A member's row held by a writer that does not finish costs the game a
@@ -182,7 +238,7 @@ private Q_SLOTS:
         }
         QVERIFY(db.commit());
 
-        QProcess* drawer = startWorker({"draw"});
+        QProcess* drawer = startWorker({"draw"}, embedded());
         QVERIFY(drawer->waitForReadyRead(30000));
         QCOMPARE(drawer->readLine(), QByteArray("loaded\n"));
         QSqlQuery query(db);

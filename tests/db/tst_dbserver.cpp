@@ -1,15 +1,19 @@
-// The database on a Firebird server: a server that cannot be reached.
+// The database on a Firebird server: a server that cannot be reached, and a
+// real one the setup tool creates the database on.
 
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QSettings>
+#include <QSqlQuery>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "app/quiznewt.h"
 #include "db/database.h"
+#include "db/playerstore.h"
 #include "gui/messagebox.h"
+#include "tests/common/firebirdserver.h"
 #include "tests/common/recordingroomlink.h"
 #include "tests/common/testdatabase.h"
 
@@ -24,6 +28,7 @@ private Q_SLOTS:
         MessageBox::setTestMode(true);
     }
     void unreachableServerFailsFastWithTheReason();
+    void setupCreatesTheDatabaseOnARealServer();
 };
 
 namespace {
@@ -79,6 +84,48 @@ void TestDbServer::unreachableServerFailsFastWithTheReason()
     const QString output = QString::fromLocal8Bit(setup.readAll());
     QCOMPARE(setup.exitCode(), 1);
     QVERIFY2(output.contains(QLatin1String("127.0.0.1")) && output.count(QLatin1Char('\n')) == 1, qPrintable(output));
+}
+
+void TestDbServer::setupCreatesTheDatabaseOnARealServer()
+{
+    FirebirdServer server;
+    QVERIFY2(server.isRunning(), qPrintable(server.error()));
+    const QString path = server.dataDir() + QStringLiteral("/quiznewt.fdb");
+    QTemporaryDir install;
+    QString output;
+    const int status = runTool(QStringLiteral(SETUP_TOOL),
+        {QStringLiteral("--db-server"), server.host(), QStringLiteral("--db-port"), QString::number(server.port()),
+         QStringLiteral("--db-path"), path, QStringLiteral("--db-user"), server.user(), QStringLiteral("--db-password"),
+         server.password(), install.path()},
+        &output);
+    QVERIFY2(status == 0 && QFileInfo::exists(path), qPrintable(output));
+    // The server holds the database, not the install directory.
+    QVERIFY(!QFileInfo::exists(install.filePath(Database::fileName)));
+
+    // The settings the tool wrote reach the server with its user.
+    const Database::Location location =
+        Database::locationFromSettings(QSettings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt")));
+    QCOMPARE(location.connectString(), QStringLiteral("127.0.0.1/%1:%2").arg(server.port()).arg(path));
+    // Each round opens its own connection: the second finds the first's point.
+    for (const QString& before : {QString(), QStringLiteral("1")}) {
+        QString error;
+        QSqlDatabase db = Database::open(location, QStringLiteral("server"), &error);
+        QVERIFY2(db.isOpen(), qPrintable(error));
+        {
+            QSqlQuery query(db);
+            PlayerStore players(query);
+            QCOMPARE(players.readScore(QStringLiteral("Ann")), before);
+            QCOMPARE(players.givePoint(QStringLiteral("Ann")), QString::number(before.toInt() + 1));
+        }
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("server"));
+    }
+
+    // A backup of the server's database lands in a file here.
+    const QString backupFile = install.filePath(QStringLiteral("quiz.fbk"));
+    const int backedUp = runTool(QStringLiteral(SETUP_TOOL), {QStringLiteral("--backup"), backupFile}, &output);
+    QVERIFY2(backedUp == 0 && QFileInfo(backupFile).size() > 0, qPrintable(output));
 }
 
 QTEST_MAIN(TestDbServer)

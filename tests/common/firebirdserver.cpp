@@ -1,0 +1,159 @@
+#include "firebirdserver.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+
+#include <dlfcn.h>
+
+namespace {
+
+const QString serverProgram = QStringLiteral("/usr/sbin/firebird");
+
+// The system's engine root (plugins, messages, character sets), beside
+// fbclient as the program's own root finds it.
+QString systemEngineRoot()
+{
+    QStringList candidates;
+    Dl_info info = {};
+    void* symbol = ::dlsym(RTLD_DEFAULT, "isc_attach_database");
+    if (symbol && ::dladdr(symbol, &info) && info.dli_fname)
+        candidates << QFileInfo(QFile::decodeName(info.dli_fname)).canonicalPath() + QStringLiteral("/firebird/3.0");
+    candidates << QStringLiteral("/usr/lib/x86_64-linux-gnu/firebird/3.0") << QStringLiteral("/usr/lib/firebird/3.0");
+    for (const QString& root : std::as_const(candidates)) {
+        if (QFileInfo::exists(root + QStringLiteral("/plugins/libEngine12.so")))
+            return root;
+    }
+    return {};
+}
+
+bool writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
+}
+
+}
+
+FirebirdServer::FirebirdServer()
+{
+    const QString systemRoot = systemEngineRoot();
+    if (!QFileInfo(serverProgram).isExecutable() || systemRoot.isEmpty()) {
+        lastError = QStringLiteral("the Firebird 3 server is not installed (package firebird3.0-server)");
+        return;
+    }
+    serverPassword = QStringLiteral("t%1").arg(QRandomGenerator::global()->generate(), 0, 36);
+    if (!prepareRoot(systemRoot))
+        return;
+    // The free port may be taken between the probe and the server's bind.
+    for (int attempt = 0; attempt < 3 && !running; ++attempt) {
+        {
+            QTcpServer probe;
+            probe.listen(QHostAddress::LocalHost, 0);
+            serverPort = probe.serverPort();
+        }
+        running = launch();
+    }
+}
+
+bool FirebirdServer::prepareRoot(const QString& systemRoot)
+{
+    const QString root = dir.filePath(QStringLiteral("root"));
+    const QString lock = dir.filePath(QStringLiteral("lock"));
+    if (!dir.isValid() || !QDir().mkpath(root) || !QDir().mkpath(lock) || !QDir().mkpath(dataDir())) {
+        lastError = QStringLiteral("cannot make the server's directories");
+        return false;
+    }
+    const QDir system(systemRoot);
+    for (const QString& name : system.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)) {
+        if (name != QLatin1String("firebird.conf") && name != QLatin1String("databases.conf")
+            && !QFile::link(system.filePath(name), root + QLatin1Char('/') + name)) {
+            lastError = QStringLiteral("cannot link %1 into the server's root").arg(name);
+            return false;
+        }
+    }
+    // Users live in the security database the configuration names; one of
+    // the test's own keeps the system's SYSDBA password out of it.
+    const QByteArray security = QFile::encodeName(root + QStringLiteral("/security3.fdb"));
+    if (!writeFile(root + QStringLiteral("/databases.conf"), "security.db = " + security + "\n")) {
+        lastError = QStringLiteral("cannot write databases.conf");
+        return false;
+    }
+    environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("FIREBIRD"), root);
+    environment.insert(QStringLiteral("FIREBIRD_LOCK"), lock);
+    if (!writeFile(root + QStringLiteral("/firebird.conf"), "SecurityDatabase = " + security + "\n")) {
+        lastError = QStringLiteral("cannot write firebird.conf");
+        return false;
+    }
+
+    // Embedded, so no server or password is needed yet; Srp is Firebird 3's
+    // default authentication, and creates its user table on first use.
+    QProcess isql;
+    isql.setProcessEnvironment(environment);
+    isql.setProcessChannelMode(QProcess::MergedChannels);
+    isql.start(QStringLiteral("isql-fb"), {QStringLiteral("-q"), QStringLiteral("-b"), QStringLiteral("-user"),
+                                           QStringLiteral("SYSDBA")});
+    isql.write("CREATE DATABASE '" + security + "';\n"
+               "CREATE USER SYSDBA PASSWORD '" + serverPassword.toLatin1() + "' USING PLUGIN Srp;\n"
+               "COMMIT;\n");
+    isql.closeWriteChannel();
+    if (!isql.waitForFinished(30000) || isql.exitStatus() != QProcess::NormalExit || isql.exitCode() != 0) {
+        lastError = QStringLiteral("isql-fb could not make the security database: %1%2")
+                        .arg(isql.errorString(), QString::fromLocal8Bit(isql.readAll().right(400)));
+        return false;
+    }
+    return true;
+}
+
+bool FirebirdServer::launch()
+{
+    const QString root = environment.value(QStringLiteral("FIREBIRD"));
+    const QByteArray conf = "SecurityDatabase = " + QFile::encodeName(root) + "/security3.fdb\n"
+                            "RemoteServicePort = " + QByteArray::number(serverPort) + "\n"
+                            "RemoteBindAddress = 127.0.0.1\n";
+    if (!writeFile(root + QStringLiteral("/firebird.conf"), conf)) {
+        lastError = QStringLiteral("cannot write firebird.conf");
+        return false;
+    }
+    // Without options the server stays in the foreground as one SuperServer
+    // process, so its PID is the one to stop.
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(serverProgram, {});
+    const QDeadlineTimer deadline(10000);
+    while (process.waitForStarted(5000) && !deadline.hasExpired()) {
+        if (process.state() != QProcess::Running)
+            break;
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, serverPort);
+        if (probe.waitForConnected(200))
+            return true;
+        QThread::msleep(20);
+    }
+    lastError = QStringLiteral("firebird did not start on port %1: %2")
+                    .arg(serverPort)
+                    .arg(QString::fromLocal8Bit(process.readAll().right(400)));
+    process.kill();
+    process.waitForFinished(2000);
+    return false;
+}
+
+FirebirdServer::~FirebirdServer()
+{
+    running = false;
+    if (process.state() == QProcess::NotRunning)
+        return;
+    // SIGTERM ends it in about 0.1 s, but now and then its shutdown hangs for
+    // good; the data is throwaway, so a killed server costs nothing.
+    process.terminate();
+    if (!process.waitForFinished(1000)) {
+        process.kill();
+        process.waitForFinished(3000);
+    }
+}
