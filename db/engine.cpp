@@ -26,23 +26,6 @@ bool isOwnDirectory(const QByteArray& path)
     return (info.st_mode & 022) == 0 || ::chmod(path.constData(), 0700) == 0;
 }
 
-// The engine's own root holds its plugins, messages and character sets; its
-// place is compiled into fbclient, so it is found beside the library.
-QString systemEngineRoot()
-{
-    QStringList candidates;
-    Dl_info info = {};
-    void* symbol = ::dlsym(RTLD_DEFAULT, "isc_attach_database");
-    if (symbol && ::dladdr(symbol, &info) && info.dli_fname)
-        candidates << QFileInfo(QFile::decodeName(info.dli_fname)).canonicalPath() + QStringLiteral("/firebird/3.0");
-    candidates << QStringLiteral("/usr/lib/firebird/3.0") << QStringLiteral("/opt/firebird");
-    for (const QString& root : std::as_const(candidates)) {
-        if (QFileInfo::exists(root + QStringLiteral("/plugins/libEngine12.so")))
-            return root;
-    }
-    return {};
-}
-
 // Swapped in whole, so a process starting beside this one reads either the
 // old file or the new, never half of one.
 bool placeSymlink(const QString& target, const QString& link)
@@ -102,6 +85,23 @@ QString engineHome()
     return home;
 }
 
+}
+
+// The engine's own root holds its plugins, messages and character sets; its
+// place is compiled into fbclient, so it is found beside the library.
+QString systemEngineRoot()
+{
+    QStringList candidates;
+    Dl_info info = {};
+    void* symbol = ::dlsym(RTLD_DEFAULT, "isc_attach_database");
+    if (symbol && ::dladdr(symbol, &info) && info.dli_fname)
+        candidates << QFileInfo(QFile::decodeName(info.dli_fname)).canonicalPath() + QStringLiteral("/firebird/3.0");
+    candidates << QStringLiteral("/usr/lib/firebird/3.0") << QStringLiteral("/opt/firebird");
+    for (const QString& root : std::as_const(candidates)) {
+        if (QFileInfo::exists(root + QStringLiteral("/plugins/libEngine12.so")))
+            return root;
+    }
+    return {};
 }
 
 void prepareEngine()

@@ -7,6 +7,9 @@
 
 namespace Database {
 
+// The system's engine root (plugins, messages, character sets), or empty.
+QString systemEngineRoot();
+
 // The engine's messages of a status vector, joined into one line.
 QString statusText(const ISC_STATUS* status);
 

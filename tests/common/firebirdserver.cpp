@@ -1,5 +1,7 @@
 #include "firebirdserver.h"
 
+#include "db/engine.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -9,28 +11,10 @@
 #include <QTcpSocket>
 #include <QThread>
 
-#include <dlfcn.h>
 
 namespace {
 
 const QString serverProgram = QStringLiteral("/usr/sbin/firebird");
-
-// The system's engine root (plugins, messages, character sets), beside
-// fbclient as the program's own root finds it.
-QString systemEngineRoot()
-{
-    QStringList candidates;
-    Dl_info info = {};
-    void* symbol = ::dlsym(RTLD_DEFAULT, "isc_attach_database");
-    if (symbol && ::dladdr(symbol, &info) && info.dli_fname)
-        candidates << QFileInfo(QFile::decodeName(info.dli_fname)).canonicalPath() + QStringLiteral("/firebird/3.0");
-    candidates << QStringLiteral("/usr/lib/x86_64-linux-gnu/firebird/3.0") << QStringLiteral("/usr/lib/firebird/3.0");
-    for (const QString& root : std::as_const(candidates)) {
-        if (QFileInfo::exists(root + QStringLiteral("/plugins/libEngine12.so")))
-            return root;
-    }
-    return {};
-}
 
 bool writeFile(const QString& path, const QByteArray& content)
 {
@@ -42,7 +26,7 @@ bool writeFile(const QString& path, const QByteArray& content)
 
 FirebirdServer::FirebirdServer()
 {
-    const QString systemRoot = systemEngineRoot();
+    const QString systemRoot = Database::systemEngineRoot();
     if (!QFileInfo(serverProgram).isExecutable() || systemRoot.isEmpty()) {
         lastError = QStringLiteral("the Firebird 3 server is not installed (package firebird3.0-server)");
         return;
