@@ -19,6 +19,7 @@
 #include "db/contentstore.h"
 #include "db/questionwriter.h"
 #include "tests/common/firebirdserver.h"
+#include "tests/common/locationarguments.h"
 
 namespace {
 
@@ -37,12 +38,7 @@ double percentile(QList<double> values, double p)
 // then the draw's and the score's median and p90 in ms.
 int worker(const QStringList& args)
 {
-    Database::Location location;
-    location.server = args.at(2);
-    location.port = args.at(3).toInt();
-    location.path = args.at(4);
-    location.user = args.at(5);
-    location.password = args.at(6);
+    const Database::Location location = locationFrom(args.mid(2));
     QString error;
     QSqlDatabase db = Database::open(location, QStringLiteral("worker"), &error);
     if (!db.isOpen()) {
@@ -88,8 +84,7 @@ int worker(const QStringList& args)
 // Starts the rooms together; each one's figures, or an empty list.
 QList<QList<double>> run(const Database::Location& location, int rooms)
 {
-    const QStringList arguments{QStringLiteral("--worker"), location.server, QString::number(location.port),
-                                location.path, location.user, location.password};
+    const QStringList arguments = QStringList{QStringLiteral("--worker")} + locationArguments(location);
     QList<QProcess*> workers;
     for (int i = 0; i < rooms; ++i) {
         workers << new QProcess;

@@ -1,15 +1,13 @@
 #include "firebirdserver.h"
 
+#include "tests/common/serverprocess.h"
+
 #include "db/engine.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QThread>
 
 
 namespace {
@@ -36,11 +34,7 @@ FirebirdServer::FirebirdServer()
         return;
     // The free port may be taken between the probe and the server's bind.
     for (int attempt = 0; attempt < 3 && !running; ++attempt) {
-        {
-            QTcpServer probe;
-            probe.listen(QHostAddress::LocalHost, 0);
-            serverPort = probe.serverPort();
-        }
+        serverPort = freeLoopbackPort();
         running = launch();
     }
 }
@@ -108,24 +102,7 @@ bool FirebirdServer::launch()
     // Without options the server stays in the foreground as one SuperServer
     // process, so its PID is the one to stop.
     process.setProcessEnvironment(environment);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(serverProgram, {});
-    const QDeadlineTimer deadline(10000);
-    while (process.waitForStarted(5000) && !deadline.hasExpired()) {
-        if (process.state() != QProcess::Running)
-            break;
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, serverPort);
-        if (probe.waitForConnected(200))
-            return true;
-        QThread::msleep(20);
-    }
-    lastError = QStringLiteral("firebird did not start on port %1: %2")
-                    .arg(serverPort)
-                    .arg(QString::fromLocal8Bit(process.readAll().right(400)));
-    process.kill();
-    process.waitForFinished(2000);
-    return false;
+    return startServerProcess(process, serverProgram, {}, serverPort, 10000, &lastError);
 }
 
 FirebirdServer::~FirebirdServer()

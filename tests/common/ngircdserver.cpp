@@ -1,11 +1,9 @@
 #include "ngircdserver.h"
 
-#include <QDeadlineTimer>
+#include "tests/common/serverprocess.h"
+
 #include <QFile>
 #include <QStandardPaths>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QThread>
 
 NgircdServer::NgircdServer()
 {
@@ -17,11 +15,7 @@ NgircdServer::NgircdServer()
     }
     // The free port may be taken between the probe and ngircd's bind.
     for (int attempt = 0; attempt < 3 && !running; ++attempt) {
-        {
-            QTcpServer probe;
-            probe.listen(QHostAddress::LocalHost, 0);
-            serverPort = probe.serverPort();
-        }
+        serverPort = freeLoopbackPort();
         running = launch();
     }
 }
@@ -63,24 +57,7 @@ bool NgircdServer::launch()
     }
     file.close();
 
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, {QStringLiteral("-n"), QStringLiteral("-f"), conf});
-    const QDeadlineTimer deadline(5000);
-    while (process.waitForStarted(5000) && !deadline.hasExpired()) {
-        if (process.state() != QProcess::Running)
-            break;
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, serverPort);
-        if (probe.waitForConnected(200))
-            return true;
-        QThread::msleep(5);
-    }
-    lastError = QStringLiteral("ngircd did not start on port %1: %2")
-                    .arg(serverPort)
-                    .arg(QString::fromUtf8(process.readAll().right(400)));
-    process.kill();
-    process.waitForFinished(2000);
-    return false;
+    return startServerProcess(process, program, {QStringLiteral("-n"), QStringLiteral("-f"), conf}, serverPort, 5000, &lastError);
 }
 
 NgircdServer::~NgircdServer()

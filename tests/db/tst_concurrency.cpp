@@ -16,29 +16,12 @@
 #include "db/playerstore.h"
 #include "db/questionwriter.h"
 #include "tests/common/firebirdserver.h"
+#include "tests/common/locationarguments.h"
 
 namespace {
 
 const int pointsPerMember = 3;
 const int questions = 200;
-
-// The database as worker arguments: server (empty: embedded), port, path,
-// user, password.
-QStringList locationArguments(const Database::Location& location)
-{
-    return {location.server, QString::number(location.port), location.path, location.user, location.password};
-}
-
-Database::Location locationFrom(const QStringList& args)
-{
-    Database::Location location;
-    location.server = args.at(0);
-    location.port = args.at(1).toInt();
-    location.path = args.at(2);
-    location.user = args.at(3);
-    location.password = args.at(4);
-    return location;
-}
 
 QString memberName(int point, int process)
 {
