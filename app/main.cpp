@@ -2,6 +2,7 @@
 #include "app/singleinstance.h"
 #include "app/stopsignals.h"
 #include "db/database.h"
+#include "gui/log.h"
 
 #include <QApplication>
 
@@ -25,9 +26,26 @@ static QString profileArgument(int argc, char* argv[], bool* given)
     return profile;
 }
 
+static bool hasArgument(int argc, char* argv[], const char* wanted)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], wanted) == 0)
+            return true;
+    }
+    return false;
+}
+
 int main(int argc, char* argv[])
 {
     StopSignals::blockInAllThreads();
+    Log::install();
+
+    // A bot on a server: no display, nothing that waits for a click.
+    const bool noWindow = hasArgument(argc, argv, "--no-window");
+    if (noWindow) {
+        Log::setNoWindow(true);
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
 
     // One room per profile: its own settings file and its own lock.
     bool profileGiven = false;
@@ -39,17 +57,26 @@ int main(int argc, char* argv[])
 
     // Before anything is shown: a second start ends quietly.
     SingleInstance instance(SingleInstance::defaultLockPath(profile));
-    if (!instance.acquire())
+    if (!instance.acquire()) {
+        if (noWindow)
+            qInfo("QuizNewt already runs with these settings; this one ends.");
         return 0;
+    }
 
     int exitCode = 0;
     {
         QApplication app(argc, argv);
         // A stop signal ends the program as Exit in the tray menu does.
         StopSignals stopSignals;
-        QObject::connect(&stopSignals, &StopSignals::stopRequested, &app, [] { QCoreApplication::exit(0); });
+        QObject::connect(&stopSignals, &StopSignals::stopRequested, &app, [](int signal) {
+            qInfo("Stopping on signal %d.", signal);
+            QCoreApplication::exit(0);
+        });
         auto* window = new QuizNewt;
-        window->show();
+        if (noWindow)
+            qInfo("QuizNewt runs without a window.");
+        else
+            window->show();
         exitCode = app.exec();
         // The window's shutdown needs the application still alive.
         delete window;

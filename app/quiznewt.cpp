@@ -1,5 +1,7 @@
 #include "quiznewt.h"
 
+#include "gui/controlcolours.h"
+#include "gui/log.h"
 #include "gui/messagebox.h"
 #include "gui/systemtray.h"
 #include "db/database.h"
@@ -11,6 +13,8 @@
 #include <QApplication>
 #include <QBitmap>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QMenu>
 #include <QPixmap>
 #include <QSettings>
@@ -52,10 +56,14 @@ QuizNewt::QuizNewt(RoomLink* link, QWidget* parent)
 void QuizNewt::construct(RoomLink* link)
 {
     setupUi(this);
+    keepArrowsVisible(this);
+    // A header starts its sort indicator descending; the users are listed A to Z.
+    twUsers->sortByColumn(0, Qt::AscendingOrder);
 
     trayMenu = new QMenu(this);
     QAction* restoreAction = trayMenu->addAction(QStringLiteral("Restore"));
     connect(restoreAction, &QAction::triggered, this, &QWidget::showNormal);
+    connect(trayMenu->addAction(QStringLiteral("Room...")), &QAction::triggered, this, &QuizNewt::editRoom);
     trayMenu->addSeparator();
     QAction* exitAction = trayMenu->addAction(QStringLiteral("Exit"));
     // Not quit(): that first sends every window a close event, and this one
@@ -66,7 +74,8 @@ void QuizNewt::construct(RoomLink* link)
     trayIcon->setIcon(QIcon(QStringLiteral(":/new/prefix1/newt.png")));
     trayIcon->setToolTip(QStringLiteral("QuizNewt 1.0"));
     trayIcon->setContextMenu(trayMenu);
-    trayIcon->show();
+    if (!Log::noWindow())
+        trayIcon->show();
 
     // A plain top-level window, not a dialog.
     setWindowFlags(Qt::Window);
@@ -91,12 +100,14 @@ void QuizNewt::construct(RoomLink* link)
     connect(roomLink, &RoomLink::lost, this, &QuizNewt::roomLost);
     // The form stays as it is; the Connect button's tool tip tells the state.
     connect(roomLink, &RoomLink::stateChanged, pbConnect, &QWidget::setToolTip);
+    connect(roomLink, &RoomLink::stateChanged, this, [](const QString& text) { qInfo().noquote() << "Room:" << text; });
     pbConnect->setToolTip(roomLink->stateText());
     // Unattended: into the room as soon as the event loop runs.
     if (settings.value(QStringLiteral("Room/AutoConnect"), false).toBool())
         QTimer::singleShot(0, this, &QuizNewt::connectToRoom);
 
     connect(pbQuestions, &QPushButton::clicked, this, &QuizNewt::showQuestionEditor);
+    connect(pbRoom, &QPushButton::clicked, this, &QuizNewt::editRoom);
     connect(pbConnect, &QPushButton::clicked, this, &QuizNewt::connectToRoom);
     connect(pbConnect, &QPushButton::pressed, this, &QuizNewt::connectPressed);
     connect(pbConnect, &QPushButton::released, this, &QuizNewt::connectReleased);
@@ -126,6 +137,9 @@ void QuizNewt::construct(RoomLink* link)
         MessageBox::report(this, QStringLiteral("Info"), openFailedText + location.connectString(), openError);
     else if (!db.isOpen())
         MessageBox::information(this, QStringLiteral("Info"), openFailedText + openError);
+    if (!db.isOpen() && db.isValid() && !location.isServer() && !settings.contains(QStringLiteral("InstallDir"))
+        && !Log::noWindow())
+        offerDatabase(db);
 
     scoresQuery = new QSqlQuery(db);
     usersQuery = new QSqlQuery(db);
@@ -153,6 +167,34 @@ void QuizNewt::construct(RoomLink* link)
 
     // The form leaves the Scores page current; this turns the Trivia page on.
     pbTrivia->setChecked(true);
+}
+
+void QuizNewt::offerDatabase(QSqlDatabase& db)
+{
+    const QString dir = Database::defaultInstallDir();
+    const QString question = QStringLiteral("No QuizNewt database is set up yet.\n"
+                                            "Create one with the starter questions in %1?")
+                                 .arg(QDir::toNativeSeparators(dir));
+    if (MessageBox::question(this, QStringLiteral("First Run"), question) != QMessageBox::Yes)
+        return;
+
+    Database::Location location;
+    location.path = dir + QLatin1Char('/') + Database::fileName;
+    QString error;
+    // One left from an earlier run is used as it is.
+    if (!QFileInfo::exists(location.path)
+        && (!QDir().mkpath(dir) || Database::createWithStarterQuestions(location, &error) < 0)) {
+        if (error.isEmpty())
+            error = QStringLiteral("cannot create the directory %1").arg(dir);
+        MessageBox::information(this, QStringLiteral("Info"), QStringLiteral("Unable to create QuizNewt database: ") + error);
+        return;
+    }
+    db.setDatabaseName(location.path);
+    if (!db.open()) {
+        MessageBox::information(this, QStringLiteral("Info"), openFailedText + db.lastError().databaseText());
+        return;
+    }
+    QSettings().setValue(QStringLiteral("InstallDir"), dir);
 }
 
 QuizNewt::~QuizNewt()

@@ -12,11 +12,15 @@ class DrawPool;
 class QCloseEvent;
 class QMenu;
 class QSpinBox;
+class QSqlDatabase;
 class QSqlQuery;
 class QSystemTrayIcon;
 class QTimer;
 class QTreeWidgetItem;
 class RoomLink;
+namespace Quiz {
+struct ChatCommand;
+}
 
 // The main window: owns the form, the room link, the game state and timers,
 // the four long-lived queries and the tray icon.
@@ -69,8 +73,11 @@ private Q_SLOTS:
 
 private:
     void construct(RoomLink* link);
+    // First run: asks to create the database in the default place and opens it.
+    void offerDatabase(QSqlDatabase& db);
 
     // Room link (quiznewt_room.cpp)
+    void editRoom();
     void roomJoined();
     void roomLost();
     void replyPrivately(const QString& speaker, const QString& text);
@@ -92,6 +99,7 @@ private:
     void postThen(const QString& text, std::function<void()> then);
 
     // Chat commands (quiznewt_commands.cpp)
+    QString categoryArgument(const Quiz::ChatCommand& parsed);
     void listCategories();
     void showTopTen();
     void showMyScore();

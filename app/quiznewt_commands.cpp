@@ -13,6 +13,15 @@
 
 using Quiz::Command;
 
+QString QuizNewt::categoryArgument(const Quiz::ChatCommand& parsed)
+{
+    // The first word wins; a name with blanks ("Old Movies") is the rest of
+    // the line, tried only when no category has the first word's name.
+    if (parsed.rest == parsed.argument || categoryExists(parsed.argument) || !categoryExists(parsed.rest))
+        return parsed.argument;
+    return parsed.rest;
+}
+
 void QuizNewt::parseCommand(QString line)
 {
     const QString speaker = speakerName;
@@ -23,12 +32,12 @@ void QuizNewt::parseCommand(QString line)
     case Command::None:
         break;
     case Command::Start:
-        startGame(argument, false);
+        startGame(categoryArgument(parsed), false);
         break;
     case Command::Restart:
         stopGame();
         gameQuery->finish();
-        startGame(argument, true);
+        startGame(categoryArgument(parsed), true);
         break;
     case Command::Quit:
         if (speakerHasControl()) {

@@ -1,7 +1,9 @@
 #include "app/quiznewt.h"
 
+#include <QSettings>
 #include <QTimer>
 
+#include "app/roomdialog.h"
 #include "quiz/replies.h"
 #include "quiz/rules.h"
 #include "roomlink/roomlink.h"
@@ -10,6 +12,10 @@ void QuizNewt::connectToRoom()
 {
     if (!roomLink)
         return;
+    // Room settings changed since the last Connect take effect now; the
+    // link leaves the old place first.
+    QSettings settings;
+    roomLink->configure(settings);
     // Connect while already in the room greets again without dropping the link.
     if (roomLink->isJoined())
         sendToRoom(Replies::connected());
@@ -55,4 +61,10 @@ void QuizNewt::replyToRoom(const QString& speaker, const QString& text)
 {
     if (roomLink)
         roomLink->postReply(speaker, text, true);
+}
+
+void QuizNewt::editRoom()
+{
+    RoomDialog dialog(this);
+    dialog.exec();
 }

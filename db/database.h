@@ -88,6 +88,14 @@ bool runReserving(const QSqlDriver* driver, const QByteArray& statement, const Q
 // Returns the number of questions stored, or -1 with *error set.
 int loadStarterQuestions(QSqlDatabase db, QString* error);
 
+// A new database with the schema and the starter questions, as an installer
+// makes it. Returns the number of questions stored, or -1 with *error set;
+// a file is never left half made.
+int createWithStarterQuestions(const Location& location, QString* error);
+
+// Where a database goes when the user names no place: ~/.local/share/QuizNewt.
+QString defaultInstallDir();
+
 }
 
 #endif

@@ -144,21 +144,9 @@ int main(int argc, char* argv[])
                                           Database::password};
         const QString file = location.connectString();
         QString error;
-        if (toServer ? !Database::create(location, &error) : !Database::create(file, &error))
+        const int stored = Database::createWithStarterQuestions(location, &error);
+        if (stored < 0)
             return fail(error);
-        int stored = -1;
-        {
-            QSqlDatabase db = Database::open(location, QStringLiteral("setup"), &error);
-            if (db.isOpen())
-                stored = Database::loadStarterQuestions(db, &error);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("setup"));
-        if (stored < 0) {
-            if (!toServer)
-                QFile::remove(file);
-            return fail(error);
-        }
         QTextStream(stdout) << "Created " << file << " with " << stored << " starter questions." << Qt::endl;
     }
 

@@ -1,5 +1,7 @@
 #include "gui/messagebox.h"
 
+#include "gui/log.h"
+
 namespace {
 bool testMode = false;
 QList<QMessageBox::StandardButton> nextAnswers;
@@ -13,6 +15,22 @@ QMessageBox::StandardButton MessageBox::show(Kind kind, QWidget* parent, const Q
     if (testMode) {
         shown.append({kind, title, text, details});
         return nextAnswers.isEmpty() ? defaultButton : nextAnswers.takeFirst();
+    }
+    if (Log::noWindow()) {
+        // Nobody is there to answer: the box goes to the log, and a question
+        // is answered No, so nothing is done that the operator did not ask for.
+        QString line = title + QStringLiteral(": ") + text;
+        if (!details.isEmpty())
+            line += QStringLiteral(" (") + details + QLatin1Char(')');
+        if (kind == Information)
+            qInfo().noquote() << line;
+        else if (kind == Question)
+            qInfo().noquote() << line << "- answered No";
+        else if (kind == Warning)
+            qWarning().noquote() << line;
+        else
+            qCritical().noquote() << line;
+        return kind == Question ? QMessageBox::No : defaultButton;
     }
     if (!details.isEmpty()) {
         QMessageBox box(QMessageBox::Information, title, text, buttons, parent);

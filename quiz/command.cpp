@@ -24,6 +24,7 @@ ChatCommand parseCommand(const QString& line)
     ChatCommand parsed;
     parsed.command = words.value(line.section(QLatin1Char(' '), 0, 0).toLower(), Command::None);
     parsed.argument = line.section(QLatin1Char(' '), 1, 1);
+    parsed.rest = line.section(QLatin1Char(' '), 1);
     return parsed;
 }
 

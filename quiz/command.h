@@ -26,6 +26,8 @@ struct ChatCommand {
     Command command = Command::None;
     // The second blank-separated word, case as typed; empty when missing.
     QString argument;
+    // Everything after the command word: a category name may have blanks.
+    QString rest;
 };
 
 // A simplified room text that begins with "!". The command word is matched

@@ -26,6 +26,9 @@ struct IrcRoomSettings
 
     // Reads the "Room" group of the program's settings.
     static IrcRoomSettings read(QSettings& settings);
+
+    bool operator==(const IrcRoomSettings& other) const;
+    bool operator!=(const IrcRoomSettings& other) const { return !(*this == other); }
 };
 
 // The wait before reconnect attempt `attempt` (0 for the first): baseMs
@@ -56,6 +59,7 @@ public:
     void post(const QString& text, std::function<void()> onSent = {}) override;
     void postReply(const QString& name, const QString& text, bool toRoom = false) override;
     void leave() override;
+    bool configure(QSettings& settings) override;
     QString stateText() const override { return state_; }
 
     // The nick the server accepted, which may differ from the wanted one.

@@ -56,6 +56,26 @@ IrcRoomSettings IrcRoomSettings::read(QSettings& settings)
     return room;
 }
 
+bool IrcRoomSettings::operator==(const IrcRoomSettings& other) const
+{
+    return server == other.server && port == other.port && tls == other.tls && password == other.password
+        && nick == other.nick && channel == other.channel && saslUser == other.saslUser
+        && saslPassword == other.saslPassword;
+}
+
+bool IrcRoomLink::configure(QSettings& settings)
+{
+    const IrcRoomSettings wanted = IrcRoomSettings::read(settings);
+    if (wanted == this->settings)
+        return false;
+    // Out of the old place before anything is sent with the new names.
+    leave();
+    this->settings = wanted;
+    nick = wanted.nick;
+    channelLower = ircLower(wanted.channel);
+    return true;
+}
+
 RoomLink* createIrcRoomLink(QSettings& settings, QObject* parent)
 {
     return new IrcRoomLink(IrcRoomSettings::read(settings), parent);

@@ -35,6 +35,14 @@ public:
     // Leaves the room; harmless when none was ever joined. Lines still waiting
     // go out first, but no onSent runs: the game is leaving too.
     virtual void leave() = 0;
+    // Takes the "Room" group of settings for the next join. When it names
+    // another place or login than the one in use, the link leaves the room
+    // it is in and returns true. Links without settings of their own ignore it.
+    virtual bool configure(QSettings& settings)
+    {
+        Q_UNUSED(settings);
+        return false;
+    }
     // One line for the operator: where the link is, or why it failed last.
     virtual QString stateText() const { return QString(); }
 

@@ -1,14 +1,50 @@
 // The main window on a real database: opening, pages, closing and shutting down.
 
+#include <QDialogButtonBox>
+#include <QLineEdit>
 #include <QMenu>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTemporaryDir>
 #include <QSettings>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QSystemTrayIcon>
 #include <QtTest>
 
+#include "app/roomdialog.h"
 #include "gui/messagebox.h"
 #include "gui/systemtray.h"
+#include "roomlink/roomlink.h"
+#include "tests/common/ircclient.h"
+#include "tests/common/ngircdserver.h"
 #include "tests/common/testwindow.h"
+
+// Dark pixels in a column band of a widget's picture: where arrows are drawn.
+static int darkPixels(QWidget* widget, int fromRight)
+{
+    const QImage image = widget->grab().toImage();
+    int dark = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = image.width() - fromRight; x < image.width(); ++x)
+            dark += qGray(image.pixel(x, y)) < 128;
+    }
+    return dark;
+}
+
+// Runs fill on the Room dialog that opens next, then presses its OK.
+static void whenOpen(std::function<void(QDialog*)> fill)
+{
+    QTimer::singleShot(0, [fill] {
+        auto* dialog = qobject_cast<RoomDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        fill(dialog);
+        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        // Refused input keeps the dialog open; it is left by Cancel then.
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+}
 
 // Notes whether the database was still open when the window left the room.
 struct LeaveCheckingRoomLink : RecordingRoomLink
@@ -25,6 +61,12 @@ class TestMainWindow : public QObject
     QuizNewt& win() { return *t->window; }
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        // The first run puts its database here, never in the real home.
+        static QTemporaryDir data;
+        qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+    }
     void init()
     {
         isolateSettings();
@@ -62,13 +104,86 @@ private Q_SLOTS:
         }
     }
 
+    // Arrows drawn in the pages' white text colour would vanish on the light
+    // buttons; lists start A to Z.
+    void controlsAreVisible()
+    {
+        t->db.addUser(QStringLiteral("Zed"), 0);
+        t->db.addUser(QStringLiteral("Carl"), 0);
+        t->db.addUser(QStringLiteral("Bob"), 0);
+        QVERIFY(t->open());
+        win().pbSettings->click();
+        QVERIFY2(darkPixels(win().sbAnswer, 14) > 10, "spin box arrows are drawn dark");
+        win().pbTrivia->click();
+        win().teQuestion->setPlainText(QStringLiteral("line\n").repeated(20));
+        QScrollBar* bar = win().teQuestion->verticalScrollBar();
+        QVERIFY(bar->isVisible());
+        QVERIFY2(darkPixels(bar, bar->width()) > 10, "scroll bar arrows are drawn dark");
+        win().pbUsers->click();
+        QCOMPARE(treeRows(win().twUsers).value(0).section(QLatin1Char('|'), 0, 0), QStringLiteral("Bob"));
+    }
+
+    // With no database set up, the first start offers one with the starter
+    // questions in the default place and opens it.
+    void firstRunCreatesTheDatabase()
+    {
+        const QDir data(qEnvironmentVariable("XDG_DATA_HOME"));
+        MessageBox::setNextAnswer(QMessageBox::Ok);
+        MessageBox::setNextAnswer(QMessageBox::Yes);
+        t->window = std::make_unique<QuizNewt>(new RecordingRoomLink);
+        const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown.at(1).title, QStringLiteral("First Run"));
+        QVERIFY2(shown.at(1).text.contains(data.filePath("QuizNewt")), qPrintable(shown.at(1).text));
+        QVERIFY(QFile::exists(data.filePath("QuizNewt/quiznewt.fdb")));
+        QCOMPARE(QSettings().value(QStringLiteral("InstallDir")).toString(), data.filePath("QuizNewt"));
+        QSqlQuery count(QStringLiteral("SELECT COUNT(*) FROM content"));
+        QVERIFY2(count.next() && count.value(0).toInt() > 0, "the starter questions are there");
+    }
+
+    // The Room dialog writes the settings; the next Connect goes there.
+    void roomDialogTakesEffectAtConnect()
+    {
+        NgircdServer server;
+        QVERIFY2(server.isRunning(), qPrintable(server.error()));
+        IrcClient alice;
+        QVERIFY(alice.connectAndJoin(server.port(), "Alice", "#quiz"));
+        t->db.makeInstallDir();
+        t->window = std::make_unique<QuizNewt>();
+        win().show();
+        win().pbSettings->click();
+
+        whenOpen([](QDialog* dialog) {
+            dialog->findChild<QLineEdit*>(QStringLiteral("leNick"))->setText(QStringLiteral("Quiz Master"));
+        });
+        win().pbRoom->click();
+        QCOMPARE(MessageBox::takeShown().value(0).text, QStringLiteral("A nick is one word without , : ! @ * or ?."));
+        QVERIFY(!QSettings().contains(QStringLiteral("Room/Nick")));
+
+        const quint16 port = server.port();
+        whenOpen([port](QDialog* dialog) {
+            dialog->findChild<QSpinBox*>(QStringLiteral("sbPort"))->setValue(port);
+            dialog->findChild<QLineEdit*>(QStringLiteral("leNick"))->setText(QStringLiteral("Master"));
+            dialog->findChild<QLineEdit*>(QStringLiteral("leChannel"))->setText(QStringLiteral("quiz"));
+        });
+        for (QAction* action : win().findChild<QSystemTrayIcon*>()->contextMenu()->actions()) {
+            if (action->text() == QLatin1String("Room..."))
+                action->trigger();
+        }
+        QCOMPARE(QSettings().value(QStringLiteral("Room/Channel")).toString(), QStringLiteral("#quiz"));
+
+        win().pbConnect->click();
+        QVERIFY2(alice.waitForChannelLines(1, 15000), qPrintable(win().room()->stateText()));
+        QCOMPARE(alice.channelLines().value(0), QStringLiteral("Master: (O) QuizNewt Connected (O)"));
+    }
+
     void lifeToShutdown_data()
     {
         QTest::addColumn<bool>("tray");
         QTest::addColumn<QString>("installDir");
         QTest::newRow("tray: close hides, Exit ends") << true << "test database";
         QTest::newRow("no tray: close ends") << false << "test database";
-        QTest::newRow("install dir setting missing") << false << "";
+        QTest::newRow("install dir setting missing, first run refused") << false << "";
         QTest::newRow("database file missing") << false << "/nonexistent";
     }
     // From opening to what main() does after the loop: the window, deleted,
@@ -81,6 +196,8 @@ private Q_SLOTS:
         if (!tray && QSystemTrayIcon::isSystemTrayAvailable())
             QSKIP("this platform has a system tray");
         SystemTray::setTestMode(tray, true);
+        MessageBox::setNextAnswer(QMessageBox::Ok);
+        MessageBox::setNextAnswer(QMessageBox::No);
         const bool usable = installDir == QLatin1String("test database");
         if (usable)
             installDir = t->db.dir();
@@ -92,21 +209,28 @@ private Q_SLOTS:
         const QString reason = QSqlDatabase::database(QSqlDatabase::defaultConnection, false).lastError().databaseText();
         QStringList shown;
         for (const MessageBox::Shown& box : MessageBox::takeShown())
-            shown << box.title + ": " + box.text;
-        QCOMPARE(shown, usable ? QStringList() : QStringList("Info: Unable to open QuizNewt database: " + reason));
+            shown << box.title + ": " + box.text.section(QLatin1Char('\n'), 0, 0);
+        QStringList expected;
+        if (!usable)
+            expected << "Info: Unable to open QuizNewt database: " + reason;
+        if (installDir.isEmpty())
+            expected << QStringLiteral("First Run: No QuizNewt database is set up yet.");
+        QCOMPARE(shown, expected);
 
-        const QList<QAction*> menu = win().findChild<QSystemTrayIcon*>()->contextMenu()->actions();
+        QMap<QString, QAction*> menu;
+        for (QAction* action : win().findChild<QSystemTrayIcon*>()->contextMenu()->actions())
+            menu[action->text()] = action;
         for (int round = 0; tray && round < 2; ++round) {
             QVERIFY(!win().close());
             QVERIFY(!win().isVisible());
             QCOMPARE(MessageBox::takeShown().value(0).title, QStringLiteral("Send to Tray"));
-            menu.at(0)->trigger();
+            menu[QStringLiteral("Restore")]->trigger();
             QVERIFY(win().isVisible());
         }
         // Exit sends no close event, which would only hide the window again.
         QObject scope;
         QTimer::singleShot(10000, &scope, [] { QCoreApplication::exit(-1); });
-        QTimer::singleShot(0, &scope, [&] { tray ? menu.at(2)->trigger() : void(win().close()); });
+        QTimer::singleShot(0, &scope, [&] { tray ? menu[QStringLiteral("Exit")]->trigger() : void(win().close()); });
         QCOMPARE(QCoreApplication::exec(), 0);
         QVERIFY(MessageBox::takeShown().isEmpty());
 

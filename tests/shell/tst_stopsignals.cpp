@@ -2,6 +2,7 @@
 // stops it: it leaves the room and exits at once with code 0.
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QtTest>
 
@@ -9,6 +10,7 @@
 #include <ibase.h>
 
 #include "app/stopsignals.h"
+#include "gui/log.h"
 #include "tests/common/ircclient.h"
 #include "tests/common/ngircdserver.h"
 #include "tests/common/testdatabase.h"
@@ -36,16 +38,39 @@ private Q_SLOTS:
         QCOMPARE(db.value(QStringLiteral("SELECT score FROM users")).toInt(), 1);
     }
 
+    // One line per message whatever it holds; under the journal its level
+    // is the priority prefix the journal reads.
+    void logLines_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<bool>("journal");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("terminal") << int(QtWarningMsg) << false << "quiznewt: warning: a | b | c | d";
+        QTest::newRow("journal warning") << int(QtWarningMsg) << true << "<4>a | b | c | d";
+        QTest::newRow("journal error") << int(QtCriticalMsg) << true << "<3>a | b | c | d";
+        QTest::newRow("journal info") << int(QtInfoMsg) << true << "<6>a | b | c | d";
+    }
+    void logLines()
+    {
+        QFETCH(int, type);
+        QFETCH(bool, journal);
+        QTEST(Log::line(QtMsgType(type), QStringLiteral("a\nb\r\nc\rd"), journal), "expected");
+    }
+
     void endsLikeExit_data()
     {
         QTest::addColumn<int>("signal");
-        QTest::newRow("SIGINT") << int(SIGINT);
-        QTest::newRow("SIGTERM") << int(SIGTERM);
-        QTest::newRow("SIGHUP") << int(SIGHUP);
+        QTest::addColumn<bool>("noWindow");
+        QTest::newRow("SIGINT") << int(SIGINT) << false;
+        QTest::newRow("SIGHUP") << int(SIGHUP) << false;
+        QTest::newRow("SIGTERM, no window, no display") << int(SIGTERM) << true;
     }
+    // Run by a service manager: no display, and a log of one line per
+    // message with its level.
     void endsLikeExit()
     {
         QFETCH(int, signal);
+        QFETCH(bool, noWindow);
         NgircdServer server;
         QVERIFY2(server.isRunning(), qPrintable(server.error()));
         TestDatabase db;
@@ -63,8 +88,16 @@ private Q_SLOTS:
         QVERIFY(alice.connectAndJoin(server.port(), "Alice", "#trivia"));
 
         QProcess quiznewt;
-        quiznewt.setProcessChannelMode(QProcess::ForwardedChannels);
-        quiznewt.start(QStringLiteral(QUIZNEWT_EXECUTABLE), QStringList());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (noWindow) {
+            environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+            environment.remove(QStringLiteral("DISPLAY"));
+            environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        }
+        quiznewt.setProcessEnvironment(environment);
+        quiznewt.setProcessChannelMode(noWindow ? QProcess::SeparateChannels : QProcess::ForwardedChannels);
+        quiznewt.start(QStringLiteral(QUIZNEWT_EXECUTABLE),
+                       noWindow ? QStringList(QStringLiteral("--no-window")) : QStringList());
         QVERIFY(quiznewt.waitForStarted(5000));
         QVERIFY2(alice.waitForChannelLines(1, 15000), "QuizNewt joins and greets on its own");
         // The engine is loaded and the database open: its own signal handling
@@ -78,6 +111,15 @@ private Q_SLOTS:
         QCOMPARE(quiznewt.exitStatus(), QProcess::NormalExit);
         QCOMPARE(quiznewt.exitCode(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(alice.quits(), QStringList{QStringLiteral("QuizNewt")}, 2000);
+        if (!noWindow)
+            return;
+
+        const QString log = QString::fromLocal8Bit(quiznewt.readAllStandardError());
+        const QRegularExpression line(QStringLiteral("^quiznewt: (debug|info|warning|error): [^\\x1b]+$"));
+        for (const QString& entry : log.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            QVERIFY2(line.match(entry).hasMatch(), qPrintable(entry));
+        QVERIFY2(log.contains(QStringLiteral("quiznewt: info: Room: In #trivia on 127.0.0.1")), qPrintable(log));
+        QVERIFY2(log.contains(QStringLiteral("quiznewt: info: Stopping on signal %1.").arg(signal)), qPrintable(log));
     }
 };
 

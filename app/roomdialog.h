@@ -1,0 +1,26 @@
+#ifndef ROOMDIALOG_H
+#define ROOMDIALOG_H
+
+#include <QDialog>
+
+#include "ui_roomdialog.h"
+
+// Where the quiz master goes: the "Room" group of the settings, edited in a
+// small dialog. The room link reads it again at the next Connect.
+class RoomDialog : public QDialog, private Ui::RoomDialog
+{
+    Q_OBJECT
+
+public:
+    explicit RoomDialog(QWidget* parent = nullptr);
+
+    // Why the fields cannot be saved as they are; empty when they can.
+    QString problem() const;
+
+    void accept() override;
+
+private:
+    friend class QuizNewtTestAccess;
+};
+
+#endif
