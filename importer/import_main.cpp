@@ -1,6 +1,7 @@
-// quiznewt-import: question files into the database that the settings name,
-// without a display. Every file is read and checked, and every category
-// found, before anything is stored: a refused run stores nothing.
+// quiznewt-import: question files and TriviaBot files into the database that
+// the settings name, without a display. Every file is read and checked, and
+// every category found, before anything is stored: a refused run stores
+// nothing.
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -17,6 +18,7 @@
 #include "db/contentstore.h"
 #include "db/database.h"
 #include "db/questionwriter.h"
+#include "importer/mdbsource.h"
 #include "importer/questionfile.h"
 
 using QuestionFile::Row;
@@ -83,6 +85,31 @@ struct File {
     QList<Row> leftOut; // rows stored without some of their answers
     int imported = 0;
 };
+
+// A TriviaBot file as the importer window lists it: each table a category of
+// the table's name, each row a question and its answer. A row's line is its
+// place in the file, counted table by table.
+QuestionFile::Contents readTriviaBot(const QString& path)
+{
+    QuestionFile::Contents contents;
+    MdbSource source(connectionName);
+    if (!source.open(path)) {
+        contents.error = source.lastError();
+        return contents;
+    }
+    int line = 0;
+    QList<SourceRow> rows;
+    for (const QString& table : source.tables()) {
+        if (!source.readTable(table, &rows)) {
+            contents.rows.clear();
+            contents.error = source.lastError();
+            return contents;
+        }
+        for (SourceRow& row : rows)
+            contents.rows.append({++line, table, std::move(row.question), std::move(row.answer), {}});
+    }
+    return contents;
+}
 
 // Finds every category, with the questions it holds; a missing one is an
 // error unless it may be created.
@@ -281,7 +308,7 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Imports question files (question*answer, question|answer or tab-separated lines, labelled blocks, YAML, "
-        "CSV) into QuizNewt's database."));
+        "CSV) into QuizNewt's database. A TriviaBot file (Access, *.mdb) gives each table as a category."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     const QCommandLineOption category(QStringLiteral("category"),
         QStringLiteral("Import every row into this category instead of the ones the file names."),
@@ -313,7 +340,7 @@ int main(int argc, char* argv[])
 
     QList<File> files;
     for (const QString& name : parser.positionalArguments()) {
-        files.append({name, QuestionFile::read(name), {}, {}, 0});
+        files.append({name, MdbSource::isAccessFile(name) ? readTriviaBot(name) : QuestionFile::read(name), {}, {}, 0});
         if (!files.last().contents.ok())
             return fail(QStringLiteral("%1: %2").arg(name, files.last().contents.error));
     }

@@ -1,7 +1,9 @@
 #include "importer/mdbsource.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -124,10 +126,29 @@ QStringList MdbSource::connectionNames()
 
 QString MdbSource::readerPath()
 {
-    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/quiznewt-mdbread");
-    if (QFileInfo(beside).isExecutable())
-        return beside;
+    // Installed, the reader is in libexec: found from the program's own
+    // place, so that a moved or staged tree runs its own reader, not the
+    // build's.
+    const QString dir = QCoreApplication::applicationDirPath();
+    for (const QString& candidate :
+         {dir + QStringLiteral("/quiznewt-mdbread"),
+          QDir::cleanPath(dir + QStringLiteral("/" QUIZNEWT_MDBREAD_INSTALLED "/quiznewt-mdbread"))}) {
+        if (QFileInfo(candidate).isExecutable())
+            return candidate;
+    }
     return QStringLiteral(QUIZNEWT_MDBREAD_FALLBACK);
+}
+
+bool MdbSource::isAccessFile(const QString& filePath)
+{
+    // A pipe or a device would block the read.
+    QFile file(filePath);
+    if (!QFileInfo(filePath).isFile() || !file.open(QIODevice::ReadOnly))
+        return false;
+    // Jet (Access 97 to 2003) and ACE (2007 on) name themselves at offset 4.
+    const QByteArray head = file.read(19);
+    return head.size() == 19 && head.startsWith(QByteArray("\0\1\0\0", 4))
+        && (head.mid(4) == "Standard Jet DB" || head.mid(4) == "Standard ACE DB");
 }
 
 void MdbSource::setLimits(int idleMs, qint64 maxOutputBytes)

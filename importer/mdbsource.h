@@ -57,8 +57,11 @@ public:
     static QStringList connectionNames();
 
     // Where the reader program is: next to the running program, else where
-    // the build put it.
+    // an install puts it relative to the program, else where the build put it.
     static QString readerPath();
+
+    // Whether the file begins as an Access database does.
+    static bool isAccessFile(const QString& filePath);
 
     // How long the reader may go without output, and how much it may print,
     // before it is stopped.
