@@ -9,18 +9,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
-
-namespace {
-
-const QString serverProgram = QStringLiteral("/usr/sbin/firebird");
-
-bool writeFile(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
-}
-
-}
+static const QString serverProgram = QStringLiteral("/usr/sbin/firebird");
 
 FirebirdServer::FirebirdServer()
 {
@@ -108,13 +97,7 @@ bool FirebirdServer::launch()
 FirebirdServer::~FirebirdServer()
 {
     running = false;
-    if (process.state() == QProcess::NotRunning)
-        return;
     // SIGTERM ends it in about 0.1 s, but now and then its shutdown hangs for
     // good; the data is throwaway, so a killed server costs nothing.
-    process.terminate();
-    if (!process.waitForFinished(1000)) {
-        process.kill();
-        process.waitForFinished(3000);
-    }
+    stopServerProcess(process, 1000);
 }

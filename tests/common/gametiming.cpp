@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QSettings>
 #include <QSpinBox>
 #include <QTest>
 #include <QThread>
@@ -14,8 +15,6 @@
 #include "app/quiznewt.h"
 #include "gui/messagebox.h"
 #include "tests/common/ircclient.h"
-
-#include <QSettings>
 
 RoomGame::RoomGame(const QString& question, const QString& answer)
 {
@@ -30,39 +29,34 @@ RoomGame::RoomGame(const QString& question, const QString& answer)
         .setValue(QStringLiteral("Room/Port"), server.port());
 }
 
-QList<QuestionTiming> playWithRepliesWaiting(quint16 port, int answerSeconds, int waitSeconds, int seconds,
-                                              QString* heard)
+HeardInRoom playInRoom(quint16 port, int answerSeconds, int waitSeconds,
+                       const std::function<void(QuizNewt& window, IrcClient& host)>& play, const QString& cue,
+                       const QString& reply)
 {
-    // The listener runs on a thread of its own: the game's pause blocks the
-    // main thread, so only a member elsewhere sees when lines really arrive.
+    // Bob runs on a thread of his own: the game's pause blocks the main
+    // thread, so only a member elsewhere sees when lines really arrive.
     std::atomic<bool> listening{false};
-    QStringList lines;
-    QList<qint64> times;
-    std::unique_ptr<QThread> listener(QThread::create([&] {
+    HeardInRoom heard;
+    std::unique_ptr<QThread> bob(QThread::create([&] {
         IrcClient client;
-        listening = client.connectAndJoin(port, "Listener", "#trivia");
-        (void)QTest::qWaitFor(
-            [&] { return !client.channelLines().filter(QStringLiteral("Trivia ended")).isEmpty(); }, 60000);
+        listening = client.connectAndJoin(port, "Bob", "#trivia");
+        const auto hear = [&](const QString& start) {
+            return QTest::qWaitFor([&] { return !client.channelLines().filter(start).isEmpty(); }, 60000);
+        };
+        if (!cue.isEmpty() && hear(QStringLiteral("QuizNewt: ") + cue))
+            client.say(reply);
+        (void)hear(QStringLiteral("QuizNewt: (O) Trivia ended"));
         for (int i = 0; i < client.channelLines().size(); ++i) {
             if (client.channelLines().at(i).startsWith(QLatin1String("QuizNewt: "))) {
-                lines.append(client.channelLines().at(i).mid(10));
-                times.append(client.channelTimes().at(i));
+                heard.lines.append(client.channelLines().at(i).mid(10));
+                heard.times.append(client.channelTimes().at(i));
             }
         }
     }));
-    listener->start();
-    auto waitForListener = qScopeGuard([&] { listener->wait(); });
-    if (!QTest::qWaitFor([&] { return listening.load(); }, 10000))
-        return {};
-
+    bob->start();
+    auto waitForBob = qScopeGuard([&] { bob->wait(); });
     IrcClient host;
-    std::vector<std::unique_ptr<IrcClient>> askers;
-    for (const char* nick : {"Carol", "Dave", "Erin"}) {
-        askers.push_back(std::make_unique<IrcClient>());
-        if (!askers.back()->connectAndJoin(port, nick, "#trivia"))
-            return {};
-    }
-    if (!host.connectAndJoin(port, "Host", "#trivia"))
+    if (!QTest::qWaitFor([&] { return listening.load(); }, 10000) || !host.connectAndJoin(port, "Host", "#trivia"))
         return {};
     QuizNewt window;
     window.sbAnswer->setValue(answerSeconds);
@@ -72,15 +66,31 @@ QList<QuestionTiming> playWithRepliesWaiting(quint16 port, int answerSeconds, in
     if (!host.waitForChannelLines(1, 10000))
         return {};
     host.say(QStringLiteral("!start capitals"));
-    for (int round = 0; round < seconds * 10 / 7; ++round) {
-        for (auto& asker : askers)
-            asker->say(QStringLiteral("!help"));
-        QTest::qWait(700);
-    }
+    play(window, host);
     host.say(QStringLiteral("!quit"));
-    // The window must go on serving the room while the listener hears the end.
-    (void)QTest::qWaitFor([&] { return listener->isFinished(); }, 15000);
+    // The window must go on serving the room while Bob hears the end.
+    (void)QTest::qWaitFor([&] { return bob->isFinished(); }, 15000);
+    bob->wait();
+    return heard;
+}
 
+QList<QuestionTiming> playWithRepliesWaiting(quint16 port, int answerSeconds, int waitSeconds, int seconds,
+                                              QString* heardText)
+{
+    std::vector<std::unique_ptr<IrcClient>> askers;
+    for (const char* nick : {"Carol", "Dave", "Erin"}) {
+        askers.push_back(std::make_unique<IrcClient>());
+        if (!askers.back()->connectAndJoin(port, nick, "#trivia"))
+            return {};
+    }
+    const HeardInRoom heard = playInRoom(port, answerSeconds, waitSeconds, [&](QuizNewt&, IrcClient&) {
+        for (int round = 0; round < seconds * 10 / 7; ++round) {
+            for (auto& asker : askers)
+                asker->say(QStringLiteral("!help"));
+            QTest::qWait(700);
+        }
+    });
+    const QStringList& lines = heard.lines;
     // Question, hint, the result's two lines, then the next question.
     QList<QuestionTiming> timings;
     for (int i = 0; i + 3 < lines.size(); ++i) {
@@ -88,13 +98,13 @@ QList<QuestionTiming> playWithRepliesWaiting(quint16 port, int answerSeconds, in
             || !lines.at(i + 2).startsWith(QLatin1String("Not answered")))
             continue;
         QuestionTiming timing;
-        timing.hint = times.at(i + 1) - times.at(i);
-        timing.timedOut = times.at(i + 2) - times.at(i);
+        timing.hint = heard.times.at(i + 1) - heard.times.at(i);
+        timing.timedOut = heard.times.at(i + 2) - heard.times.at(i);
         if (i + 4 < lines.size() && lines.at(i + 4).startsWith(QLatin1String("Capital of")))
-            timing.pause = times.at(i + 4) - times.at(i + 3);
+            timing.pause = heard.times.at(i + 4) - heard.times.at(i + 3);
         timings.append(timing);
     }
-    if (heard)
-        *heard = lines.join(QLatin1Char('\n'));
+    if (heardText)
+        *heardText = lines.join(QLatin1Char('\n'));
     return timings;
 }

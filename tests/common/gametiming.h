@@ -3,9 +3,15 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 #include "tests/common/ngircdserver.h"
 #include "tests/common/testdatabase.h"
+
+class IrcClient;
+class QuizNewt;
 
 // A real room (ngircd on loopback) and a real database with one question in
 // the category "Capitals" and a host with the control right; the settings
@@ -27,11 +33,24 @@ struct QuestionTiming {
     qint64 pause = -1;
 };
 
+// What QuizNewt said in the room, its "QuizNewt: " taken off, and when each
+// line arrived, in ms.
+struct HeardInRoom {
+    QStringList lines;
+    QList<qint64> times;
+};
+
 // A real game in a real room: QuizNewt (a main window configured by the
-// settings, which must name the database and the server's port) plays the
-// category "Capitals" for about `seconds` while three members ask for help
-// every 0.7 s, and a member on a thread of its own notes when each line
-// arrives. Every question runs out unanswered.
+// settings, which must name the database and the server's port) joins, Host
+// starts the category "Capitals", play runs, and Host ends the game. Bob, on
+// a thread of its own, notes what QuizNewt says and when, and says reply once
+// it hears a line starting with cue. Nothing heard when the room failed.
+HeardInRoom playInRoom(quint16 port, int answerSeconds, int waitSeconds,
+                       const std::function<void(QuizNewt& window, IrcClient& host)>& play, const QString& cue = {},
+                       const QString& reply = {});
+
+// playInRoom() for about `seconds` while three members ask for help every
+// 0.7 s. Every question runs out unanswered.
 QList<QuestionTiming> playWithRepliesWaiting(quint16 port, int answerSeconds, int waitSeconds, int seconds,
                                               QString* heard);
 

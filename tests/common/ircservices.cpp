@@ -1,11 +1,11 @@
 #include "ircservices.h"
 
 #include "roomlink/ircmessage.h"
+#include "tests/common/serverprocess.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QStandardPaths>
-#include <QTcpServer>
 #include <QTcpSocket>
 
 #include <unistd.h>
@@ -26,23 +26,6 @@ namespace {
 
 const QByteArray servicesName = "services.quiznewt.test";
 const QByteArray linkPassword = "quiznewt-link";
-
-bool writeFile(const QString& path, const QByteArray& text)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size();
-}
-
-void stopProcess(QProcess& process)
-{
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.terminate();
-    if (!process.waitForFinished(3000)) {
-        process.kill();
-        process.waitForFinished(3000);
-    }
-}
 
 } // namespace
 
@@ -72,8 +55,8 @@ IrcServicesServer::~IrcServicesServer()
 
 void IrcServicesServer::stop()
 {
-    stopProcess(services);
-    stopProcess(ircd);
+    stopServerProcess(services);
+    stopServerProcess(ircd);
 }
 
 bool IrcServicesServer::writeConfigs()
@@ -134,14 +117,10 @@ bool IrcServicesServer::writeConfigs()
 bool IrcServicesServer::startOnce(const QString& ircdProgram, const QString& servicesProgram,
                                   const QDeadlineTimer& deadline)
 {
-    {
-        QTcpServer clientProbe;
-        QTcpServer linkProbe;
-        clientProbe.listen(QHostAddress::LocalHost, 0);
-        linkProbe.listen(QHostAddress::LocalHost, 0);
-        clientPort = clientProbe.serverPort();
-        linkPort = linkProbe.serverPort();
-    }
+    clientPort = freeLoopbackPort();
+    do
+        linkPort = freeLoopbackPort();
+    while (linkPort == clientPort);
     if (!writeConfigs())
         return false;
 

@@ -2,7 +2,6 @@
 
 #include "tests/common/serverprocess.h"
 
-#include <QFile>
 #include <QStandardPaths>
 
 NgircdServer::NgircdServer()
@@ -30,13 +29,7 @@ bool NgircdServer::start()
 void NgircdServer::stop()
 {
     running = false;
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.terminate();
-    if (!process.waitForFinished(3000)) {
-        process.kill();
-        process.waitForFinished(3000);
-    }
+    stopServerProcess(process);
 }
 
 bool NgircdServer::launch()
@@ -50,13 +43,10 @@ bool NgircdServer::launch()
         "[Limits]\nMaxConnectionsIP = 0\nMaxNickLength = 30\nPingTimeout = 120\nPongTimeout = 20\n"
         "[Options]\nIdent = no\nPAM = no\nDNS = no\nIncludeDir =\n";
     const QString conf = dir.filePath(QStringLiteral("ngircd.conf"));
-    QFile file(conf);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size()) {
+    if (!writeFile(conf, text)) {
         lastError = QStringLiteral("cannot write %1").arg(conf);
         return false;
     }
-    file.close();
-
     return startServerProcess(process, program, {QStringLiteral("-n"), QStringLiteral("-f"), conf}, serverPort, 5000, &lastError);
 }
 

@@ -1,6 +1,7 @@
 #include "tests/common/serverprocess.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -35,4 +36,21 @@ bool startServerProcess(QProcess& process, const QString& program, const QString
     process.kill();
     process.waitForFinished(2000);
     return false;
+}
+
+void stopServerProcess(QProcess& process, int gentleMs)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(gentleMs)) {
+        process.kill();
+        process.waitForFinished(3000);
+    }
+}
+
+bool writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
 }

@@ -1,6 +1,7 @@
 #ifndef SERVERPROCESS_H
 #define SERVERPROCESS_H
 
+#include <QByteArray>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -14,5 +15,11 @@ quint16 freeLoopbackPort();
 // of what it printed.
 bool startServerProcess(QProcess& process, const QString& program, const QStringList& arguments, quint16 port,
                         int timeoutMs, QString* error);
+
+// Asks a server to end and kills it when it has not within gentleMs.
+void stopServerProcess(QProcess& process, int gentleMs = 3000);
+
+// Writes a configuration file whole; false if that failed.
+bool writeFile(const QString& path, const QByteArray& content);
 
 #endif

@@ -16,7 +16,6 @@ public:
     static QTimer* hintTimer(const QuizNewt& w) { return w.hintTimer; }
     static QTimer* nextTimer(const QuizNewt& w) { return w.nextTimer; }
     static QString currentAnswer(const QuizNewt& w) { return w.currentAnswer; }
-    static QString currentQuestion(const QuizNewt& w) { return w.currentQuestion; }
     static QSqlQuery* scoresQuery(const QuizNewt& w) { return w.scoresQuery; }
     static QSqlQuery* gameQuery(const QuizNewt& w) { return w.gameQuery; }
     static void openEditor(QuizNewt& w) { w.showQuestionEditor(); }

@@ -1,7 +1,9 @@
-// Two processes on one database, the embedded file or a Firebird server:
-// this program started again with --worker plays the second room.
+// Two processes on one database, the embedded file or a Firebird server
+// the setup tool set up: this program started again with --worker plays each
+// room.
 
 #include <QProcess>
+#include <QSettings>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -10,18 +12,15 @@
 #include <cstdio>
 #include <memory>
 
-#include "db/contentstore.h"
 #include "db/database.h"
-#include "db/drawpool.h"
 #include "db/playerstore.h"
-#include "db/questionwriter.h"
 #include "tests/common/firebirdserver.h"
 #include "tests/common/locationarguments.h"
+#include "tests/common/testdatabase.h"
 
 namespace {
 
 const int pointsPerMember = 3;
-const int questions = 200;
 
 QString memberName(int point, int process)
 {
@@ -30,16 +29,8 @@ QString memberName(int point, int process)
     return process == 0 ? name : name.toUpper();
 }
 
-void say(const char* text)
-{
-    std::printf("%s\n", text);
-    std::fflush(stdout);
-}
-
-// "--worker score N POINTS LOCATION...": at each "go" on stdin, gives the
-// next member its points as the game does, then says "done".
-// "--worker draw LOCATION...": draws once, says "loaded", and after "go" draws
-// the category's questions many times, printing each.
+// "--worker N POINTS LOCATION...": at each "go" on stdin, gives the next
+// member its points as the game does, then says "done".
 int worker(const QStringList& args)
 {
     QString error;
@@ -50,37 +41,23 @@ int worker(const QStringList& args)
     }
     QTextStream in(stdin);
     QSqlQuery query(db);
-    if (args.at(2) == QLatin1String("score")) {
-        const int process = args.at(3).toInt();
-        const int pointsPerProcess = args.at(4).toInt();
-        PlayerStore players(query);
-        int failures = 0;
-        for (int point = 0; point < pointsPerProcess; ++point) {
-            if (point % pointsPerMember == 0)
-                in.readLine();
-            const QString name = memberName(point, process);
-            const bool stored = players.exists(name) ? players.raiseScore(name) : players.addPlayer(name);
-            if (!stored || players.readScore(name).toInt() < 1)
-                ++failures;
-            if (point % pointsPerMember == pointsPerMember - 1)
-                say("done");
+    const int process = args.at(2).toInt();
+    const int pointsPerProcess = args.at(3).toInt();
+    PlayerStore players(query);
+    int failures = 0;
+    for (int point = 0; point < pointsPerProcess; ++point) {
+        if (point % pointsPerMember == 0)
+            in.readLine();
+        const QString name = memberName(point, process);
+        const bool stored = players.exists(name) ? players.raiseScore(name) : players.addPlayer(name);
+        if (!stored || players.readScore(name).toInt() < 1)
+            ++failures;
+        if (point % pointsPerMember == pointsPerMember - 1) {
+            std::printf("done\n");
+            std::fflush(stdout);
         }
-        return failures == 0 ? 0 : 1;
     }
-    DrawPool pool(query, [](int count) { return QRandomGenerator::global()->bounded(count); },
-                  [](const QString&, const QString&) { return true; });
-    QString question;
-    QString answer;
-    if (!pool.draw(QStringLiteral("Numbers"), &question, &answer))
-        return 3;
-    say("loaded");
-    in.readLine();
-    for (int draw = 0; draw < 3 * questions; ++draw) {
-        if (!pool.draw(QStringLiteral("Numbers"), &question, &answer))
-            return 4;
-        say(qPrintable(question));
-    }
-    return 0;
+    return failures == 0 ? 0 : 1;
 }
 
 }
@@ -101,16 +78,11 @@ class TestConcurrency : public QObject
                        QStringList{"--worker"} + args + locationArguments(location));
         return process;
     }
-    Database::Location embedded() const
-    {
-        Database::Location location;
-        location.path = path;
-        return location;
-    }
 
 private Q_SLOTS:
     void initTestCase()
     {
+        isolateSettings();
         path = dir.filePath(Database::fileName);
         QString error;
         QVERIFY2(Database::create(path, &error), qPrintable(error));
@@ -132,25 +104,33 @@ private Q_SLOTS:
     {
         QFETCH(bool, server);
         QFETCH(int, pointsPerProcess);
-        Database::Location location = embedded();
+        Database::Location location;
+        location.path = path;
         std::unique_ptr<FirebirdServer> firebird;
+        QTemporaryDir install;
         QSqlDatabase db = this->db;
         if (server) {
             firebird = std::make_unique<FirebirdServer>();
             QVERIFY2(firebird->isRunning(), qPrintable(firebird->error()));
-            location.server = firebird->host();
-            location.port = firebird->port();
-            location.path = firebird->dataDir() + QStringLiteral("/quiznewt.fdb");
-            location.user = firebird->user();
-            location.password = firebird->password();
+            const QString serverPath = firebird->dataDir() + QStringLiteral("/quiznewt.fdb");
+            QString output;
+            const int status = runTool(QStringLiteral(SETUP_TOOL),
+                {QStringLiteral("--db-server"), firebird->host(), QStringLiteral("--db-port"),
+                 QString::number(firebird->port()), QStringLiteral("--db-path"), serverPath, QStringLiteral("--db-user"),
+                 firebird->user(), QStringLiteral("--db-password"), firebird->password(), install.path()},
+                &output);
+            QVERIFY2(status == 0 && QFileInfo::exists(serverPath), qPrintable(output));
+            // The server holds the database, not the install directory.
+            QVERIFY(!QFileInfo::exists(install.filePath(Database::fileName)));
+            // The settings the tool wrote reach the server with its user.
+            location = Database::locationFromSettings(QSettings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt")));
+            QCOMPARE(location.connectString(), QStringLiteral("127.0.0.1/%1:%2").arg(firebird->port()).arg(serverPath));
             QString error;
-            QVERIFY2(Database::create(location, &error), qPrintable(error));
             db = Database::open(location, QStringLiteral("server check"), &error);
             QVERIFY2(db.isOpen(), qPrintable(error));
         }
         const QString points = QString::number(pointsPerProcess);
-        const QList<QProcess*> workers{startWorker({"score", "0", points}, location),
-                                       startWorker({"score", "1", points}, location)};
+        const QList<QProcess*> workers{startWorker({"0", points}, location), startWorker({"1", points}, location)};
         // In step, member by member, so both meet each new member.
         for (int member = 0; member < pointsPerProcess / pointsPerMember; ++member) {
             for (QProcess* process : workers) {
@@ -179,8 +159,14 @@ private Q_SLOTS:
         for (QProcess* process : workers)
             QCOMPARE(process->exitCode(), 0);
         query.finish();
-        if (server)
-            db.close();
+        if (!server)
+            return;
+        db.close();
+        // A backup of the server's database lands in a file here.
+        const QString backupFile = install.filePath(QStringLiteral("quiz.fbk"));
+        QString output;
+        const int backedUp = runTool(QStringLiteral(SETUP_TOOL), {QStringLiteral("--backup"), backupFile}, &output);
+        QVERIFY2(backedUp == 0 && QFileInfo(backupFile).size() > 0, qPrintable(output));
     }
 
     // A member's row held by a writer that does not finish costs the game a
@@ -204,41 +190,6 @@ private Q_SLOTS:
         QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(holder.commit());
         QCOMPARE(players.givePoint("HOLDEN"), QStringLiteral("2"));
-    }
-
-    // Questions deleted by this process after the other read its pool are
-    // never drawn there again.
-    void deletedQuestionsAreNotDrawnElsewhere()
-    {
-        QVERIFY(db.transaction());
-        QList<qint64> ids;
-        {
-            QSqlQuery categoryQuery(db);
-            const qint64 category = ContentStore(categoryQuery).addCategoryReturningId(QStringLiteral("Numbers"));
-            QuestionWriter writer(db);
-            for (int i = 0; i < questions; ++i)
-                ids << writer.add(category, QString::number(i), QStringLiteral("answer")).contentId;
-        }
-        QVERIFY(db.commit());
-
-        QProcess* drawer = startWorker({"draw"}, embedded());
-        QVERIFY(drawer->waitForReadyRead(30000));
-        QCOMPARE(drawer->readLine(), QByteArray("loaded\n"));
-        QSqlQuery query(db);
-        ContentStore content(query);
-        for (int i = 0; i < questions; i += 2)
-            QVERIFY(content.deleteQuestion(ids.at(i)));
-        drawer->write("go\n");
-        QVERIFY(drawer->waitForFinished(60000));
-        QCOMPARE(drawer->exitCode(), 0);
-        QSet<int> drawn;
-        for (const QByteArray& question : drawer->readAllStandardOutput().split('\n')) {
-            if (!question.isEmpty())
-                drawn.insert(question.toInt());
-        }
-        QVERIFY(!drawn.isEmpty());
-        for (int number : std::as_const(drawn))
-            QVERIFY2(number % 2 == 1, qPrintable(QStringLiteral("deleted question %1 drawn").arg(number)));
     }
 };
 

@@ -1,97 +1,250 @@
+// The setup tool, run as a user runs it: creating a database, writing the
+// settings, backing up while a room scores, and a database server that
+// cannot be reached.
+
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QSettings>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QtTest>
 
+#include "app/quiznewt.h"
 #include "db/database.h"
+#include "db/playerstore.h"
+#include "db/questionwriter.h"
+#include "gui/messagebox.h"
+#include "tests/common/recordingroomlink.h"
+#include "tests/common/serverprocess.h"
 #include "tests/common/testdatabase.h"
 
-// The setup tool, run as a user runs it.
+namespace {
+
+int run(const QStringList& arguments, QString* output = nullptr)
+{
+    return runTool(QStringLiteral(SETUP_TOOL), arguments, output);
+}
+
+// The first column of the first row of each query on a database file, -1
+// for a query that failed.
+QList<int> numbers(const QString& file, const QStringList& queries)
+{
+    QList<int> result;
+    {
+        QString error;
+        QSqlDatabase db = Database::open(file, QStringLiteral("check"), &error);
+        if (!db.isOpen())
+            qWarning("%s", qPrintable(error));
+        QSqlQuery query(db);
+        for (const QString& sql : queries)
+            result << (query.exec(sql) && query.next() ? query.value(0).toInt() : -1);
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("check"));
+    return result;
+}
+
+// One transaction: a question, its link and the tally's point, so a
+// consistent snapshot has exactly as many of the tally's questions as points.
+bool addTallied(QSqlDatabase connection, qint64 catId, int n)
+{
+    if (!connection.transaction())
+        return false;
+    bool ok = true;
+    {
+        QuestionWriter writer(connection);
+        ok = writer.add(catId, QStringLiteral("Tallied %1").arg(n), QStringLiteral("Answer")).outcome
+            == QuestionWriter::Outcome::Stored;
+        QSqlQuery query(connection);
+        ok = ok && query.exec(QStringLiteral("UPDATE users SET score=score+1 WHERE username='Tally'"))
+            && query.numRowsAffected() == 1;
+    }
+    return ok ? connection.commit() : (connection.rollback(), false);
+}
+
+}
+
 class TestSetupTool : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { isolateSettings(); }
-    void createsAWorkingDatabaseOnce();
-    void reportsAnUnwritableDirectory();
-    void writesRoomSettingsOnly();
+    void initTestCase() { MessageBox::setTestMode(true); }
+    void init() { isolateSettings(); }
+
+    void createsAWorkingDatabaseOnce()
+    {
+        QTemporaryDir install;
+        const QString dir = install.path() + QStringLiteral("/new/sub");
+        QCOMPARE(run({dir}), 0);
+        QCOMPARE(QSettings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt")).value(QStringLiteral("InstallDir")),
+                 dir);
+        const QList<int> counts = numbers(dir + QStringLiteral("/quiznewt.fdb"), {
+            QStringLiteral("SELECT COUNT(*) FROM (SELECT cc.catID FROM category_content cc INNER JOIN content c "
+                           "ON c.contentID=cc.contentID INNER JOIN category cat ON cat.catID=cc.catID "
+                           "GROUP BY cc.catID HAVING COUNT(*) >= 30)"),
+            // Every question is answerable: no empty answer, none with runs of blanks.
+            QStringLiteral("SELECT COUNT(*) FROM content WHERE answer IS NULL OR TRIM(answer)='' "
+                           "OR answer<>TRIM(answer) OR answer LIKE '%  %'")});
+        QVERIFY(counts.at(0) >= 6);
+        QCOMPARE(counts.at(1), 0);
+
+        // Run again, it leaves the existing database exactly as it was.
+        QFile file(dir + QStringLiteral("/quiznewt.fdb"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+        QString output;
+        QCOMPARE(run({dir}, &output), 1);
+        QVERIFY2(output.contains(QLatin1String("already exists")), qPrintable(output));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll() == before);
+    }
+
+    void reportsAnUnwritableDirectory()
+    {
+        // Below a plain file no directory can be made, not even by root.
+        QTemporaryFile plain;
+        QVERIFY(plain.open());
+        const QString dir = plain.fileName() + QStringLiteral("/sub");
+        QString output;
+        QCOMPARE(run({dir}, &output), 1);
+        QVERIFY2(output.contains(dir) && output.count(QLatin1Char('\n')) == 1, qPrintable(output));
+    }
+
+    void writesRoomSettingsOnly()
+    {
+        QTemporaryDir install;
+        QString output;
+        QCOMPARE(run({"--settings-only", install.path(), "--server", "irc.example.org", "--port", "6697", "--tls",
+                      "--channel", "#quiz", "--sasl-user", "quizbot", "--sasl-password", "s3cret", "--auto-connect"},
+                     &output),
+                 0);
+        QVERIFY2(!output.contains(QLatin1String("s3cret")), "the password is never printed");
+        QSettings settings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt"));
+        const auto room = [&] {
+            settings.sync();
+            QStringList values;
+            for (const char* key : {"Server", "Port", "Tls", "Channel", "SaslUser", "SaslPassword", "AutoConnect"})
+                values << settings.value(QLatin1String("Room/") + QLatin1String(key)).toString();
+            return values.join(QLatin1Char('|'));
+        };
+        const QString written = QStringLiteral("irc.example.org|6697|true|#quiz|quizbot|s3cret|true");
+        QCOMPARE(room(), written);
+        QCOMPARE(QFile::permissions(settings.fileName()) & (QFile::ReadOther | QFile::ReadGroup), QFile::Permissions());
+        QVERIFY(!QFile::exists(install.path() + QStringLiteral("/quiznewt.fdb")));
+        // A bad value changes nothing.
+        QCOMPARE(run({"--settings-only", install.path(), "--port", "x"}), 1);
+        QCOMPARE(room(), written);
+    }
+
+    // A backup while this test keeps writing, from a connection of its own,
+    // restores to one consistent snapshot.
+    void restoresASnapshotTakenWhileScoring()
+    {
+        TestDatabase db;
+        QVERIFY2(db.isValid(), qPrintable(db.error()));
+        db.makeInstallDir();
+        const qint64 catId = db.addCategory(QStringLiteral("Seeded"));
+        db.addQuestions(catId, 200);
+        const qint64 tallyCat = db.addCategory(QStringLiteral("Tally"));
+        db.addUser(QStringLiteral("Tally"), 0);
+        QSqlQuery query(db.connection());
+        PlayerStore players(query);
+
+        QTemporaryDir out;
+        const QString backupFile = out.filePath(QStringLiteral("quiz.fbk"));
+        QProcess backup;
+        backup.setProcessChannelMode(QProcess::MergedChannels);
+        backup.start(QStringLiteral(SETUP_TOOL), {QStringLiteral("--backup"), backupFile});
+        QVERIFY(backup.waitForStarted());
+        int points = 0;
+        int tallied = 0;
+        QElapsedTimer clock;
+        clock.start();
+        // The game's scoring path and a two-table transaction, until the backup ends.
+        while (backup.state() != QProcess::NotRunning && clock.elapsed() < 60000) {
+            QVERIFY(!players.givePoint(QStringLiteral("Member%1").arg(points % 10)).isEmpty());
+            ++points;
+            QVERIFY(addTallied(db.connection(), tallyCat, tallied));
+            ++tallied;
+            backup.waitForFinished(0);
+        }
+        // waitForFinished() is false for a process that has already ended.
+        QVERIFY(backup.state() == QProcess::NotRunning || backup.waitForFinished(60000));
+        const QString said = QString::fromLocal8Bit(backup.readAll());
+        QVERIFY2(backup.exitStatus() == QProcess::NormalExit && backup.exitCode() == 0,
+                 qPrintable(QStringLiteral("%1 %2: %3").arg(backup.exitCode()).arg(backup.error()).arg(said)));
+        qDebug("%d points and %d tallied questions during the backup", points, tallied);
+        QVERIFY2(points > 0, "nothing was written while the backup ran");
+
+        const QString restoredDir = out.filePath(QStringLiteral("restored"));
+        QCOMPARE(run({QStringLiteral("--restore"), backupFile, restoredDir}), 0);
+        const QString restored = restoredDir + QStringLiteral("/quiznewt.fdb");
+        const QList<int> counts = numbers(restored, {
+            QStringLiteral("SELECT COUNT(*) FROM content c WHERE NOT EXISTS "
+                           "(SELECT 1 FROM category_content cc WHERE cc.contentID=c.contentID)"),
+            QStringLiteral("SELECT COUNT(*) FROM category_content WHERE catID=%1").arg(catId),
+            QStringLiteral("SELECT score FROM users WHERE username='Tally'"),
+            QStringLiteral("SELECT COUNT(*) FROM category_content WHERE catID=%1").arg(tallyCat),
+            QStringLiteral("SELECT COALESCE(SUM(score), 0) FROM users WHERE username<>'Tally'"),
+            QStringLiteral("SELECT COUNT(*) FROM (SELECT UPPER(username) AS name FROM users "
+                           "GROUP BY UPPER(username) HAVING COUNT(*) > 1)")});
+        QCOMPARE(counts.at(0), 0);
+        QCOMPARE(counts.at(1), 200);
+        const int tallyPoints = counts.at(2);
+        QCOMPARE(counts.at(3), tallyPoints);
+        qDebug("the snapshot holds %d of them", tallyPoints);
+        QVERIFY(tallyPoints >= 0 && tallyPoints <= tallied);
+        QVERIFY2(counts.at(4) >= 0 && counts.at(4) <= points, qPrintable(QString::number(counts.at(4))));
+        QCOMPARE(counts.at(5), 0);
+
+        // A second restore into the same place is refused and changes nothing.
+        const QDateTime modified = QFileInfo(restored).lastModified();
+        QString output;
+        QCOMPARE(run({QStringLiteral("--restore"), backupFile, restoredDir}, &output), 1);
+        QVERIFY2(output.contains(QLatin1String("already exists")) && output.count(QLatin1Char('\n')) == 1,
+                 qPrintable(output));
+        QCOMPARE(QFileInfo(restored).lastModified(), modified);
+    }
+
+    void unreachableServerFailsFastWithTheReason()
+    {
+        const quint16 port = freeLoopbackPort();
+        QVERIFY(port > 0);
+        const QString where = QStringLiteral("127.0.0.1/%1:/srv/quiznewt.fdb").arg(port);
+        {
+            QSettings settings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt"));
+            settings.setValue(QStringLiteral("InstallDir"), QStringLiteral("/nonexistent"));
+            settings.setValue(QStringLiteral("Database/Server"), QStringLiteral("127.0.0.1"));
+            settings.setValue(QStringLiteral("Database/Port"), port);
+            settings.setValue(QStringLiteral("Database/Path"), QStringLiteral("/srv/quiznewt.fdb"));
+        }
+        const QSettings settings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt"));
+        QCOMPARE(Database::locationFromSettings(settings).connectString(), where);
+
+        QElapsedTimer clock;
+        clock.start();
+        {
+            QuizNewt window(new RecordingRoomLink);
+        }
+        QVERIFY(clock.elapsed() < 10000);
+        const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].title, QStringLiteral("Info"));
+        QCOMPARE(shown[0].text, QStringLiteral("Unable to open QuizNewt database: ") + where);
+        QVERIFY2(shown[0].details.contains(QLatin1String("127.0.0.1")), qPrintable(shown[0].details));
+
+        QTemporaryDir dir;
+        QString output;
+        clock.restart();
+        QCOMPARE(run({QStringLiteral("--db-server"), QStringLiteral("127.0.0.1"), QStringLiteral("--db-port"),
+                      QString::number(port), QStringLiteral("--db-path"), QStringLiteral("/srv/new.fdb"), dir.path()},
+                     &output),
+                 1);
+        QVERIFY(clock.elapsed() < 10000);
+        QVERIFY2(output.contains(QLatin1String("127.0.0.1")) && output.count(QLatin1Char('\n')) == 1, qPrintable(output));
+    }
 };
 
-static int run(const QStringList& arguments, QString* output = nullptr)
-{
-    return runTool(QStringLiteral(SETUP_TOOL), arguments, output);
-}
-
-void TestSetupTool::createsAWorkingDatabaseOnce()
-{
-    QTemporaryDir install;
-    const QString dir = install.path() + QStringLiteral("/new/sub");
-    QCOMPARE(run({dir}), 0);
-    QCOMPARE(QSettings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt")).value(QStringLiteral("InstallDir")), dir);
-    {
-        QString error;
-        QSqlDatabase db = Database::open(dir + QStringLiteral("/quiznewt.fdb"), QStringLiteral("check"), &error);
-        QVERIFY2(db.isOpen(), qPrintable(error));
-        QSqlQuery query(db);
-        QVERIFY(query.exec(QStringLiteral("SELECT COUNT(*) FROM (SELECT cc.catID FROM category_content cc "
-                                          "INNER JOIN content c ON c.contentID=cc.contentID INNER JOIN category cat "
-                                          "ON cat.catID=cc.catID GROUP BY cc.catID HAVING COUNT(*) >= 30)")) && query.next());
-        QVERIFY(query.value(0).toInt() >= 6);
-        // Every question is answerable: no empty answer, none with runs of blanks.
-        QVERIFY(query.exec(QStringLiteral("SELECT COUNT(*) FROM content WHERE answer IS NULL OR TRIM(answer)='' "
-                                          "OR answer<>TRIM(answer) OR answer LIKE '%  %'")) && query.next());
-        QCOMPARE(query.value(0).toInt(), 0);
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("check"));
-
-    // Run again, it leaves the existing database exactly as it was.
-    QFile file(dir + QStringLiteral("/quiznewt.fdb"));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray before = file.readAll();
-    file.close();
-    QString output;
-    QCOMPARE(run({dir}, &output), 1);
-    QVERIFY2(output.contains(QLatin1String("already exists")), qPrintable(output));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.readAll() == before);
-}
-
-void TestSetupTool::reportsAnUnwritableDirectory()
-{
-    // Below a plain file no directory can be made, not even by root.
-    QTemporaryFile plain;
-    QVERIFY(plain.open());
-    const QString dir = plain.fileName() + QStringLiteral("/sub");
-    QString output;
-    QCOMPARE(run({dir}, &output), 1);
-    QVERIFY2(output.contains(dir) && output.count(QLatin1Char('\n')) == 1, qPrintable(output));
-}
-
-void TestSetupTool::writesRoomSettingsOnly()
-{
-    QTemporaryDir install;
-    QString output;
-    QCOMPARE(run({"--settings-only", install.path(), "--server", "irc.example.org", "--port", "6697", "--tls",
-                  "--channel", "#quiz", "--sasl-user", "quizbot", "--sasl-password", "s3cret", "--auto-connect"},
-                 &output),
-             0);
-    QVERIFY2(!output.contains(QLatin1String("s3cret")), "the password is never printed");
-    QSettings settings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt"));
-    const auto room = [&] {
-        settings.sync();
-        QStringList values;
-        for (const char* key : {"Server", "Port", "Tls", "Channel", "SaslUser", "SaslPassword", "AutoConnect"})
-            values << settings.value(QLatin1String("Room/") + QLatin1String(key)).toString();
-        return values.join(QLatin1Char('|'));
-    };
-    const QString written = QStringLiteral("irc.example.org|6697|true|#quiz|quizbot|s3cret|true");
-    QCOMPARE(room(), written);
-    QCOMPARE(QFile::permissions(settings.fileName()) & (QFile::ReadOther | QFile::ReadGroup), QFile::Permissions());
-    QVERIFY(!QFile::exists(install.path() + QStringLiteral("/quiznewt.fdb")));
-    // A bad value changes nothing.
-    QCOMPARE(run({"--settings-only", install.path(), "--port", "x"}), 1);
-    QCOMPARE(room(), written);
-}
-
-QTEST_GUILESS_MAIN(TestSetupTool)
+QTEST_MAIN(TestSetupTool)
 #include "tst_setuptool.moc"

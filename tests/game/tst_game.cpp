@@ -45,6 +45,8 @@ private Q_SLOTS:
         t->db.addQuestion(t->db.addCategory(QStringLiteral("Capitals")), QStringLiteral("Capital of France?"),
                           QStringLiteral("Paris"));
         t->db.addCategory(QStringLiteral("Empty"));
+        t->db.addQuestion(t->db.addCategory(QStringLiteral("Old Movies")), QStringLiteral("Who said it?"),
+                          QStringLiteral("Rick"));
         QVERIFY(t->open(false));
         window = t->window.get();
         link = t->link;
@@ -242,12 +244,16 @@ private Q_SLOTS:
         row("userscore any case", "Bob: !userscore aLICE", {"/msg Bob <b>Score for aLICE: 12</b>"});
         row("userscore unknown", "Bob: !userscore Zed", {"/msg Bob <b>Sorry, that user isn't in the database!</b>"});
         row("top", "Bob: !top", {"/msg Bob \n<b>QuizNewt Top Ten\nAlice : 12\nAdmin : 5\nCtrl : 3\n</b>"});
-        row("categories", "Bob: !categories", {"QuizNewt Categories:\nCapitals\nEmpty\n"});
+        row("categories", "Bob: !categories", {"QuizNewt Categories:\nCapitals\nEmpty\nOld Movies\n"});
         row("q before any game", "Bob: !q", {});
         row("no answer while no question is open", "Bob: No Answer", {});
         row("start without control", "Admin: !start Capitals", {"The category 'Capitals" + failed});
         row("start unknown category", "Ctrl: !start Nowhere", {"The category 'Nowhere" + failed});
         row("start empty category", "Ctrl: !start Empty", {"The category 'Empty" + failed});
+        const QString started = QStringLiteral("(O) QuizNewt started by Ctrl (O)");
+        row("name with a blank", "Ctrl: !start Old Movies", {started, "Who said it?"});
+        row("first word wins", "Ctrl: !start Capitals of Europe", {started, "Capital of France?"});
+        row("no name matches", "Ctrl: !start Old Films", {"The category 'Old" + failed});
     }
     void commands()
     {

@@ -2,15 +2,10 @@
 
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QScopeGuard>
-#include <QSpinBox>
 #include <QTest>
-#include <QThread>
-
-#include <atomic>
-#include <memory>
 
 #include "app/quiznewt.h"
+#include "gui/messagebox.h"
 #include "tests/common/gametiming.h"
 #include "tests/common/ircclient.h"
 
@@ -23,53 +18,32 @@ private Q_SLOTS:
     {
         RoomGame room(QStringLiteral("Capital of France?"), QStringLiteral("Paris"));
         QVERIFY2(room.isReady(), qPrintable(room.error()));
-        NgircdServer& server = room.server;
-
-        // Bob plays on a thread of his own: the game's pause blocks the main
-        // thread, so only a member elsewhere sees when lines really arrive.
-        std::atomic<bool> bobIn{false};
-        QStringList heard;
-        QList<qint64> heardAt;
-        std::unique_ptr<QThread> bob(QThread::create([&] {
-            IrcClient client;
-            bobIn = client.connectAndJoin(server.port(), "Bob", "#trivia");
-            auto hear = [&](const QString& text) {
-                return QTest::qWaitFor([&] { return !client.channelLines().filter(text).isEmpty(); }, 15000);
-            };
-            if (hear(QStringLiteral("QuizNewt: Hint: ")))
-                client.say(QStringLiteral("paris"));
-            hear(QStringLiteral("QuizNewt: (O) Trivia ended"));
-            heard = client.channelLines();
-            heardAt = client.channelTimes();
-        }));
-        bob->start();
-        auto waitForBob = qScopeGuard([&] { bob->wait(); });
-        QTRY_VERIFY_WITH_TIMEOUT(bobIn, 10000);
-
-        IrcClient host;
-        QVERIFY(host.connectAndJoin(server.port(), "Host", "#trivia"));
-        QuizNewt window; // the real pause of one second
-        window.sbAnswer->setValue(3);
-        window.sbWaitTime->setValue(1);
-        window.pbConnect->click();
-        QVERIFY(host.waitForChannelLines(1, 10000));
-        host.say(QStringLiteral("!start capitals"));
-        // Announcement, question, hint, Bob's answer, success, pause, next question.
-        QVERIFY(host.waitForChannelLines(8, 15000));
-        host.say(QStringLiteral("!quit"));
-        QTRY_VERIFY_WITH_TIMEOUT(bob->isFinished(), 15000);
+        const QString greeting = QStringLiteral("(O) QuizNewt Connected (O)");
+        bool greetedAgain = false;
+        QStringList joins;
+        // Bob answers at the hint, and the real pause of one second follows.
+        HeardInRoom heard = playInRoom(room.server.port(), 3, 1, [&](QuizNewt& window, IrcClient& host) {
+            // Announcement, question, hint, Bob's answer, success, pause, next question.
+            if (!host.waitForChannelLines(8, 15000))
+                return;
+            // Connect while in the room greets again on the same connection.
+            window.pbConnect->click();
+            greetedAgain = QTest::qWaitFor([&] { return host.channelLines().filter(greeting).size() == 2; }, 5000);
+            joins = host.joins();
+        }, QStringLiteral("Hint: "), QStringLiteral("paris"));
+        QVERIFY(greetedAgain);
+        QCOMPARE(joins, QStringList{QStringLiteral("QuizNewt")});
 
         // Trailing blanks do not survive the trip through the server.
-        heard.replaceInStrings(QRegularExpression(QStringLiteral(" +$")), QString());
-        const QRegularExpression hint(QStringLiteral("^QuizNewt: Hint: [P_] [a_] [r_] [i_] [s_]$"));
-        QVERIFY(hint.match(heard.value(4)).hasMatch());
-        heard[4] = QStringLiteral("QuizNewt: Hint");
-        QCOMPARE(heard, QStringList({"QuizNewt: (O) QuizNewt Connected (O)", "Host: !start capitals",
-                                     "QuizNewt: (O) QuizNewt started by Host (O)", "QuizNewt: Capital of France?",
-                                     "QuizNewt: Hint", "QuizNewt: (*)Bob(*) Is Correct!  Score: 1",
-                                     "QuizNewt: Next Question in 1 Seconds", "QuizNewt: Capital of France?",
-                                     "Host: !quit", "QuizNewt: (O) Trivia ended by Host (O)"}));
-        QVERIFY2(heardAt.at(3) - heardAt.at(2) >= 900, "pause between the announcement and the question");
+        heard.lines.replaceInStrings(QRegularExpression(QStringLiteral(" +$")), QString());
+        const QRegularExpression hint(QStringLiteral("^Hint: [P_] [a_] [r_] [i_] [s_]$"));
+        QVERIFY(hint.match(heard.lines.value(3)).hasMatch());
+        heard.lines[3] = QStringLiteral("Hint");
+        QCOMPARE(heard.lines, QStringList({greeting, "(O) QuizNewt started by Host (O)", "Capital of France?", "Hint",
+                                           "(*)Bob(*) Is Correct!  Score: 1", "Next Question in 1 Seconds",
+                                           "Capital of France?", greeting, "(O) Trivia ended by Host (O)"}));
+        QVERIFY2(heard.times.at(2) - heard.times.at(1) >= 900, "pause between the announcement and the question");
+        QVERIFY(MessageBox::takeShown().isEmpty());
     }
 
     // Members keep asking for help, so replies wait all the time: the room

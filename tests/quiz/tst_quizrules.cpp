@@ -98,7 +98,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("index");
         QTest::newRow("modulo") << 10 << QList<int>{27} << 7;
         QTest::newRow("nothing to pick") << 0 << QList<int>{} << 0;
-        QTest::newRow("past the source's range") << 100000 << QList<int>{3, 5} << int((3 * 32768 + 5) % 100000);
+        QTest::newRow("past the source's range") << 100000 << QList<int>{3, 5} << 98309;
         QTest::newRow("the last row can come up") << 100000 << QList<int>{3, 1695} << 99999;
     }
     void randomIndex()
@@ -151,7 +151,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");
         QTest::newRow("top ten, nobody") << Replies::topTen({}) << "\n<b>QuizNewt Top Ten\n</b>";
-        QTest::newRow("help ends with about") << Replies::help(false).right(13) << "!q\n!about</b>";
         QTest::newRow("admin help ends with the admin section")
             << Replies::help(true).section("!about</b>\n", 1) << "--- Admin Section ---\n<b>!answertime | !nexttime <sec>\n!giveanswer (0|1)\n</b>";
     }

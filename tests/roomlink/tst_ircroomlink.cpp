@@ -233,10 +233,6 @@ private Q_SLOTS:
         row("replies past the total dropped whole",
             "0 g G*5 | 0 r a A*15 | 0 r b B*15 | 0 r c C*15 | 0 r d D*10 | 0 r e E1",
             "0:G1-G5 0:dropped-c 0:dropped-e 3000..17000:A1-A15 18000..32000:B1-B15 33000..42000:D1-D10");
-        row("30 members ask for help at once, twice",
-            "0 g G*5 | 1 r m*30 H*15 | 1500 g Q1 | 2500 r m*30 H*15 | 6500 g Q2",
-            "0:G1-G5 1:dropped-m3-dropped-m30 1500:Q1 2500:dropped-m1-dropped-m30 4000..6000:H1-H3 6500:Q2"
-            " 8000..19000:H4-H15 20000..34000:H1-H15");
     }
     void queue()
     {

@@ -1,46 +1,22 @@
-#include "gui/messagebox.h"
-#include "app/quiznewt.h"
 #include "roomlink/ircroomlink.h"
 #include "tests/common/ircclient.h"
+#include "tests/common/ircservices.h"
 #include "tests/common/ngircdserver.h"
-#include "tests/common/testdatabase.h"
 
-#include <QPushButton>
-#include <QSettings>
 #include <QtTest>
 
-// The room link against a real IRC server (ngircd), with a scripted member.
-class TestIrcRoomLinkNgircd : public QObject
+#include <memory>
+
+// The room link against real IRC servers: ngircd with a scripted member, and
+// inspircd with atheme's SaslServ checking an account's password.
+class TestIrcRoomLinkServers : public QObject
 {
     Q_OBJECT
 
+    const QByteArray password = "quiz-s3cret";
+    std::unique_ptr<IrcServicesServer> services;
+
 private Q_SLOTS:
-    void connectGreetsThroughTheWindow()
-    {
-        NgircdServer server;
-        QVERIFY2(server.isRunning(), qPrintable(server.error()));
-        isolateSettings();
-        MessageBox::setTestMode(true);
-        TestDatabase db;
-        QVERIFY2(db.isValid(), qPrintable(db.error()));
-        db.makeInstallDir();
-        QSettings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt"))
-            .setValue(QStringLiteral("Room/Port"), server.port());
-        IrcClient alice;
-        QVERIFY(alice.connectAndJoin(server.port(), "Alice", "#trivia"));
-
-        QuizNewt window;
-        window.pbConnect->click();
-        QVERIFY(alice.waitForChannelLines(1, 10000));
-        QCOMPARE(alice.channelLines(), QStringList{QStringLiteral("QuizNewt: (O) QuizNewt Connected (O)")});
-        // Connect again while in the room greets again on the same connection.
-        window.pbConnect->click();
-        QVERIFY(alice.waitForChannelLines(2));
-        QCOMPARE(alice.channelLines().at(1), QStringLiteral("QuizNewt: (O) QuizNewt Connected (O)"));
-        QCOMPARE(alice.joins(), QStringList{QStringLiteral("QuizNewt")});
-        QVERIFY(MessageBox::takeShown().isEmpty());
-    }
-
     void backAfterServerRestart()
     {
         NgircdServer server;
@@ -82,7 +58,47 @@ private Q_SLOTS:
         QCOMPARE(alice.channelLines(), seen);
         QCOMPARE(lost.size(), 1);
     }
+
+    void saslLogin_data()
+    {
+        QTest::addColumn<QByteArray>("loginPassword");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("accepted login") << password << true;
+        QTest::newRow("refused login") << QByteArray("not-the-password") << false;
+    }
+    void saslLogin()
+    {
+        QFETCH(QByteArray, loginPassword);
+        QFETCH(bool, accepted);
+        // One network for both rows, the account registered once.
+        if (!services) {
+            services = std::make_unique<IrcServicesServer>();
+            QVERIFY2(services->registerAccount("quizbot", password), qPrintable(services->error()));
+        }
+        QVERIFY2(services->isRunning(), qPrintable(services->error()));
+        IrcRoomSettings settings;
+        settings.port = services->port();
+        settings.saslUser = "quizbot";
+        settings.saslPassword = loginPassword;
+        IrcRoomLink link(settings);
+        QSignalSpy joined(&link, &RoomLink::joined);
+        link.join();
+
+        if (accepted) {
+            QTRY_COMPARE_WITH_TIMEOUT(joined.size(), 1, 15000);
+            // Joining alone would also happen without any login.
+            QCOMPARE(services->accountOf(link.currentNick()), QByteArray("quizbot"));
+        } else {
+            const QString refused = QStringLiteral("SASL login refused");
+            QTRY_COMPARE_WITH_TIMEOUT(link.stateText(), refused, 5000);
+            // Registering anyway would bring the welcome and the join within
+            // about a second.
+            QTest::qWait(2500);
+            QCOMPARE(joined.size(), 0);
+            QCOMPARE(link.stateText(), refused);
+        }
+    }
 };
 
-QTEST_MAIN(TestIrcRoomLinkNgircd)
-#include "tst_ircroomlink_ngircd.moc"
+QTEST_GUILESS_MAIN(TestIrcRoomLinkServers)
+#include "tst_ircroomlink_servers.moc"
