@@ -140,6 +140,8 @@ void QuizNewt::construct(RoomLink* link)
     if (!db.isOpen() && db.isValid() && !location.isServer() && !settings.contains(QStringLiteral("InstallDir"))
         && !Log::noWindow())
         offerDatabase(db);
+    if (db.isOpen())
+        Database::upgrade(db);
 
     scoresQuery = new QSqlQuery(db);
     usersQuery = new QSqlQuery(db);

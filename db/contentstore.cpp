@@ -43,9 +43,11 @@ qint64 ContentStore::addCategoryReturningId(const QString& name)
     return catId.isValid() ? catId.toLongLong() : -1;
 }
 
+// A category someone else removed meanwhile changes nothing: not a rename.
 bool ContentStore::renameCategory(const QString& oldName, const QString& newName)
 {
-    return exec(query, Statements::renameCategory, {{":newname", newName}, {":oldname", oldName}});
+    return exec(query, Statements::renameCategory, {{":newname", newName}, {":oldname", oldName}})
+        && query.numRowsAffected() != 0;
 }
 
 ContentStore::Lookup ContentStore::findCategory(const QString& name, qint64* catId)

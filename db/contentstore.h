@@ -27,10 +27,12 @@ public:
     // Questions of the category; 0 when the statement fails.
     int countCategory(const QString& name);
 
-    // The editor and the importer compare names exactly.
+    // The editor and the importer compare names exactly. The database refuses
+    // a name that another category has ignoring case.
     bool addCategory(const QString& name);
     // The new category's ID, or -1.
     qint64 addCategoryReturningId(const QString& name);
+    // False also when no category has the old name.
     bool renameCategory(const QString& oldName, const QString& newName);
     // Composed as text with the name quoted.
     Lookup findCategory(const QString& name, qint64* catId);

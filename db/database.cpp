@@ -37,16 +37,23 @@ QStringList schemaStatements()
         return {};
     QStringList statements;
     QString current;
+    QString terminator = QStringLiteral(";");
+    const QLatin1String setTerm("SET TERM ");
     QTextStream in(&file);
     while (!in.atEnd()) {
         const QString line = in.readLine();
         const QString trimmed = line.trimmed();
         if (trimmed.isEmpty() || trimmed.startsWith(QLatin1String("--")))
             continue;
+        // "SET TERM ^ ;" is isql's, not the engine's: it only changes the separator.
+        if (current.isEmpty() && trimmed.startsWith(setTerm, Qt::CaseInsensitive)) {
+            terminator = trimmed.mid(setTerm.size()).section(QLatin1Char(' '), 0, 0);
+            continue;
+        }
         current += line + QLatin1Char('\n');
-        if (trimmed.endsWith(QLatin1Char(';'))) {
+        if (trimmed.endsWith(terminator)) {
             current = current.trimmed();
-            current.chop(1);
+            current.chop(terminator.size());
             statements << current;
             current.clear();
         }
@@ -114,6 +121,19 @@ bool create(const Location& location, QString* error)
     }
     QSqlDatabase::removeDatabase(connection);
     return ok;
+}
+
+void upgrade(const QSqlDatabase& db)
+{
+    QVariantList row;
+    QString ignored;
+    if (!runReserving(db.driver(), Statements::categoryCheckMissing, {}, {}, &row, &ignored) || row.isEmpty())
+        return;
+    for (const QString& statement : schemaStatements()) {
+        if (statement.contains(QLatin1String("category_exists"), Qt::CaseInsensitive)
+            && !runReserving(db.driver(), statement.toUtf8(), {}, {}, &row, &ignored))
+            return;
+    }
 }
 
 QSqlDatabase open(const QString& filePath, const QString& connectionName, QString* error)

@@ -67,6 +67,13 @@ bool create(const Location& location, QString* error);
 QSqlDatabase open(const QString& filePath, const QString& connectionName, QString* error);
 QSqlDatabase open(const Location& location, const QString& connectionName, QString* error);
 
+// Brings a database made by an earlier QuizNewt up to the schema: today
+// the check that category names differ in more than case. Cheap when
+// nothing is missing; when another process holds the table it is left for
+// the next start. Only for the program's own database, never a source
+// that is only read.
+void upgrade(const QSqlDatabase& db);
+
 // Writes a backup of the database, a consistent snapshot however busy it
 // is, with Firebird's gbak (package firebird3.0-utils); a server's database
 // is backed up into a file here. False with *error set on failure.

@@ -28,6 +28,11 @@ inline const QString findCategoryIgnoringCase =
     QStringLiteral("SELECT catID, catName FROM category WHERE UPPER(catName)=:catName");
 // Composed: see withName().
 inline const QString findCategoryPrefix = QStringLiteral("SELECT catID FROM category WHERE catName='");
+// A row when the category table is there without the schema's check on its
+// names: a database made before that check.
+inline const QByteArray categoryCheckMissing = QByteArrayLiteral(
+    "SELECT 1 FROM RDB$DATABASE WHERE EXISTS(SELECT 1 FROM RDB$RELATIONS WHERE RDB$RELATION_NAME='CATEGORY') "
+    "AND NOT EXISTS(SELECT 1 FROM RDB$TRIGGERS WHERE RDB$TRIGGER_NAME='CATEGORY_UNIQUE_NAME')");
 
 // --- Questions -----------------------------------------------------------
 

@@ -358,6 +358,8 @@ int main(int argc, char* argv[])
     {
         QString error;
         QSqlDatabase db = Database::open(location, connectionName, &error);
+        if (db.isOpen())
+            Database::upgrade(db);
         exitCode = db.isOpen() ? importFiles(db, files, options)
                                : fail(QStringLiteral("cannot open %1: %2").arg(path, error));
         db.close();
