@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QProgressDialog>
+#include <QSignalBlocker>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -9,6 +10,7 @@
 #include <QList>
 
 #include "db/contentstore.h"
+#include "gui/controlcolours.h"
 #include "gui/messagebox.h"
 #include "importer/dlgtriviaimport.h"
 
@@ -52,8 +54,10 @@ dlgQuestionEditor::dlgQuestionEditor(QWidget* parent)
     connect(leQuestion, &QLineEdit::textChanged, this, &dlgQuestionEditor::textChanged);
     connect(pbImport, &QPushButton::clicked, this, &dlgQuestionEditor::showImport);
 
+    // A sorted view starts with the header's indicator, which points down.
+    twContent->sortByColumn(0, Qt::AscendingOrder);
+    keepArrowsVisible(this);
     loadCategories();
-    loadContent();
     // Only now, so that the first fill does not reload the list a second time.
     connect(cbCategory, qOverload<int>(&QComboBox::currentIndexChanged), this,
             &dlgQuestionEditor::categoryChanged);
@@ -62,6 +66,9 @@ dlgQuestionEditor::dlgQuestionEditor(QWidget* parent)
     pbUpdate->setEnabled(false);
     pbDelete->setEnabled(false);
     twContent->setColumnWidth(0, 375);
+    // Else the first button in the focus chain, Import, would take it and
+    // become the default: Return would open the importer.
+    leQuestion->setFocus();
 }
 
 void dlgQuestionEditor::loadCategories()
@@ -72,18 +79,14 @@ void dlgQuestionEditor::loadCategories()
     if (!ContentStore(query).listCategories(&names)) {
         MessageBox::information(this, errorTitle, QStringLiteral("Unable to load categories!"));
     } else {
+        // Each step of the refill would otherwise reload the list.
+        const QSignalBlocker quiet(cbCategory);
         cbCategory->clear();
-        for (const QString& name : names)
-            cbCategory->addItem(name);
+        cbCategory->addItems(names);
     }
 
-    if (!selectedCategory.isEmpty()) {
-        const int index = cbCategory->findText(selectedCategory);
-        if (index >= 0)
-            cbCategory->setCurrentIndex(index);
-    } else {
-        selectedCategory = cbCategory->currentText();
-    }
+    const int index = selectedCategory.isEmpty() ? cbCategory->currentIndex() : cbCategory->findText(selectedCategory);
+    selectCategory(index >= 0 ? index : cbCategory->currentIndex());
 }
 
 void dlgQuestionEditor::categoryChanged(int)
@@ -92,21 +95,33 @@ void dlgQuestionEditor::categoryChanged(int)
     selectedCategory = cbCategory->currentText();
 }
 
+void dlgQuestionEditor::selectCategory(int index)
+{
+    {
+        const QSignalBlocker quiet(cbCategory);
+        cbCategory->setCurrentIndex(index);
+    }
+    // An unchanged index leaves whatever was typed in the box.
+    cbCategory->setEditText(cbCategory->itemText(index));
+    categoryChanged(index);
+}
+
 void dlgQuestionEditor::addCategory()
 {
     const QString name = cbCategory->currentText();
     {
         QSqlQuery query;
-        if (ContentStore(query).addCategory(name))
+        if (ContentStore(query).addCategory(name)) {
+            const QSignalBlocker quiet(cbCategory);
             cbCategory->addItem(name);
-        else
+        } else {
             MessageBox::information(this, errorTitle,
                                     QStringLiteral("Unable to add category! ") + query.lastError().databaseText());
+        }
     }
     // After a failure with an unlisted name this selects nothing, which
     // empties the box and the list.
-    selectedCategory = name;
-    cbCategory->setCurrentIndex(cbCategory->findText(name));
+    selectCategory(cbCategory->findText(name));
 }
 
 void dlgQuestionEditor::updateCategory()
@@ -205,8 +220,14 @@ void dlgQuestionEditor::removeCategory(qint64 catId, const QString& name)
     int index = cbCategory->currentIndex();
     if (cbCategory->itemText(index) != name)
         index = cbCategory->findText(name);
-    if (index >= 0)
+    if (index >= 0) {
+        const QSignalBlocker quiet(cbCategory);
         cbCategory->removeItem(index);
+    }
+    // Whichever item went, the box, the list and selectedCategory show the one
+    // selected now: a deleted name left in the box is what the next Update
+    // would rename it to.
+    selectCategory(cbCategory->currentIndex());
 
     {
         QSqlQuery deletion(work.db);

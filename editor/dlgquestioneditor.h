@@ -40,6 +40,12 @@ private:
     // The category's row and questions, in one transaction; its item leaves
     // the box.
     void removeCategory(qint64 catId, const QString& name);
+    // Selects the item at index (none for -1) and shows its name in the box
+    // and its questions in the list, whatever the box held before.
+    void selectCategory(int index);
+    // After a question was stored or removed: empty fields, the three buttons
+    // off, and the focus on next.
+    void finishEdit(QWidget* next);
 
     // Name, as stored, of the category whose questions are listed; the old
     // name while a rename runs.

@@ -104,11 +104,8 @@ void dlgQuestionEditor::addContent()
     }
 
     new QTreeWidgetItem(twContent, QStringList{question, answer});
-    leQuestion->clear();
-    leAnswer->clear();
-    pbAdd->setEnabled(false);
-    pbUpdate->setEnabled(false);
-    pbDelete->setEnabled(false);
+    // Ready for the next question.
+    finishEdit(leQuestion);
 }
 
 void dlgQuestionEditor::updateContent()
@@ -144,11 +141,8 @@ void dlgQuestionEditor::updateContent()
 
     editedItem->setText(0, newQuestion);
     editedItem->setText(1, newAnswer);
-    leQuestion->clear();
-    leAnswer->clear();
-    pbUpdate->setEnabled(false);
-    pbDelete->setEnabled(false);
-    pbAdd->setEnabled(false);
+    twContent->setCurrentItem(editedItem);
+    finishEdit(twContent);
 }
 
 void dlgQuestionEditor::deleteContent()
@@ -193,9 +187,18 @@ void dlgQuestionEditor::deleteContent()
 
     delete editedItem;
     editedItem = nullptr;
+    finishEdit(twContent);
+}
+
+void dlgQuestionEditor::finishEdit(QWidget* next)
+{
+    // First: a button that goes off while it has the focus hands it on along
+    // the tab order to the category box, its text selected, and the next
+    // keystrokes would replace the category's name.
+    next->setFocus();
     leQuestion->clear();
     leAnswer->clear();
-    pbDelete->setEnabled(false);
-    pbUpdate->setEnabled(false);
     pbAdd->setEnabled(false);
+    pbUpdate->setEnabled(false);
+    pbDelete->setEnabled(false);
 }

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QProgressDialog>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -12,6 +14,7 @@
 
 #include "db/contentstore.h"
 #include "db/database.h"
+#include "gui/controlcolours.h"
 #include "gui/filedialog.h"
 #include "gui/messagebox.h"
 #include "importer/dlgtriviaimport_p.h"
@@ -22,6 +25,37 @@ namespace {
 
 const QString mdbConnection = QStringLiteral("MDB");
 const QString fdbConnection = QStringLiteral("FDB");
+
+enum class SourceKind { TriviaBot, QuizNewt, Text };
+
+// A file's kind by its first bytes: an Access file names its engine at byte
+// 4, a Firebird file starts with its header page (type 1) whose ODS version
+// carries the Firebird flag. Damaged or unreadable files go by their
+// extension; anything else is a question file.
+SourceKind sourceKindOf(const QString& path)
+{
+    if (MdbSource::isAccessFile(path))
+        return SourceKind::TriviaBot;
+    const QFileInfo info(path);
+    QFile file(path);
+    // A pipe or a device would block the read.
+    const QByteArray head = info.isFile() && file.open(QIODevice::ReadOnly) ? file.read(20) : QByteArray();
+    if (head.size() == 20 && head.at(0) == 1 && (uchar(head.at(19)) & 0x80))
+        return SourceKind::QuizNewt;
+    const QString suffix = info.suffix().toLower();
+    if (suffix == QLatin1String("mdb") || suffix == QLatin1String("accdb"))
+        return SourceKind::TriviaBot;
+    if (suffix == QLatin1String("fdb") || suffix == QLatin1String("gdb"))
+        return SourceKind::QuizNewt;
+    return SourceKind::Text;
+}
+
+// The detail of an open that failed: which file, and what the reader or the
+// engine said.
+QString openFailure(const QString& path, const QString& reason)
+{
+    return QDir::toNativeSeparators(path) + QStringLiteral(": ") + reason;
+}
 
 }
 
@@ -42,6 +76,10 @@ dlgTriviaImport::dlgTriviaImport(QWidget* parent)
     loadDestTables();
     twSourceContent->setColumnWidth(0, 400);
     twDestContent->setColumnWidth(0, 400);
+    // A sorted view starts with the header's indicator, which points down.
+    twSourceContent->sortByColumn(0, Qt::AscendingOrder);
+    twDestContent->sortByColumn(0, Qt::AscendingOrder);
+    keepArrowsVisible(this);
     rbTriviaBot->setChecked(true);
 }
 
@@ -54,6 +92,19 @@ void dlgTriviaImport::setSourceFile(const QString& path)
 {
     if (path.isEmpty())
         return;
+    // The file the editor remembers may be of any kind; it is opened as what
+    // it is, not as whichever kind happens to be selected.
+    switch (sourceKindOf(path)) {
+    case SourceKind::TriviaBot:
+        rbTriviaBot->setChecked(true);
+        break;
+    case SourceKind::QuizNewt:
+        rbQuizNewt->setChecked(true);
+        break;
+    case SourceKind::Text:
+        rbTextFile->setChecked(true);
+        break;
+    }
     leFilename->setText(path);
     loadSourceTables(path);
 }
@@ -126,8 +177,8 @@ void dlgTriviaImport::loadSourceTables(QString path)
     if (rbTriviaBot->isChecked()) {
         const auto keepAlive = [](qint64, qint64) { QCoreApplication::processEvents(); };
         if (!mdbDatabase.open(path, keepAlive)) {
-            MessageBox::information(this, QStringLiteral("Info"),
-                                    QStringLiteral("Unable to open QuizNewt ODBC database"));
+            MessageBox::report(this, QStringLiteral("Info"), QStringLiteral("Unable to open QuizNewt ODBC database"),
+                               openFailure(path, mdbDatabase.lastError()));
             return;
         }
         lwSourceTables->addItems(mdbDatabase.tables());
@@ -142,7 +193,8 @@ void dlgTriviaImport::loadSourceTables(QString path)
     QString error;
     fdbDatabase = Database::open(path, fdbConnection, &error);
     if (!fdbDatabase.isOpen()) {
-        MessageBox::information(this, QStringLiteral("Info"), QStringLiteral("Unable to open QuizNewt FDB database"));
+        MessageBox::report(this, QStringLiteral("Info"), QStringLiteral("Unable to open QuizNewt FDB database"),
+                           openFailure(path, error));
         return;
     }
     QSqlQuery query(fdbDatabase);

@@ -25,7 +25,8 @@ public:
     explicit dlgTriviaImport(QWidget* parent);
     ~dlgTriviaImport() override;
 
-    // Opens path as a source of the kind selected now; empty does nothing.
+    // Selects the kind of source that path is, by its first bytes or else its
+    // extension, and opens it; empty does nothing.
     void setSourceFile(const QString& path);
     QString sourceFile() const;
 
