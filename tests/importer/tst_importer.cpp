@@ -1,6 +1,6 @@
 // The TriviaBot files of tests/data read through the reader process, and the
 // importer window against a real destination database (the default
-// connection) with those files and a QuizNewt file as sources.
+// connection) with those files, a question file and a QuizNewt file as sources.
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -160,6 +160,36 @@ private Q_SLOTS:
                 actual << row.question + '|' + row.answer;
             QCOMPARE(actual, expected);
         }
+    }
+
+    // A question file's rows show in file order; a category of it imports with
+    // a report of what was skipped, a question already there among them.
+    void importsACategoryOfAQuestionFile()
+    {
+        dest.addQuestion(dest.addCategory("Chemistry"), "what is h2o?", "WATER");
+        dlgTriviaImport dialog(nullptr);
+        dialog.rbTextFile->setChecked(true);
+        FileDialog::setNextFileName(fixture("questions/blocks.txt"));
+        dialog.pbBrowse->click();
+        QVERIFY(FileDialog::takeAsked().value(0).filter.contains(QLatin1String("*.yaml")));
+        QCOMPARE(dialog.lwSourceTables->count(), 2);
+        QCOMPARE(dialog.lwSourceTables->item(0)->text() + '|' + dialog.lwSourceTables->item(1)->text(),
+                 "History|Science");
+        emit dialog.lwSourceTables->itemDoubleClicked(item(dialog.lwSourceTables, "Science"));
+        QCOMPARE(treeRows(dialog.twSourceContent), (QStringList{"What is H2O?|Water", "Chemical symbol of gold?|Au"}));
+        dialog.lwDestTables->setCurrentItem(item(dialog.lwDestTables, "Chemistry"));
+        dialog.pbImportAll->click();
+        const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, QStringLiteral("blocks.txt: 1 imported, 4 skipped"));
+        QCOMPARE(shown[0].details.split('\n').size(), 4);
+        QVERIFY2(shown[0].details.startsWith("line 14: already in category \"Chemistry\"\nline 18: "),
+                 qPrintable(shown[0].details));
+        QCOMPARE(dest.column("SELECT c.answer FROM content c JOIN category_content cc ON cc.contentID=c.contentID "
+                             "JOIN category cat ON cat.catID=cc.catID WHERE cat.catName='Chemistry' "
+                             "ORDER BY c.contentID"),
+                 (QStringList{"WATER", "Au"}));
+        QCOMPARE(dialog.progressBar->value(), dialog.progressBar->maximum());
     }
 
     // Three of ten rows selected, then everything twice: each import adds

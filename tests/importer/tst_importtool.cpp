@@ -17,89 +17,86 @@ class TestImportTool : public QObject
 
 private Q_SLOTS:
     void initTestCase() { isolateSettings(); }
-    void runs_data();
-    void runs();
+    void runs_data()
+    {
+        QTest::addColumn<bool>("installed"); // the settings name the database
+        QTest::addColumn<QString>("seed"); // a category there before the run
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("output"); // texts the output holds
+        QTest::addColumn<int>("categories");
+        QTest::addColumn<int>("questions");
+
+        const QString blocks = data("blocks.txt");
+        const QString csv = data("questions.csv");
+        const QString star = data("star.txt");
+        QTest::newRow("no file") << true << "" << QStringList{} << 2 << QStringList{"Usage:"} << 0 << 0;
+        QTest::newRow("unknown option") << true << "" << QStringList{"--all", star} << 2 << QStringList{"Usage:"}
+                                        << 0 << 0;
+        QTest::newRow("category without a name") << true << "" << QStringList{star, "--category"} << 2
+                                                 << QStringList{} << 0 << 0;
+        QTest::newRow("no database") << false << "" << QStringList{"--category", "A", "--create-category", star} << 1
+                                     << QStringList{"no database"} << 0 << 0;
+        QTest::newRow("missing categories refused") << true << "" << QStringList{blocks, csv} << 1
+            << QStringList{"no category \"History\", \"Music\", \"Science\"", "--create-category"} << 0 << 0;
+        QTest::newRow("an unreadable file stores nothing") << true << ""
+            << QStringList{"--create-category", blocks, data("none.txt")} << 1
+            << QStringList{"none.txt: cannot be opened"} << 0 << 0;
+        QTest::newRow("a damaged file stores nothing") << true << "Kept"
+            << QStringList{"--category", "Kept", star, data("damaged.yaml")} << 1
+            << QStringList{"damaged.yaml: line"} << 1 << 0;
+        QTest::newRow("dry run") << true << "" << QStringList{"--dry-run", "--create-category", blocks, csv} << 0
+            << QStringList{"blocks.txt: 4 imported, 3 skipped", "questions.csv: 4 imported, 2 skipped", "Dry run"} << 0
+            << 0;
+        QTest::newRow("the files' categories, created") << true << ""
+            << QStringList{"--create-category", blocks, csv, data("tab_latin1_cr.tsv")} << 0
+            << QStringList{"blocks.txt: 4 imported, 3 skipped\n  line 18: a Question line without an Answer line\n",
+                           "questions.csv: 4 imported, 2 skipped", "tab_latin1_cr.tsv: 3 imported, 3 skipped",
+                           "  line 3: no category; name one with --category"}
+            << 5 << 11;
+        QTest::newRow("one category found ignoring case; a second copy skipped") << true << "SCIENCE"
+            << QStringList{"--category", "science", star, star} << 0
+            << QStringList{"star.txt: 4 imported, 5 skipped", "star.txt: 0 imported, 9 skipped",
+                           "  line 2: already in category \"SCIENCE\""}
+            << 1 << 4;
+        QTest::newRow("YAML: the answers left out are named") << true << ""
+            << QStringList{"--category", "Maths", "--create-category", data("yaml_list.txt")} << 0
+            << QStringList{"yaml_list.txt: 3 imported, 3 skipped",
+                           "  line 2: imported with the answer \"4\"; left out \"four\""}
+            << 1 << 3;
+    }
+
+    void runs()
+    {
+        QFETCH(bool, installed);
+        QFETCH(QString, seed);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, output);
+
+        TestDatabase db;
+        QVERIFY2(db.isValid(), qPrintable(db.error()));
+        if (installed)
+            db.makeInstallDir();
+        else
+            QSettings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt")).remove(QStringLiteral("InstallDir"));
+        if (!seed.isEmpty())
+            db.addCategory(seed);
+        // The tool opens the file in a process of its own.
+        db.connection().close();
+
+        QString printed;
+        QVERIFY2(runTool(QStringLiteral(IMPORT_TOOL), arguments, &printed) == exitCode, qPrintable(printed));
+        for (const QString& text : output)
+            QVERIFY2(printed.contains(text), qPrintable(printed));
+
+        QVERIFY(db.connection().open());
+        QTEST(db.value("SELECT COUNT(*) FROM category").toInt(), "categories");
+        // Every question stored with its link.
+        QTEST(db.value("SELECT COUNT(*) FROM content").toInt(), "questions");
+        QTEST(db.value("SELECT COUNT(*) FROM category_content").toInt(), "questions");
+    }
 };
-
-void TestImportTool::runs_data()
-{
-    QTest::addColumn<bool>("installed"); // the settings name the database
-    QTest::addColumn<QString>("seed"); // a category there before the run
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QStringList>("output"); // texts the output holds
-    QTest::addColumn<int>("categories");
-    QTest::addColumn<int>("questions");
-
-    const QString blocks = data("blocks.txt");
-    const QString csv = data("questions.csv");
-    const QString star = data("star.txt");
-    QTest::newRow("no file") << true << "" << QStringList{} << 2 << QStringList{"Usage:"} << 0 << 0;
-    QTest::newRow("unknown option") << true << "" << QStringList{"--all", star} << 2 << QStringList{"Usage:"} << 0 << 0;
-    QTest::newRow("category without a name") << true << "" << QStringList{star, "--category"} << 2 << QStringList{} << 0 << 0;
-    QTest::newRow("no database") << false << "" << QStringList{"--category", "A", "--create-category", star} << 1
-                                 << QStringList{"no database"} << 0 << 0;
-    QTest::newRow("missing categories refused") << true << "" << QStringList{blocks, csv} << 1
-        << QStringList{"no category \"History\", \"Music\", \"Science\"", "--create-category"} << 0 << 0;
-    QTest::newRow("an unreadable file stores nothing") << true << ""
-        << QStringList{"--create-category", blocks, data("none.txt")} << 1 << QStringList{"none.txt: cannot be opened"}
-        << 0 << 0;
-    QTest::newRow("a damaged file stores nothing") << true << "Kept"
-        << QStringList{"--category", "Kept", star, data("damaged.yaml")} << 1 << QStringList{"damaged.yaml: line"} << 1
-        << 0;
-    QTest::newRow("dry run") << true << "" << QStringList{"--dry-run", "--create-category", blocks, csv} << 0
-        << QStringList{"blocks.txt: 4 imported, 3 skipped", "questions.csv: 4 imported, 2 skipped", "Dry run"} << 0
-        << 0;
-    QTest::newRow("the files' categories, created") << true << ""
-        << QStringList{"--create-category", blocks, csv, data("tab_latin1_cr.tsv")} << 0
-        << QStringList{"blocks.txt: 4 imported, 3 skipped\n  line 18: a Question line without an Answer line\n",
-                       "questions.csv: 4 imported, 2 skipped", "tab_latin1_cr.tsv: 3 imported, 3 skipped",
-                       "  line 3: no category; name one with --category"}
-        << 5 << 11;
-    QTest::newRow("one category found ignoring case; a second copy skipped") << true << "SCIENCE"
-        << QStringList{"--category", "science", star, star} << 0
-        << QStringList{"star.txt: 4 imported, 5 skipped", "star.txt: 0 imported, 9 skipped",
-                       "  line 2: already in category \"SCIENCE\""}
-        << 1 << 4;
-    QTest::newRow("YAML: the answers left out are named") << true << ""
-        << QStringList{"--category", "Maths", "--create-category", data("yaml_list.txt")} << 0
-        << QStringList{"yaml_list.txt: 3 imported, 3 skipped",
-                       "  line 2: imported with the answer \"4\"; left out \"four\""}
-        << 1 << 3;
-}
-
-void TestImportTool::runs()
-{
-    QFETCH(bool, installed);
-    QFETCH(QString, seed);
-    QFETCH(QStringList, arguments);
-    QFETCH(int, exitCode);
-    QFETCH(QStringList, output);
-    QFETCH(int, categories);
-    QFETCH(int, questions);
-
-    TestDatabase db;
-    QVERIFY2(db.isValid(), qPrintable(db.error()));
-    if (installed)
-        db.makeInstallDir();
-    else
-        QSettings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt")).remove(QStringLiteral("InstallDir"));
-    if (!seed.isEmpty())
-        db.addCategory(seed);
-    // The tool opens the file in a process of its own.
-    db.connection().close();
-
-    QString printed;
-    QVERIFY2(runTool(QStringLiteral(IMPORT_TOOL), arguments, &printed) == exitCode, qPrintable(printed));
-    for (const QString& text : output)
-        QVERIFY2(printed.contains(text), qPrintable(printed));
-
-    QVERIFY(db.connection().open());
-    QCOMPARE(db.value("SELECT COUNT(*) FROM category").toInt(), categories);
-    // Every question stored with its link.
-    QCOMPARE(db.value("SELECT COUNT(*) FROM content").toInt(), questions);
-    QCOMPARE(db.value("SELECT COUNT(*) FROM category_content").toInt(), questions);
-}
 
 QTEST_GUILESS_MAIN(TestImportTool)
 #include "tst_importtool.moc"

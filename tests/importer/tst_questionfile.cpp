@@ -19,136 +19,129 @@ class TestQuestionFile : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void readsEachFile_data();
-    void readsEachFile();
-    void refusesUnusableFiles_data();
-    void refusesUnusableFiles();
-    void checksRows_data();
-    void checksRows();
+    // Rows as "line|category|question|answer[|left-out answers]".
+    void readsEachFile_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<Format>("format");
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QList<int>>("skippedLines");
+
+        QTest::newRow("star: comments, blanks, * in questions, bad answers, repeat") << file("star.txt") << Format::Star
+            << "UTF-8"
+            << QStringList{"2||What is the capital of France?|Paris",
+                           "4||Which star is closest to Earth? *Hint: not Proxima|Sun",
+                           "5||How many sides has a hexagon|6", "7||What is 6*7?|42"}
+            << QList<int>{6, 8, 9, 10, 11};
+        QTest::newRow("pipe: UTF-8 BOM, CRLF, | in a question") << file("pipe_bom_crlf.txt") << Format::Pipe
+            << "UTF-8 with BOM"
+            << QStringList{"1||Largest planet?|Jupiter", "2||Is a|b a pipe?|yes", "3||Smallest planet?|Mercury"}
+            << QList<int>{};
+        QTest::newRow("tab: Latin-1, CR, category column") << file("tab_latin1_cr.tsv") << Format::Tab << "Latin-1"
+            << QStringList{"1|Geografie|Hauptstadt von Österreich?|Wien",
+                           "2|Geografie|Größter See der Schweiz?|Neuenburgersee", "3||Wer schrieb Faust?|Goethe",
+                           "6|Geschichte|Erfinder des Buchdrucks?|Gutenberg"}
+            << QList<int>{4, 5};
+        const QStringList greekAndCat{"1||Ελληνικά: capital of Greece?|Αθήνα", "2||Japanese for cat?|猫"};
+        QTest::newRow("UTF-16LE with BOM, CRLF") << file("utf16le.txt") << Format::Star << "UTF-16LE" << greekAndCat
+                                                 << QList<int>{};
+        QTest::newRow("UTF-16BE with BOM, LF") << file("utf16be.txt") << Format::Star << "UTF-16BE" << greekAndCat
+                                               << QList<int>{};
+        QTest::newRow("blocks: categories, labels in any case, broken blocks") << file("blocks.txt") << Format::Blocks
+            << "UTF-8"
+            << QStringList{"3|History|In which year did the Berlin Wall fall?|1989",
+                           "8|History|Who was the first Roman emperor?|Augustus", "14|Science|What is H2O?|Water",
+                           "25|Science|Chemical symbol of gold?|Au"}
+            << QList<int>{18, 20, 24};
+        QTest::newRow("YAML named .txt: several answers, author, bad entries") << file("yaml_list.txt")
+            << Format::Yaml << "UTF-8"
+            << QStringList{"2||What is 2 + 2?|4|four", "5||Capital of Italy?|Rome|Roma", "6||Longest river?|Nile"}
+            << QList<int>{7, 8, 9};
+        QTest::newRow("CSV: quoted commas, quotes and line breaks, short row") << file("questions.csv") << Format::Csv
+            << "UTF-8"
+            << QStringList{"2|Science|Name the elements: H, He, Li?|Hydrogen",
+                           "3|Science|A question\nover two lines?|Helium", "5|Science|Say \"hi\" to?|Bob",
+                           "10|Music|Who sang Thriller?|Michael Jackson"}
+            << QList<int>{7, 8};
+    }
+
+    void readsEachFile()
+    {
+        QFETCH(QString, path);
+        QFETCH(Format, format);
+        QFETCH(QString, encoding);
+        QFETCH(QStringList, rows);
+        QFETCH(QList<int>, skippedLines);
+
+        Contents contents = read(path);
+        QVERIFY2(contents.ok(), qPrintable(contents.error));
+        check(&contents, Limits());
+        QCOMPARE(contents.format, format);
+        QCOMPARE(contents.encoding, encoding);
+        QStringList actual;
+        for (const Row& row : contents.rows) {
+            QStringList fields{QString::number(row.line), row.category, row.question, row.answer};
+            if (!row.leftOut.isEmpty())
+                fields << row.leftOut.join(QLatin1Char('/'));
+            actual << fields.join(QLatin1Char('|'));
+        }
+        QCOMPARE(actual, rows);
+        QList<int> lines;
+        for (const Skip& skip : contents.skipped) {
+            QVERIFY2(!skip.reason.isEmpty(), qPrintable(QString::number(skip.line)));
+            lines << skip.line;
+        }
+        QCOMPARE(lines, skippedLines);
+    }
+
+    void refusesUnusableFiles_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("YAML syntax error") << file("damaged.yaml") << "YAML error";
+        QTest::newRow("unterminated CSV quote") << file("unterminated.csv") << "broken CSV quoting";
+        QTest::newRow("CSV without a header") << file("noheader.csv") << "header names no";
+        QTest::newRow("binary data") << file("binary.txt") << "not a text file";
+        QTest::newRow("missing file") << file("none.txt") << "cannot be opened";
+    }
+
+    void refusesUnusableFiles()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, error);
+        const Contents contents = read(path);
+        QVERIFY2(contents.error.contains(error), qPrintable(contents.error));
+        QVERIFY(contents.rows.isEmpty() && contents.skipped.isEmpty());
+    }
+
+    // Limits of 6 and 9 characters stand for the columns' 4000 and 1000.
+    void checksRows_data()
+    {
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("fits") << "Q?" << "Yes" << "";
+        QTest::newRow("colon in the answer") << "Q?" << "a:b" << "";
+        QTest::newRow("blank question") << " \t" << "Yes" << "question is empty";
+        QTest::newRow("question over its column") << "Longer?" << "Yes" << "longer than 6";
+        QTest::newRow("answer over its column") << "Q?" << "Maybe not!" << "longer than 9";
+        // Firebird counts characters, not UTF-16 units.
+        QTest::newRow("characters outside the BMP count once") << "😀😀😀😀😀😀" << "😀😀😀😀" << "";
+        QTest::newRow("tab in the answer") << "Q?" << "a\tb" << "never match";
+        QTest::newRow("the game's own no-answer text") << "Q?" << "No Answer" << "never match";
+    }
+
+    void checksRows()
+    {
+        QFETCH(QString, question);
+        QFETCH(QString, answer);
+        QFETCH(QString, problem);
+        const Limits limits{6, 9};
+        const QString found = rowProblem(Row{1, QString(), question, answer, {}}, limits);
+        QVERIFY2(problem.isEmpty() ? found.isEmpty() : found.contains(problem), qPrintable(found));
+    }
 };
-
-// Rows as "line|category|question|answer[|left-out answers]".
-void TestQuestionFile::readsEachFile_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<Format>("format");
-    QTest::addColumn<QString>("encoding");
-    QTest::addColumn<QStringList>("rows");
-    QTest::addColumn<QList<int>>("skippedLines");
-
-    QTest::newRow("star: comments, blanks, * in questions, bad answers, repeat") << file("star.txt") << Format::Star
-        << "UTF-8"
-        << QStringList{"2||What is the capital of France?|Paris",
-                       "4||Which star is closest to Earth? *Hint: not Proxima|Sun",
-                       "5||How many sides has a hexagon|6", "7||What is 6*7?|42"}
-        << QList<int>{6, 8, 9, 10, 11};
-    QTest::newRow("pipe: UTF-8 BOM, CRLF, | in a question") << file("pipe_bom_crlf.txt") << Format::Pipe
-        << "UTF-8 with BOM"
-        << QStringList{"1||Largest planet?|Jupiter", "2||Is a|b a pipe?|yes", "3||Smallest planet?|Mercury"}
-        << QList<int>{};
-    QTest::newRow("tab: Latin-1, CR, category column") << file("tab_latin1_cr.tsv") << Format::Tab << "Latin-1"
-        << QStringList{"1|Geografie|Hauptstadt von Österreich?|Wien",
-                       "2|Geografie|Größter See der Schweiz?|Neuenburgersee", "3||Wer schrieb Faust?|Goethe",
-                       "6|Geschichte|Erfinder des Buchdrucks?|Gutenberg"}
-        << QList<int>{4, 5};
-    const QStringList greekAndCat{"1||Ελληνικά: capital of Greece?|Αθήνα", "2||Japanese for cat?|猫"};
-    QTest::newRow("UTF-16LE with BOM, CRLF") << file("utf16le.txt") << Format::Star << "UTF-16LE" << greekAndCat
-                                             << QList<int>{};
-    QTest::newRow("UTF-16BE with BOM, LF") << file("utf16be.txt") << Format::Star << "UTF-16BE" << greekAndCat
-                                           << QList<int>{};
-    QTest::newRow("blocks: categories, labels in any case, broken blocks") << file("blocks.txt") << Format::Blocks
-        << "UTF-8"
-        << QStringList{"3|History|In which year did the Berlin Wall fall?|1989",
-                       "8|History|Who was the first Roman emperor?|Augustus", "14|Science|What is H2O?|Water",
-                       "25|Science|Chemical symbol of gold?|Au"}
-        << QList<int>{18, 20, 24};
-    QTest::newRow("YAML named .txt: several answers, author, bad entries") << file("yaml_list.txt")
-        << Format::Yaml << "UTF-8"
-        << QStringList{"2||What is 2 + 2?|4|four", "5||Capital of Italy?|Rome|Roma", "6||Longest river?|Nile"}
-        << QList<int>{7, 8, 9};
-    QTest::newRow("CSV: quoted commas, quotes and line breaks, short row") << file("questions.csv") << Format::Csv
-        << "UTF-8"
-        << QStringList{"2|Science|Name the elements: H, He, Li?|Hydrogen",
-                       "3|Science|A question\nover two lines?|Helium", "5|Science|Say \"hi\" to?|Bob",
-                       "10|Music|Who sang Thriller?|Michael Jackson"}
-        << QList<int>{7, 8};
-}
-
-void TestQuestionFile::readsEachFile()
-{
-    QFETCH(QString, path);
-    QFETCH(Format, format);
-    QFETCH(QString, encoding);
-    QFETCH(QStringList, rows);
-    QFETCH(QList<int>, skippedLines);
-
-    Contents contents = read(path);
-    QVERIFY2(contents.ok(), qPrintable(contents.error));
-    check(&contents, Limits());
-    QCOMPARE(contents.format, format);
-    QCOMPARE(contents.encoding, encoding);
-    QStringList actual;
-    for (const Row& row : contents.rows) {
-        QStringList fields{QString::number(row.line), row.category, row.question, row.answer};
-        if (!row.leftOut.isEmpty())
-            fields << row.leftOut.join(QLatin1Char('/'));
-        actual << fields.join(QLatin1Char('|'));
-    }
-    QCOMPARE(actual, rows);
-    QList<int> lines;
-    for (const Skip& skip : contents.skipped) {
-        QVERIFY2(!skip.reason.isEmpty(), qPrintable(QString::number(skip.line)));
-        lines << skip.line;
-    }
-    QCOMPARE(lines, skippedLines);
-}
-
-void TestQuestionFile::refusesUnusableFiles_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("error");
-    QTest::newRow("YAML syntax error") << file("damaged.yaml") << "YAML error";
-    QTest::newRow("unterminated CSV quote") << file("unterminated.csv") << "broken CSV quoting";
-    QTest::newRow("CSV without a header") << file("noheader.csv") << "header names no";
-    QTest::newRow("binary data") << file("binary.txt") << "not a text file";
-    QTest::newRow("missing file") << file("none.txt") << "cannot be opened";
-}
-
-void TestQuestionFile::refusesUnusableFiles()
-{
-    QFETCH(QString, path);
-    QFETCH(QString, error);
-    const Contents contents = read(path);
-    QVERIFY2(contents.error.contains(error), qPrintable(contents.error));
-    QVERIFY(contents.rows.isEmpty() && contents.skipped.isEmpty());
-}
-
-// Limits of 6 and 9 characters stand for the columns' 4000 and 1000.
-void TestQuestionFile::checksRows_data()
-{
-    QTest::addColumn<QString>("question");
-    QTest::addColumn<QString>("answer");
-    QTest::addColumn<QString>("problem");
-    QTest::newRow("fits") << "Q?" << "Yes" << "";
-    QTest::newRow("colon in the answer") << "Q?" << "a:b" << "";
-    QTest::newRow("blank question") << " \t" << "Yes" << "question is empty";
-    QTest::newRow("question over its column") << "Longer?" << "Yes" << "longer than 6";
-    QTest::newRow("answer over its column") << "Q?" << "Maybe not!" << "longer than 9";
-    // Firebird counts characters, not UTF-16 units.
-    QTest::newRow("characters outside the BMP count once") << "😀😀😀😀😀😀" << "😀😀😀😀" << "";
-    QTest::newRow("tab in the answer") << "Q?" << "a\tb" << "never match";
-    QTest::newRow("the game's own no-answer text") << "Q?" << "No Answer" << "never match";
-}
-
-void TestQuestionFile::checksRows()
-{
-    QFETCH(QString, question);
-    QFETCH(QString, answer);
-    QFETCH(QString, problem);
-    const Limits limits{6, 9};
-    const QString found = rowProblem(Row{1, QString(), question, answer, {}}, limits);
-    QVERIFY2(problem.isEmpty() ? found.isEmpty() : found.contains(problem), qPrintable(found));
-}
 
 QTEST_GUILESS_MAIN(TestQuestionFile)
 #include "tst_questionfile.moc"

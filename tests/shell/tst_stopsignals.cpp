@@ -79,20 +79,16 @@ private Q_SLOTS:
         // QuizNewt alone has the database open, as in real use: its last
         // detach is the one that must not hang.
         db.connection().close();
-        {
-            QSettings settings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt"));
-            settings.setValue(QStringLiteral("Room/Port"), server.port());
-            settings.setValue(QStringLiteral("Room/AutoConnect"), true);
-        }
+        QSettings("NewtLiberty", "QuizNewt").setValue("Room/Port", server.port());
+        QSettings("NewtLiberty", "QuizNewt").setValue("Room/AutoConnect", true);
         IrcClient alice;
         QVERIFY(alice.connectAndJoin(server.port(), "Alice", "#trivia"));
 
         QProcess quiznewt;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         if (noWindow) {
-            environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-            environment.remove(QStringLiteral("DISPLAY"));
-            environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+            for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+                environment.remove(name);
         }
         quiznewt.setProcessEnvironment(environment);
         quiznewt.setProcessChannelMode(noWindow ? QProcess::SeparateChannels : QProcess::ForwardedChannels);
