@@ -5,6 +5,7 @@
 #include "gui/log.h"
 
 #include <QApplication>
+#include <QSettings>
 
 #include <cstdio>
 
@@ -73,7 +74,9 @@ int main(int argc, char* argv[])
             QCoreApplication::exit(0);
         });
         auto* window = new QuizNewt;
-        if (noWindow)
+        if (noWindow && !QSettings().value(QStringLiteral("Room/AutoConnect"), false).toBool())
+            qWarning("Room/AutoConnect is off: without a window nothing brings QuizNewt into the room.");
+        else if (noWindow)
             qInfo("QuizNewt runs without a window.");
         else
             window->show();

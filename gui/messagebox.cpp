@@ -22,14 +22,14 @@ QMessageBox::StandardButton MessageBox::show(Kind kind, QWidget* parent, const Q
         QString line = title + QStringLiteral(": ") + text;
         if (!details.isEmpty())
             line += QStringLiteral(" (") + details + QLatin1Char(')');
-        if (kind == Information)
-            qInfo().noquote() << line;
-        else if (kind == Question)
+        // A box stops the operator, so even an information box is worth a
+        // warning in the log: they all tell of something that failed.
+        if (kind == Question)
             qInfo().noquote() << line << "- answered No";
-        else if (kind == Warning)
-            qWarning().noquote() << line;
-        else
+        else if (kind == Critical)
             qCritical().noquote() << line;
+        else
+            qWarning().noquote() << line;
         return kind == Question ? QMessageBox::No : defaultButton;
     }
     if (!details.isEmpty()) {
