@@ -38,6 +38,14 @@ static bool hasArgument(int argc, char* argv[], const char* wanted)
 
 int main(int argc, char* argv[])
 {
+    if (hasArgument(argc, argv, "--help") || hasArgument(argc, argv, "-h")) {
+        std::printf("Usage: quiznewt [--profile NAME] [--no-window]\n"
+                    "Hosts a trivia quiz in an IRC channel (see man quiznewt).\n\n"
+                    "  --profile NAME  use the settings of profile NAME: one room each\n"
+                    "  --no-window     run with no display and no tray; boxes go to the log\n"
+                    "  --help          show this text\n");
+        return 0;
+    }
     StopSignals::blockInAllThreads();
     Log::install();
 
