@@ -48,10 +48,10 @@ QString RoomDialog::problem() const
     if (leServer->text().trimmed().isEmpty())
         return QStringLiteral("Give the IRC server's host name or address.");
     const QString nick = leNick->text().trimmed();
-    if (nick.isEmpty() || containsAny(nick, QStringLiteral(" ,:!@*?")))
+    if (nick.isEmpty() || containsAny(nick, QLatin1String(IrcRoomSettings::nickExcluded) + QLatin1String("*?")))
         return QStringLiteral("A nick is one word without , : ! @ * or ?.");
     const QString channel = leChannel->text().trimmed();
-    if (channel.isEmpty() || containsAny(channel, QStringLiteral(" ,\a")))
+    if (channel.isEmpty() || containsAny(channel, QLatin1String(IrcRoomSettings::channelExcluded)))
         return QStringLiteral("A channel is one word without a comma, such as #trivia.");
     if (leSaslUser->text().trimmed().isEmpty() && !leSaslPassword->text().isEmpty())
         return QStringLiteral("A SASL password needs its account.");
@@ -66,7 +66,7 @@ void RoomDialog::accept()
         return;
     }
     QString channel = leChannel->text().trimmed();
-    if (!QStringLiteral("#&+!").contains(channel.at(0)))
+    if (!QLatin1String(IrcRoomSettings::channelPrefixes).contains(channel.at(0)))
         channel.prepend(QLatin1Char('#'));
 
     QSettings settings;

@@ -24,6 +24,11 @@ struct IrcRoomSettings
     QByteArray saslUser;
     QByteArray saslPassword;
 
+    // What a nick and a channel name cannot hold, and how a channel starts.
+    static constexpr const char* nickExcluded = " \r\n,:!@";
+    static constexpr const char* channelExcluded = " \r\n,\a";
+    static constexpr const char* channelPrefixes = "#&+!";
+
     // Reads the "Room" group of the program's settings.
     static IrcRoomSettings read(QSettings& settings);
 

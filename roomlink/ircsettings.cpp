@@ -34,14 +34,14 @@ IrcRoomSettings IrcRoomSettings::read(QSettings& settings)
     room.password = password;
     const QByteArray nick = withoutBytes(
         settings.value(QStringLiteral("Nick"), QString::fromLatin1(room.nick)).toString().toUtf8(),
-        " \r\n,:!@");
+        nickExcluded);
     if (!nick.isEmpty())
         room.nick = nick;
     QByteArray channel = withoutBytes(
         settings.value(QStringLiteral("Channel"), QString::fromLatin1(room.channel)).toString().toUtf8(),
-        " \r\n,\a");
+        channelExcluded);
     if (!channel.isEmpty()) {
-        if (!QByteArray("#&+!").contains(channel.at(0)))
+        if (!QByteArray(channelPrefixes).contains(channel.at(0)))
             channel.prepend('#');
         room.channel = channel;
     }
