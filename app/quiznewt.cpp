@@ -5,8 +5,10 @@
 #include "gui/messagebox.h"
 #include "gui/systemtray.h"
 #include "db/database.h"
-#include "db/drawpool.h"
 #include "editor/dlgquestioneditor.h"
+#include "game/clock.h"
+#include "game/game.h"
+#include "game/sqlgamestore.h"
 #include "quiz/rules.h"
 #include "roomlink/roomlink.h"
 
@@ -21,6 +23,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSystemTrayIcon>
+#include <QSignalBlocker>
 #include <QTimer>
 
 #include <cstdlib>
@@ -44,16 +47,16 @@ void setButtonIcon(QPushButton* button, const QString& path, const QSize& size)
 QuizNewt::QuizNewt(QWidget* parent)
     : QDialog(parent)
 {
-    construct(nullptr);
+    construct(nullptr, nullptr);
 }
 
-QuizNewt::QuizNewt(RoomLink* link, QWidget* parent)
+QuizNewt::QuizNewt(RoomLink* link, Clock* clock, QWidget* parent)
     : QDialog(parent)
 {
-    construct(link);
+    construct(link, clock);
 }
 
-void QuizNewt::construct(RoomLink* link)
+void QuizNewt::construct(RoomLink* link, Clock* clock)
 {
     setupUi(this);
     keepArrowsVisible(this);
@@ -95,9 +98,6 @@ void QuizNewt::construct(RoomLink* link)
         link = createIrcRoomLink(settings, this);
     roomLink = link;
     roomLink->setParent(this);
-    connect(roomLink, &RoomLink::textCaptured, this, &QuizNewt::textCaptured);
-    connect(roomLink, &RoomLink::joined, this, &QuizNewt::roomJoined);
-    connect(roomLink, &RoomLink::lost, this, &QuizNewt::roomLost);
     // The form stays as it is; the Connect button's tool tip tells the state.
     connect(roomLink, &RoomLink::stateChanged, pbConnect, &QWidget::setToolTip);
     connect(roomLink, &RoomLink::stateChanged, this, [](const QString& text) { qInfo().noquote() << "Room:" << text; });
@@ -145,27 +145,11 @@ void QuizNewt::construct(RoomLink* link)
 
     scoresQuery = new QSqlQuery(db);
     usersQuery = new QSqlQuery(db);
-    adminQuery = new QSqlQuery(db);
-    gameQuery = new QSqlQuery(db);
-    drawPool = new DrawPool(
-        *gameQuery, [](int count) { return Quiz::randomIndex(count, Quiz::standardRandom()); }, Quiz::isPlayable);
-
-    answerTimer = new QTimer(this);
-    nextTimer = new QTimer(this);
-    hintTimer = new QTimer(this);
-    connect(answerTimer, &QTimer::timeout, this, &QuizNewt::answerTimeout);
-    connect(nextTimer, &QTimer::timeout, this, &QuizNewt::nextQuestion);
-    connect(hintTimer, &QTimer::timeout, this, &QuizNewt::giveHint);
-
-    currentQuestion = QStringLiteral("");
-    speakerText = QStringLiteral("");
-    speakerName = QStringLiteral("");
-    lineBuffer = QStringLiteral("");
-    currentAnswer = Quiz::noAnswer;
-    questionCount = 0;
-    questionIndex = 0;
 
     srand(static_cast<unsigned>(time(nullptr)));
+    gameEngine = new Game(roomLink, std::make_unique<SqlGameStore>(db), clock ? clock : Clock::system(),
+                          Quiz::standardRandom(), this);
+    bindGame();
 
     // The form leaves the Scores page current; this turns the Trivia page on.
     pbTrivia->setChecked(true);
@@ -209,14 +193,14 @@ QuizNewt::~QuizNewt()
         roomLink = nullptr;
     }
 
-    delete drawPool;
-    drawPool = nullptr;
-    for (QSqlQuery** query : {&gameQuery, &adminQuery, &usersQuery, &scoresQuery}) {
+    // Queries hold the connection; they must be gone before it is removed.
+    delete gameEngine;
+    gameEngine = nullptr;
+    for (QSqlQuery** query : {&usersQuery, &scoresQuery}) {
         if (*query)
             (*query)->clear();
     }
-    // Queries hold the connection; they must be gone before it is removed.
-    for (QSqlQuery** query : {&gameQuery, &adminQuery, &usersQuery, &scoresQuery}) {
+    for (QSqlQuery** query : {&usersQuery, &scoresQuery}) {
         delete *query;
         *query = nullptr;
     }

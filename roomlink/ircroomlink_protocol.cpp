@@ -147,9 +147,11 @@ void IrcRoomLink::handlePrivmsg(const IrcMessage& message)
     const QByteArray speaker = message.nick();
     if (speaker.isEmpty() || ircLower(speaker) == ircLower(nick))
         return;
-    emit textCaptured(decodeIrcText(speaker) + QStringLiteral(": ")
-                      + stripIrcFormatting(decodeIrcText(text)));
+    const QString name = decodeIrcText(speaker);
+    const QString said = stripIrcFormatting(decodeIrcText(text));
+    emit textCaptured(name + QStringLiteral(": ") + said);
     emit textCaptured(QStringLiteral("\n"));
+    emit lineSaid(name, said);
 }
 
 void IrcRoomLink::nickInUse()

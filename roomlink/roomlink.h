@@ -54,6 +54,8 @@ Q_SIGNALS:
     // Each room line arrives as one or more pieces "speaker: text",
     // then a piece that is exactly "\n".
     void textCaptured(const QString& piece);
+    // The same room line whole: who said it and what.
+    void lineSaid(const QString& speaker, const QString& text);
 };
 
 // The room link of this platform: an IRC client configured by the "Room"

@@ -14,8 +14,8 @@
 
 #include "gui/messagebox.h"
 #include "app/quiznewt.h"
+#include "game/game.h"
 #include "tests/common/recordingroomlink.h"
-#include "tests/common/testaccess.h"
 #include "tests/common/testdatabase.h"
 
 
@@ -56,13 +56,14 @@ int main(int argc, char** argv)
 
     auto* link = new RecordingRoomLink;
     QuizNewt window(link);
-    window.startPauseMs = 0;
+    Game& game = *window.game();
+    game.setStartPause(0);
     QElapsedTimer clock;
     clock.start();
 
     std::printf("Game benchmarks (real embedded Firebird database)\n\n");
 
-    // Answer latency: from the piece that completes the line to the success post.
+    // Answer latency: from the line reaching the game to the success post.
     {
         link->say(QStringLiteral("Host: !start One"));
         qint64 postedAt = 0;
@@ -72,10 +73,9 @@ int main(int argc, char** argv)
         };
         QList<double> ms;
         for (int i = 0; i < 300; ++i) {
-            QuizNewtTestAccess::nextQuestion(window);
-            emit link->textCaptured(QStringLiteral("Bob: paris"));
+            game.nextQuestion();
             const qint64 start = clock.nsecsElapsed();
-            emit link->textCaptured(QStringLiteral("\n"));
+            emit link->lineSaid(QStringLiteral("Bob"), QStringLiteral("paris"));
             ms.append((postedAt - start) / 1e6);
             link->takePosts();
         }
@@ -86,19 +86,18 @@ int main(int argc, char** argv)
     // Room chatter while a question is open: lines that are neither commands
     // nor the answer.
     {
-        QuizNewtTestAccess::nextQuestion(window);
+        game.nextQuestion();
         const int lines = 200000;
-        const QString guess = QStringLiteral("Player42: is it Lyon?");
-        const QString end = QStringLiteral("\n");
+        const QString speaker = QStringLiteral("Player42");
+        const QString guess = QStringLiteral("is it Lyon?");
         QElapsedTimer timer;
         timer.start();
         for (int i = 0; i < lines; ++i) {
-            emit link->textCaptured(guess);
-            emit link->textCaptured(end);
+            emit link->lineSaid(speaker, guess);
         }
         const double seconds = timer.nsecsElapsed() / 1e9;
         std::printf("%-44s %10.0f lines/s (%d lines, question open: %s)\n", "wrong answers handled", lines / seconds,
-                    lines, QuizNewtTestAccess::currentAnswer(window) == QLatin1String("Paris") ? "yes" : "no");
+                    lines, game.answer() == QLatin1String("Paris") ? "yes" : "no");
         link->takePosts();
     }
 
@@ -111,7 +110,7 @@ int main(int argc, char** argv)
         QList<double> ms;
         for (int i = 0; i < 300; ++i) {
             const qint64 before = clock.nsecsElapsed();
-            QuizNewtTestAccess::nextQuestion(window);
+            game.nextQuestion();
             ms.append((clock.nsecsElapsed() - before) / 1e6);
         }
         const QStringList posts = link->takePosts();
@@ -132,7 +131,7 @@ int main(int argc, char** argv)
         "INNER JOIN category cat ON cc.catID=cat.catID WHERE UPPER(cat.catName)=:catName");
     for (bool rows : {false, true}) {
         for (int size : sizes) {
-            QSqlQuery* query = QuizNewtTestAccess::gameQuery(window);
+            auto query = std::make_unique<QSqlQuery>(QSqlDatabase::database());
             QList<double> ms;
             for (int i = 0; i < 5; ++i) {
                 const int row = size - 1 - i;

@@ -11,7 +11,7 @@
 #include "roomlink/roomlink.h"
 
 // Stands in for the chat room: keeps every post with the time it was made and
-// says lines into the room the way the real link hands them on. A private
+// says lines into the room as the real link hands them on. A private
 // reply is kept as "/msg NAME TEXT". While holding, the room has not seen the
 // game's posts yet: their onSent waits for release().
 class RecordingRoomLink : public RoomLink
@@ -41,10 +41,10 @@ public:
     }
     void leave() override { inRoom = false; }
 
+    // "speaker: text", as a member says it in the room.
     void say(const QString& line)
     {
-        emit textCaptured(line);
-        emit textCaptured(QStringLiteral("\n"));
+        emit lineSaid(line.section(QLatin1Char(':'), 0, 0), line.section(QLatin1Char(':'), 1));
     }
     void release()
     {

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "app/quiznewt.h"
+#include "game/game.h"
 #include "tests/common/recordingroomlink.h"
 #include "tests/common/testdatabase.h"
 
@@ -25,7 +26,7 @@ struct TestWindow
         db.makeInstallDir();
         link = new RecordingRoomLink;
         window = std::make_unique<QuizNewt>(link);
-        window->startPauseMs = 0;
+        window->game()->setStartPause(0);
         if (!show)
             return true;
         window->show();

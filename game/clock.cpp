@@ -1,0 +1,38 @@
+#include "game/clock.h"
+
+#include <QTimer>
+
+namespace {
+
+class SystemTimer : public GameTimer
+{
+public:
+    explicit SystemTimer(QObject* parent) : GameTimer(parent)
+    {
+        // Seconds-long game times must not drift by the coarse timers' 5%.
+        timer.setTimerType(Qt::PreciseTimer);
+        connect(&timer, &QTimer::timeout, this, &GameTimer::timeout);
+    }
+    void start(int ms) override { timer.start(ms); }
+    void stop() override { timer.stop(); }
+    bool isActive() const override { return timer.isActive(); }
+    int interval() const override { return timer.interval(); }
+    int remainingTime() const override { return timer.remainingTime(); }
+
+private:
+    QTimer timer;
+};
+
+class SystemClock : public Clock
+{
+public:
+    GameTimer* createTimer(QObject* parent) override { return new SystemTimer(parent); }
+};
+
+} // namespace
+
+Clock* Clock::system()
+{
+    static SystemClock clock;
+    return &clock;
+}

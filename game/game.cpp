@@ -1,0 +1,316 @@
+// Play: room lines judged against the open question, the draw, the hint, the
+// time-out, the pause and the start pause. Commands are in game_commands.cpp.
+
+#include "game/game.h"
+
+#include "game/clock.h"
+#include "quiz/command.h"
+#include "quiz/replies.h"
+#include "roomlink/roomlink.h"
+
+Game::Game(RoomLink* link, std::unique_ptr<GameStore> store, Clock* clock, Quiz::Random random, QObject* parent)
+    : QObject(parent), link(link), gameStore(std::move(store)), random(std::move(random)),
+      currentAnswer(Quiz::noAnswer)
+{
+    answerTimerPtr = clock->createTimer(this);
+    hintTimerPtr = clock->createTimer(this);
+    nextTimerPtr = clock->createTimer(this);
+    startTimer = clock->createTimer(this);
+    connect(answerTimerPtr, &GameTimer::timeout, this, &Game::answerTimeout);
+    connect(hintTimerPtr, &GameTimer::timeout, this, &Game::giveHint);
+    connect(nextTimerPtr, &GameTimer::timeout, this, &Game::nextQuestion);
+    connect(startTimer, &GameTimer::timeout, this, &Game::endStartPause);
+
+    if (link) {
+        connect(link, &RoomLink::lineSaid, this, &Game::handleLine);
+        connect(link, &RoomLink::joined, this, &Game::roomJoined);
+        connect(link, &RoomLink::lost, this, &Game::roomLost);
+    }
+}
+
+Game::~Game() = default;
+
+void Game::setAnswerSeconds(int seconds)
+{
+    seconds = qBound(0, seconds, maxSeconds);
+    if (seconds == answerTime)
+        return;
+    answerTime = seconds;
+    emit answerSecondsChanged(seconds);
+}
+
+void Game::setWaitSeconds(int seconds)
+{
+    seconds = qBound(0, seconds, maxSeconds);
+    if (seconds == waitTime)
+        return;
+    waitTime = seconds;
+    emit waitSecondsChanged(seconds);
+}
+
+void Game::setGiveAnswer(bool on)
+{
+    if (on == giveAnswer)
+        return;
+    giveAnswer = on;
+    emit giveAnswerChanged(on);
+}
+
+bool Game::isStopped() const
+{
+    return !answerTimerPtr->isActive() && !hintTimerPtr->isActive() && !nextTimerPtr->isActive()
+        && !startTimer->isActive() && currentAnswer == Quiz::noAnswer;
+}
+
+void Game::textCaptured(const QString& piece)
+{
+    lineBuffer += piece;
+    if (!Quiz::endsLine(piece))
+        return;
+    const Quiz::RoomLine line = Quiz::splitLine(lineBuffer);
+    lineBuffer.clear();
+    handleLine(line.speaker, line.text);
+}
+
+void Game::handleLine(const QString& speaker, const QString& text)
+{
+    heldLines.append({speaker.simplified(), text.simplified()});
+    handleHeldLines();
+}
+
+// One line at a time, in the order the room said them: a line said while
+// another is handled (a post may bring one back) or while the start pause
+// runs waits its turn.
+void Game::handleHeldLines()
+{
+    if (handlingLines)
+        return;
+    handlingLines = true;
+    while (!heldLines.isEmpty() && !startTimer->isActive())
+        takeLine(heldLines.takeFirst());
+    handlingLines = false;
+}
+
+void Game::takeLine(const Line& line)
+{
+    speakerName = line.speaker;
+    if (line.text.startsWith(QLatin1Char('!')))
+        runCommand(line.speaker, Quiz::parseCommand(line.text));
+    // A command line is judged too, against the state the command left.
+    if (Quiz::isCorrect(line.text, currentAnswer))
+        scoreCorrectLine(line.speaker);
+}
+
+void Game::scoreCorrectLine(const QString& speaker)
+{
+    // The question ends before anything is posted: a line handled while the
+    // post is on its way must find it closed, so it can score only once.
+    lineBuffer.clear();
+    currentQuestion.clear();
+    currentAnswer = Quiz::noAnswer;
+    answerTimerPtr->stop();
+    hintTimerPtr->stop();
+
+    const QString score = gameStore->givePoint(speaker);
+    // The pause counts from when the room has the result.
+    postThen(Replies::correct(speaker, score, waitTime), [this] { nextTimeout(); });
+}
+
+void Game::nextTimeout()
+{
+    answerTimerPtr->stop();
+    hintTimerPtr->stop();
+    nextTimerPtr->start(waitTime * 1000);
+}
+
+void Game::nextQuestion()
+{
+    nextTimerPtr->stop();
+    // The pause ran out while a start holds its question back: the next
+    // question follows that one, as it would after a blocking pause.
+    if (startTimer->isActive()) {
+        nextDuringStart = true;
+        return;
+    }
+    QString question;
+    QString answer;
+    if (drawQuestion(&question, &answer))
+        openQuestion(question, answer, true);
+}
+
+void Game::openQuestion(const QString& question, const QString& answer, bool withHint)
+{
+    currentQuestion = question;
+    currentAnswer = answer;
+
+    // The question is open for answers now, but its time runs from when the
+    // room has it: a busy send queue must not eat into it.
+    answerTimerPtr->stop();
+    hintTimerPtr->stop();
+    postThen(question, [this, withHint] {
+        const int answerMs = answerTime * 1000;
+        answerTimerPtr->start(answerMs);
+        if (withHint)
+            hintTimerPtr->start(answerMs / 2);
+    });
+}
+
+void Game::postThen(const QString& text, std::function<void()> then)
+{
+    const quint64 step = ++gameStep;
+    if (link)
+        link->post(text, [this, step, then = std::move(then)] {
+            if (step == gameStep)
+                then();
+        });
+}
+
+void Game::sendToRoom(const QString& text)
+{
+    // The link drops the text while no room is joined.
+    if (link)
+        link->post(text);
+}
+
+void Game::replyPrivately(const QString& speaker, const QString& text)
+{
+    if (link)
+        link->postReply(speaker, text);
+}
+
+void Game::replyToRoom(const QString& speaker, const QString& text)
+{
+    if (link)
+        link->postReply(speaker, text, true);
+}
+
+void Game::giveHint()
+{
+    hintTimerPtr->stop();
+    const QString hint = Quiz::hint(currentAnswer, random);
+    if (!hint.isEmpty())
+        sendToRoom(Replies::hint(hint));
+}
+
+void Game::answerTimeout()
+{
+    answerTimerPtr->stop();
+    hintTimerPtr->stop();
+    const QString answer = currentAnswer;
+    currentAnswer = Quiz::noAnswer;
+    postThen(Replies::timedOut(answer, giveAnswer, waitTime), [this] { nextTimerPtr->start(waitTime * 1000); });
+}
+
+void Game::categoryModified()
+{
+    // A rename can also bring another category's questions under this name.
+    gameStore->resetDraw();
+    if (gameStore->categoryExists(currentCategory))
+        return;
+    stopGame();
+    sendToRoom(Replies::categoryModified());
+    // A start it cut short held lines back.
+    handleHeldLines();
+}
+
+void Game::stopGame()
+{
+    answerTimerPtr->stop();
+    nextTimerPtr->stop();
+    hintTimerPtr->stop();
+    startTimer->stop();
+    nextDuringStart = false;
+    currentQuestion.clear();
+    currentAnswer = Quiz::noAnswer;
+    playing = false;
+    ++gameStep;
+}
+
+// With nothing left to draw the game ends, with a notice.
+bool Game::drawQuestion(QString* question, QString* answer)
+{
+    if (gameStore->draw(currentCategory, question, answer)) {
+        emit questionDrawn(*question, *answer);
+        return true;
+    }
+    stopGame();
+    sendToRoom(Replies::noQuestion(currentCategory));
+    return false;
+}
+
+void Game::startGame(const QString& speaker, const QString& category, bool restart)
+{
+    // An empty category is refused like a missing one: there is nothing to ask.
+    if (!gameStore->categoryExists(category) || !gameStore->hasControl(speaker)
+        || gameStore->countCategory(category) == 0) {
+        replyToRoom(speaker, Replies::unauthorizedStart(category));
+        return;
+    }
+
+    currentCategory = category;
+    gameStore->resetDraw();
+    QString question;
+    QString answer;
+    if (!drawQuestion(&question, &answer))
+        return;
+
+    // The question that was open is closed now; the new one opens after the
+    // announcement and the pause, so nothing can answer it before it is seen.
+    currentAnswer = Quiz::noAnswer;
+    answerTimerPtr->stop();
+    hintTimerPtr->stop();
+    ++gameStep;
+    playing = true;
+    sendToRoom(restart ? Replies::restarting(currentCategory, speaker) : Replies::started(speaker));
+    // The room sees a gap between the announcement and the question. The
+    // event loop goes on meanwhile; room lines wait for the question.
+    pendingQuestion = question;
+    pendingAnswer = answer;
+    pendingHint = !restart;
+    if (startPause > 0)
+        startTimer->start(startPause);
+    else
+        endStartPause();
+}
+
+void Game::endStartPause()
+{
+    startTimer->stop();
+    openQuestion(pendingQuestion, pendingAnswer, pendingHint);
+    if (std::exchange(nextDuringStart, false))
+        nextQuestion();
+    handleHeldLines();
+}
+
+void Game::roomJoined()
+{
+    sendToRoom(Replies::connected());
+    // A start in progress posts its question when its pause ends.
+    if (!playing || startTimer->isActive())
+        return;
+    // Back after a lost connection: what the room missed is not timed as if
+    // it had been seen. The open question is asked again with its full time;
+    // a pause whose result never went out starts over.
+    if (currentAnswer != Quiz::noAnswer)
+        openQuestion(currentQuestion, currentAnswer, true);
+    else if (!nextTimerPtr->isActive())
+        nextTimeout();
+}
+
+void Game::roomLost()
+{
+    // Nobody is there to see the question run out.
+    answerTimerPtr->stop();
+    hintTimerPtr->stop();
+}
+
+void Game::connectToRoom()
+{
+    if (!link)
+        return;
+    // Connect while already in the room greets again without dropping the link.
+    if (link->isJoined())
+        sendToRoom(Replies::connected());
+    else
+        link->join();
+}

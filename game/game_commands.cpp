@@ -1,0 +1,124 @@
+// Chat commands: parsed by the rules, answered from the store and the game's
+// own settings.
+
+#include "game/game.h"
+
+#include "quiz/command.h"
+#include "quiz/replies.h"
+
+using Quiz::Command;
+
+void Game::parseCommand(const QString& line)
+{
+    runCommand(speakerName, Quiz::parseCommand(line));
+}
+
+QString Game::categoryArgument(const Quiz::ChatCommand& parsed)
+{
+    // The first word wins; a name with blanks ("Old Movies") is the rest of
+    // the line, tried only when no category has the first word's name.
+    if (parsed.rest == parsed.argument || gameStore->categoryExists(parsed.argument)
+        || !gameStore->categoryExists(parsed.rest))
+        return parsed.argument;
+    return parsed.rest;
+}
+
+void Game::runCommand(const QString& speaker, const Quiz::ChatCommand& parsed)
+{
+    const QString& argument = parsed.argument;
+    QString score;
+
+    switch (parsed.command) {
+    case Command::None:
+        break;
+    case Command::Start:
+        startGame(speaker, categoryArgument(parsed), false);
+        break;
+    case Command::Restart:
+        stopGame();
+        gameStore->finish();
+        startGame(speaker, categoryArgument(parsed), true);
+        break;
+    case Command::Quit:
+        if (gameStore->hasControl(speaker)) {
+            stopGame();
+            sendToRoom(Replies::ended(speaker));
+        } else {
+            replyToRoom(speaker, Replies::unauthorized());
+        }
+        break;
+    case Command::Categories: {
+        QStringList names;
+        gameStore->listCategories(&names);
+        replyToRoom(speaker, Replies::categories(names));
+        break;
+    }
+    case Command::Help:
+        replyPrivately(speaker, Replies::help(gameStore->hasAdmin(speaker)));
+        break;
+    case Command::Top: {
+        QList<QPair<QString, QString>> rows;
+        if (gameStore->topTen(&rows))
+            replyPrivately(speaker, Replies::topTen(rows));
+        break;
+    }
+    case Command::MyScore: {
+        const GameStore::Lookup found = gameStore->myScore(speaker, &score);
+        showScore(speaker, found, Replies::myScore(score), Replies::notInDatabase());
+        break;
+    }
+    case Command::UserScore: {
+        const GameStore::Lookup found = gameStore->userScore(argument, &score);
+        showScore(speaker, found, Replies::userScore(argument, score), Replies::userNotInDatabase());
+        break;
+    }
+    case Command::Question:
+        if (!currentQuestion.isEmpty() && currentQuestion != QLatin1String("No Question"))
+            replyPrivately(speaker, currentQuestion);
+        break;
+    case Command::AnswerTime:
+        setTime(speaker, &Game::setAnswerSeconds, argument, Replies::answerTimeSet(argument));
+        break;
+    case Command::NextTime:
+        setTime(speaker, &Game::setWaitSeconds, argument, Replies::nextTimeSet(argument));
+        break;
+    case Command::GiveAnswer:
+        setGiveAnswerBy(speaker, argument);
+        break;
+    case Command::About:
+        replyPrivately(speaker, Replies::about());
+        break;
+    }
+}
+
+// A failed lookup posts nothing.
+void Game::showScore(const QString& speaker, GameStore::Lookup found, const QString& foundText,
+                     const QString& missingText)
+{
+    if (found == GameStore::Lookup::Found)
+        replyPrivately(speaker, foundText);
+    else if (found == GameStore::Lookup::Missing)
+        replyPrivately(speaker, missingText);
+}
+
+void Game::setTime(const QString& speaker, void (Game::*set)(int), const QString& argument, const QString& reply)
+{
+    if (!gameStore->hasAdmin(speaker)) {
+        replyPrivately(speaker, Replies::notAdmin());
+        return;
+    }
+    // The time keeps its range; the reply repeats the argument as typed.
+    (this->*set)(Quiz::secondsArgument(argument));
+    replyPrivately(speaker, reply);
+}
+
+void Game::setGiveAnswerBy(const QString& speaker, const QString& argument)
+{
+    if (!gameStore->hasAdmin(speaker)) {
+        replyPrivately(speaker, Replies::notAdmin());
+        return;
+    }
+    if (argument == QLatin1String("0") || argument == QLatin1String("1"))
+        setGiveAnswer(argument == QLatin1String("1"));
+    replyPrivately(speaker, Replies::giveAnswerSet(argument));
+}

@@ -1,0 +1,46 @@
+#ifndef GAMESTORE_H
+#define GAMESTORE_H
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+#include "db/lookup.h"
+
+// What the game reads and writes: categories, the draw and the members.
+// Names are compared without regard to case unless said otherwise.
+class GameStore
+{
+public:
+    using Lookup = Database::Lookup;
+
+    virtual ~GameStore() = default;
+
+    virtual bool categoryExists(const QString& name) = 0;
+    // Questions of the category; 0 when the lookup fails.
+    virtual int countCategory(const QString& name) = 0;
+    // A uniform pick among the category's playable questions as they are
+    // now; false when none is left or the lookup failed.
+    virtual bool draw(const QString& category, QString* question, QString* answer) = 0;
+    // The next draw reads the category afresh: it was renamed or restarted.
+    virtual void resetDraw() = 0;
+    // Lets go of any result a lookup still holds.
+    virtual void finish() {}
+
+    // One point for name, who is added with no rights when unknown; the new
+    // score as text ("0" when it cannot be read back).
+    virtual QString givePoint(const QString& name) = 0;
+    virtual bool hasControl(const QString& name) = 0;
+    virtual bool hasAdmin(const QString& name) = 0;
+
+    // Every category name in order; false when the lookup fails.
+    virtual bool listCategories(QStringList* names) = 0;
+    // Name and score of the best ten; false when the lookup fails.
+    virtual bool topTen(QList<QPair<QString, QString>>* rows) = 0;
+    // The speaker's own score, the name compared exactly.
+    virtual Lookup myScore(const QString& name, QString* score) = 0;
+    virtual Lookup userScore(const QString& name, QString* score) = 0;
+};
+
+#endif

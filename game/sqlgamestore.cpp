@@ -1,0 +1,89 @@
+#include "game/sqlgamestore.h"
+
+#include <QSqlQuery>
+
+#include "db/contentstore.h"
+#include "db/drawpool.h"
+#include "db/playerstore.h"
+#include "quiz/rules.h"
+
+SqlGameStore::SqlGameStore(const QSqlDatabase& db)
+    : gameQuery(std::make_unique<QSqlQuery>(db)), adminQuery(std::make_unique<QSqlQuery>(db))
+{
+    drawPool = std::make_unique<DrawPool>(
+        *gameQuery, [](int count) { return Quiz::randomIndex(count, Quiz::standardRandom()); }, Quiz::isPlayable);
+}
+
+SqlGameStore::~SqlGameStore()
+{
+    drawPool.reset();
+    // A query keeps its connection's results; let go of them before the
+    // connection closes.
+    gameQuery->clear();
+    adminQuery->clear();
+}
+
+bool SqlGameStore::categoryExists(const QString& name)
+{
+    return ContentStore(*gameQuery).categoryExists(name);
+}
+
+int SqlGameStore::countCategory(const QString& name)
+{
+    return ContentStore(*gameQuery).countCategory(name);
+}
+
+bool SqlGameStore::draw(const QString& category, QString* question, QString* answer)
+{
+    return drawPool->draw(category, question, answer);
+}
+
+void SqlGameStore::resetDraw()
+{
+    drawPool->invalidate();
+}
+
+void SqlGameStore::finish()
+{
+    gameQuery->finish();
+}
+
+QString SqlGameStore::givePoint(const QString& name)
+{
+    PlayerStore players(*gameQuery);
+    if (players.exists(name))
+        players.raiseScore(name);
+    else
+        players.addPlayer(name);
+    return players.readScore(name);
+}
+
+bool SqlGameStore::hasControl(const QString& name)
+{
+    return PlayerStore(*gameQuery).hasControl(name);
+}
+
+bool SqlGameStore::hasAdmin(const QString& name)
+{
+    return PlayerStore(*adminQuery).hasAdmin(name);
+}
+
+bool SqlGameStore::listCategories(QStringList* names)
+{
+    return ContentStore(*gameQuery).listCategories(names);
+}
+
+bool SqlGameStore::topTen(QList<QPair<QString, QString>>* rows)
+{
+    return PlayerStore(*gameQuery).topTen(rows);
+}
+
+GameStore::Lookup SqlGameStore::myScore(const QString& name, QString* score)
+{
+    return PlayerStore(*gameQuery).myScore(name, score);
+}
+
+GameStore::Lookup SqlGameStore::userScore(const QString& name, QString* score)
+{
+    return PlayerStore(*gameQuery).userScore(name, score);
+}

@@ -1,0 +1,40 @@
+#ifndef SQLGAMESTORE_H
+#define SQLGAMESTORE_H
+
+#include <QSqlDatabase>
+
+#include <memory>
+
+#include "game/gamestore.h"
+
+class DrawPool;
+class QSqlQuery;
+
+// The game's store on the program's database: the control right and every
+// game statement run on gameQuery, the admin right on adminQuery.
+class SqlGameStore : public GameStore
+{
+public:
+    explicit SqlGameStore(const QSqlDatabase& db);
+    ~SqlGameStore() override;
+
+    bool categoryExists(const QString& name) override;
+    int countCategory(const QString& name) override;
+    bool draw(const QString& category, QString* question, QString* answer) override;
+    void resetDraw() override;
+    void finish() override;
+    QString givePoint(const QString& name) override;
+    bool hasControl(const QString& name) override;
+    bool hasAdmin(const QString& name) override;
+    bool listCategories(QStringList* names) override;
+    bool topTen(QList<QPair<QString, QString>>* rows) override;
+    Lookup myScore(const QString& name, QString* score) override;
+    Lookup userScore(const QString& name, QString* score) override;
+
+private:
+    std::unique_ptr<QSqlQuery> gameQuery;
+    std::unique_ptr<QSqlQuery> adminQuery;
+    std::unique_ptr<DrawPool> drawPool;
+};
+
+#endif
