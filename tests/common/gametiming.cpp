@@ -33,8 +33,8 @@ HeardInRoom playInRoom(quint16 port, int answerSeconds, int waitSeconds,
                        const std::function<void(QuizNewt& window, IrcClient& host)>& play, const QString& cue,
                        const QString& reply)
 {
-    // Bob runs on a thread of his own: the game's pause blocks the main
-    // thread, so only a member elsewhere sees when lines really arrive.
+    // Bob runs on a thread of his own, so he hears lines when they really
+    // arrive, whatever the main thread is doing.
     std::atomic<bool> listening{false};
     HeardInRoom heard;
     std::unique_ptr<QThread> bob(QThread::create([&] {

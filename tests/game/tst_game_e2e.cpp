@@ -56,10 +56,12 @@ private Q_SLOTS:
         QString heard;
         const QList<QuestionTiming> timings = playWithRepliesWaiting(room.server.port(), 2, 1, 8, &heard);
         QVERIFY2(timings.size() >= 2, qPrintable(heard));
+        // Replies that ate into the game's time would cost whole seconds; the
+        // margins only allow for a loaded machine. bench_gametiming measures.
         for (const QuestionTiming& timing : timings) {
-            QVERIFY2(qAbs(timing.hint - 1000) < 200, qPrintable(QString::number(timing.hint)));
-            QVERIFY2(qAbs(timing.timedOut - 2000) < 200, qPrintable(QString::number(timing.timedOut)));
-            QVERIFY2(timing.pause < 0 || (timing.pause >= 950 && timing.pause < 1200),
+            QVERIFY2(timing.hint >= 900 && timing.hint < 1800, qPrintable(QString::number(timing.hint)));
+            QVERIFY2(timing.timedOut >= 1900 && timing.timedOut < 2800, qPrintable(QString::number(timing.timedOut)));
+            QVERIFY2(timing.pause < 0 || (timing.pause >= 900 && timing.pause < 1800),
                      qPrintable(QString::number(timing.pause)));
         }
     }
