@@ -31,7 +31,8 @@ int main(int argc, char** argv)
     db.addUser(QStringLiteral("Host"), 0, 1, 0);
     db.addQuestions(db.addCategory(QStringLiteral("Capitals")), 100);
     db.makeInstallDir();
-    QSettings().setValue(QStringLiteral("Room/Port"), server.serverPort());
+    QSettings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt"))
+        .setValue(QStringLiteral("Room/Port"), server.serverPort());
 
     const int starts = 20;
     QElapsedTimer sincePing;
