@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QProgressDialog>
 #include <QSqlError>
@@ -18,6 +17,7 @@
 #include "gui/filedialog.h"
 #include "gui/messagebox.h"
 #include "importer/dlgtriviaimport_p.h"
+#include "importer/rowsource.h"
 
 using namespace ImportWindow;
 
@@ -25,30 +25,6 @@ namespace {
 
 const QString mdbConnection = QStringLiteral("MDB");
 const QString fdbConnection = QStringLiteral("FDB");
-
-enum class SourceKind { TriviaBot, QuizNewt, Text };
-
-// A file's kind by its first bytes: an Access file names its engine at byte
-// 4, a Firebird file starts with its header page (type 1) whose ODS version
-// carries the Firebird flag. Damaged or unreadable files go by their
-// extension; anything else is a question file.
-SourceKind sourceKindOf(const QString& path)
-{
-    if (MdbSource::isAccessFile(path))
-        return SourceKind::TriviaBot;
-    const QFileInfo info(path);
-    QFile file(path);
-    // A pipe or a device would block the read.
-    const QByteArray head = info.isFile() && file.open(QIODevice::ReadOnly) ? file.read(20) : QByteArray();
-    if (head.size() == 20 && head.at(0) == 1 && (uchar(head.at(19)) & 0x80))
-        return SourceKind::QuizNewt;
-    const QString suffix = info.suffix().toLower();
-    if (suffix == QLatin1String("mdb") || suffix == QLatin1String("accdb"))
-        return SourceKind::TriviaBot;
-    if (suffix == QLatin1String("fdb") || suffix == QLatin1String("gdb"))
-        return SourceKind::QuizNewt;
-    return SourceKind::Text;
-}
 
 // The detail of an open that failed: which file, and what the reader or the
 // engine said.
@@ -94,14 +70,14 @@ void dlgTriviaImport::setSourceFile(const QString& path)
         return;
     // The file the editor remembers may be of any kind; it is opened as what
     // it is, not as whichever kind happens to be selected.
-    switch (sourceKindOf(path)) {
-    case SourceKind::TriviaBot:
+    switch (Import::kindOf(path)) {
+    case Import::SourceKind::TriviaBot:
         rbTriviaBot->setChecked(true);
         break;
-    case SourceKind::QuizNewt:
+    case Import::SourceKind::QuizNewt:
         rbQuizNewt->setChecked(true);
         break;
-    case SourceKind::Text:
+    case Import::SourceKind::QuestionFile:
         rbTextFile->setChecked(true);
         break;
     }
@@ -286,8 +262,10 @@ void dlgTriviaImport::sourceItemDoubleClicked(QListWidgetItem* item)
     QList<QTreeWidgetItem*> items;
     items.reserve(rows.size());
     for (const SourceRow& row : rows)
-        items << makeRow(row);
+        items << makeRow(row, int(items.size()) + 1);
     appendRows(twSourceContent, items);
+    shownKind = triviaBot ? Import::SourceKind::TriviaBot : Import::SourceKind::QuizNewt;
+    shownFile = QFileInfo(triviaBot ? mdbDatabase.filePath() : fdbDatabase.databaseName()).fileName();
     progress.setValue(progress.maximum());
 }
 
@@ -310,7 +288,7 @@ void dlgTriviaImport::destItemDoubleClicked(QListWidgetItem* item)
     query.setForwardOnly(true);
     QList<QTreeWidgetItem*> items;
     const auto addRow = [&items](const QString& question, const QString& answer) {
-        items << makeRow({question, answer});
+        items << makeRow({question, answer}, 0);
     };
     if (!ContentStore(query).listContent(item->text(), addRow))
         return;

@@ -6,8 +6,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include "importer/importpipeline.h"
 #include "importer/mdbsource.h"
-#include "importer/questionfile.h"
 #include "ui_dlgtriviaimport.h"
 
 class QListWidgetItem;
@@ -34,9 +34,6 @@ public:
     // will not close until it ends.
     bool isBusy() const { return busy; }
 
-    // Rows stored per transaction: a crash loses at most the batch in flight.
-    static constexpr int importBatchSize = 250;
-
     // Refuses to close while busy; every way of closing (Close, the frame,
     // Escape) comes through here.
     void done(int result) override;
@@ -55,28 +52,29 @@ private:
     bool refuseWhileBusy();
     bool readFdbRows(const QString& category, QList<SourceRow>* rows, QString* error,
                      const MdbSource::Progress& progress);
-    void importRows(QList<SourceRow> rows, QList<int> lines);
-    QString storeBatch(QSqlDatabase db, qint64 catId, const QList<SourceRow>& rows, int* next);
+    void importItems(const QList<QTreeWidgetItem*>& items);
     void closeSources();
 
-    // The question file source (dlgtriviaimport_text.cpp). Rows of the file
-    // carry their line numbers in the view (Qt::UserRole of column 0).
+    // The question file source (dlgtriviaimport_text.cpp). Every row of the
+    // source view carries its line (Qt::UserRole of column 0); a file's rows
+    // also the answers they left out (Qt::UserRole + 1).
     void loadTextFile(const QString& path);
     void showTextRows(const QString& entry);
     QString textEntry(const QString& category) const;
-    bool dropStoredTextRows(QSqlDatabase db, const QString& category, QList<SourceRow>* rows, QList<int>* lines,
-                            QList<QuestionFile::Skip>* skipped);
-    void reportTextImport(int imported, const QList<int>& lines, QList<QuestionFile::Skip> skipped);
+    QList<Import::Skip> textSkips() const;
 
     MdbSource mdbDatabase;
     QSqlDatabase fdbDatabase;
     bool busy = false;
-    QuestionFile::Contents textFile;
+    QList<Import::Row> textRows;
+    QList<Import::Skip> textSkipped;
     QString textFileName;
     // The source list entry whose file rows are in the source view, or empty.
     QString textShown;
-    // Rows of the last import the database turned down: index and reason.
-    QList<QPair<int, QString>> refusedRows;
+    // What the rows in the source view came from: the radio buttons may have
+    // been switched since.
+    Import::SourceKind shownKind = Import::SourceKind::TriviaBot;
+    QString shownFile;
 };
 
 #endif

@@ -1,16 +1,14 @@
-// The importer window's import: the source view's rows into the chosen
-// category, in batches, with the progress bar.
+// The importer window's import: the source view's rows through the import
+// pipeline into the chosen category, with the progress bar.
 
 #include "importer/dlgtriviaimport.h"
 
 #include <QBrush>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QSqlError>
 #include <QSqlQuery>
 
 #include "db/contentstore.h"
-#include "db/questionwriter.h"
 #include "gui/messagebox.h"
 #include "importer/dlgtriviaimport_p.h"
 
@@ -26,15 +24,11 @@ void dlgTriviaImport::importAll()
                                 QStringLiteral("Please double-click a source category to load importable content.\n"));
         return;
     }
-    QList<SourceRow> rows;
-    QList<int> lines;
-    rows.reserve(count);
-    for (int i = 0; i < count; ++i) {
-        const QTreeWidgetItem* item = twSourceContent->topLevelItem(i);
-        rows.append({item->text(0), item->text(1)});
-        lines.append(item->data(0, Qt::UserRole).toInt());
-    }
-    importRows(rows, lines);
+    QList<QTreeWidgetItem*> items;
+    items.reserve(count);
+    for (int i = 0; i < count; ++i)
+        items << twSourceContent->topLevelItem(i);
+    importItems(items);
 }
 
 void dlgTriviaImport::importSelected()
@@ -53,17 +47,10 @@ void dlgTriviaImport::importSelected()
             QStringLiteral("Please select the content items you wish to import by ctrl-clicking them.\n"));
         return;
     }
-    QList<SourceRow> rows;
-    QList<int> lines;
-    rows.reserve(selected.size());
-    for (const QTreeWidgetItem* item : selected) {
-        rows.append({item->text(0), item->text(1)});
-        lines.append(item->data(0, Qt::UserRole).toInt());
-    }
-    importRows(rows, lines);
+    importItems(selected);
 }
 
-void dlgTriviaImport::importRows(QList<SourceRow> rows, QList<int> lines)
+void dlgTriviaImport::importItems(const QList<QTreeWidgetItem*>& items)
 {
     const QListWidgetItem* destination = lwDestTables->currentItem();
     if (!destination) {
@@ -87,93 +74,65 @@ void dlgTriviaImport::importRows(QList<SourceRow> rows, QList<int> lines)
         return;
     }
 
-    // A file's rows are checked against the category before any is stored.
-    QList<QuestionFile::Skip> skipped;
-    if (!textShown.isEmpty() && !dropStoredTextRows(db, name, &rows, &lines, &skipped))
+    QList<Import::Row> rows;
+    rows.reserve(items.size());
+    for (const QTreeWidgetItem* item : items)
+        rows.append({item->data(0, Qt::UserRole).toInt(), QString(), item->text(0), item->text(1),
+                     item->data(0, Qt::UserRole + 1).toStringList()});
+
+    // Copies from the database kinds are all stored, as a copy of a category
+    // is expected to be; a file's repeats are its author's slips.
+    const bool textFile = shownKind == Import::SourceKind::QuestionFile;
+    Import::Pipeline pipeline(db, textFile ? Import::Pipeline::Duplicates::Skip : Import::Pipeline::Duplicates::Keep);
+    Import::Report report;
+    report.source = shownFile;
+    report.kind = shownKind;
+    QList<Import::Planned> planned;
+    pipeline.intoCategory(name, catId);
+    if (!pipeline.begin() || !pipeline.plan(std::move(rows), &report, &planned)) {
+        MessageBox::warning(this, QStringLiteral("Error"),
+                            QStringLiteral("Unable to check the rows against the category \"%1\"; nothing was "
+                                           "imported.\n%2").arg(name, pipeline.error()));
         return;
+    }
 
     BusyScope scope(busy);
-    refusedRows.clear();
     twDestContent->clear();
     // The bar counts against every source row, also for a selection.
     const int sourceCount = twSourceContent->topLevelItemCount();
     progressBar->setMinimum(0);
     progressBar->setMaximum(sourceCount);
 
+    Import::StoreHooks hooks;
+    hooks.beforeRow = [this](qsizetype done) { progressBar->setValue(int(done) + 1); };
+    hooks.committed = [this](const QList<Import::Row>& stored) {
+        QList<QTreeWidgetItem*> shown;
+        shown.reserve(stored.size());
+        for (const Import::Row& row : stored) {
+            QTreeWidgetItem* item = makeRow({row.question, row.answer}, 0);
+            item->setBackground(0, QBrush(Qt::green));
+            item->setBackground(1, QBrush(Qt::green));
+            shown << item;
+        }
+        twDestContent->addTopLevelItems(shown);
+    };
+    // Only between batches: a statement of the game run from here would
+    // otherwise join the open transaction.
+    hooks.betweenBatches = [] { QCoreApplication::processEvents(); };
+
     // Sorted once at the end rather than after every batch.
     const bool sorting = twDestContent->isSortingEnabled();
     twDestContent->setSortingEnabled(false);
-    QString failure;
-    int next = 0;
-    while (next < rows.size() && failure.isEmpty()) {
-        failure = storeBatch(db, catId, rows, &next);
-        // Only between batches: a statement of the game run from here would
-        // otherwise join the open transaction.
-        QCoreApplication::processEvents();
-    }
+    const bool stored = pipeline.store(planned, &report, Import::windowBatches, hooks);
     twDestContent->setSortingEnabled(sorting);
-    if (!failure.isEmpty()) {
+    if (!stored) {
         MessageBox::warning(this, QStringLiteral("Error"),
                             QStringLiteral("The import stopped; the questions shown in green were stored.\n")
-                                + failure);
+                                + pipeline.error());
         return;
     }
     progressBar->setValue(sourceCount);
-    if (!textShown.isEmpty()) {
-        for (const auto& [index, reason] : std::as_const(refusedRows))
-            skipped.append({lines.at(index), QStringLiteral("refused by the database: ") + reason, QString()});
-        reportTextImport(int(rows.size() - refusedRows.size()), lines, skipped);
-        return;
-    }
-    MessageBox::information(this, QStringLiteral("Import Done"), QStringLiteral("Content import was successful!"));
-}
-
-// Stores rows from *next on in one transaction, until the batch is full or it
-// is time to handle events again, and shows them. A question is stored with
-// its link or not at all. Returns why the batch failed, or an empty string.
-QString dlgTriviaImport::storeBatch(QSqlDatabase db, qint64 catId, const QList<SourceRow>& rows, int* next)
-{
-    if (!db.transaction())
-        return db.lastError().text();
-    QList<QTreeWidgetItem*> stored;
-    QString failure;
-    {
-        // Prepared inside the transaction, so made afresh for each one.
-        QuestionWriter writer(db);
-        if (writer.prepareError().isValid())
-            failure = writer.prepareError().databaseText();
-
-        const int end = qMin(*next + importBatchSize, int(rows.size()));
-        QElapsedTimer elapsed;
-        elapsed.start();
-        while (failure.isEmpty() && *next < end && elapsed.elapsed() < eventIntervalMs) {
-            const SourceRow& row = rows.at(*next);
-            ++*next;
-            progressBar->setValue(*next);
-            const QuestionWriter::Result result = writer.add(catId, row.question, row.answer);
-            // A refused row (too long, say) is skipped and the transaction
-            // goes on.
-            if (result.outcome == QuestionWriter::Outcome::Refused) {
-                refusedRows.append({*next - 1, result.error.databaseText()});
-                continue;
-            }
-            if (result.outcome == QuestionWriter::Outcome::Failed) {
-                failure = result.error.databaseText();
-                break;
-            }
-            QTreeWidgetItem* item = makeRow(row);
-            item->setBackground(0, QBrush(Qt::green));
-            item->setBackground(1, QBrush(Qt::green));
-            stored << item;
-        }
-    }
-    if (failure.isEmpty() && db.commit()) {
-        twDestContent->addTopLevelItems(stored);
-        return {};
-    }
-    if (failure.isEmpty())
-        failure = db.lastError().text();
-    db.rollback();
-    qDeleteAll(stored);
-    return failure;
+    if (textFile)
+        report.skipped << textSkips();
+    MessageBox::report(this, QStringLiteral("Import Done"), report.summary(), report.details().join(QLatin1Char('\n')));
 }

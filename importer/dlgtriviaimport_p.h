@@ -13,9 +13,13 @@ namespace ImportWindow {
 // How long the window may go without handling events during a load or import.
 inline const int eventIntervalMs = 25;
 
-inline QTreeWidgetItem* makeRow(const SourceRow& row)
+// A source row carries its line, or its place in the table, for the report.
+inline QTreeWidgetItem* makeRow(const SourceRow& row, int line)
 {
-    return new QTreeWidgetItem(QStringList{row.question, row.answer});
+    auto* item = new QTreeWidgetItem(QStringList{row.question, row.answer});
+    if (line > 0)
+        item->setData(0, Qt::UserRole, line);
+    return item;
 }
 
 // With sorting on, every single insertion would schedule a re-sort of the

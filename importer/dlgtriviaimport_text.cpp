@@ -1,20 +1,14 @@
 // The importer window's third kind of source: a question file. It is read
-// and checked when opened; its rows are shown in file order, under the
-// file's categories or, without any, under the file's name.
+// when opened; its rows are shown in file order, under the file's categories
+// or, without any, under the file's name, and checked when imported.
 
 #include "importer/dlgtriviaimport.h"
 
 #include <QFileInfo>
-#include <QHash>
 #include <QSet>
-#include <QSqlError>
-#include <QSqlQuery>
 
-#include "db/contentstore.h"
 #include "gui/messagebox.h"
-
-using QuestionFile::Row;
-using QuestionFile::Skip;
+#include "importer/rowsource.h"
 
 QString dlgTriviaImport::textEntry(const QString& category) const
 {
@@ -29,23 +23,21 @@ void dlgTriviaImport::loadTextFile(const QString& path)
         textShown.clear();
     }
     textFileName = QFileInfo(path).fileName();
-    textFile = QuestionFile::read(path);
-    if (!textFile.ok()) {
+    textRows.clear();
+    textSkipped.clear();
+    const std::unique_ptr<Import::RowSource> source =
+        Import::openSource(path, Import::SourceKind::QuestionFile, QString());
+    if (!Import::readAll(*source, &textRows, &textSkipped)) {
         MessageBox::warning(this, QStringLiteral("Error"),
-                            QStringLiteral("Unable to read the question file %1: %2").arg(textFileName, textFile.error));
-        textFile = QuestionFile::Contents();
+                            QStringLiteral("Unable to read the question file %1: %2").arg(textFileName, source->error()));
+        textRows.clear();
+        textSkipped.clear();
         return;
     }
-    QuestionFile::Limits limits;
-    {
-        QSqlQuery query{QSqlDatabase::database()};
-        ContentStore(query).contentColumnSizes(&limits.question, &limits.answer);
-    }
-    QuestionFile::check(&textFile, limits);
 
     QStringList entries;
     QSet<QString> listed;
-    for (const Row& row : std::as_const(textFile.rows)) {
+    for (const Import::Row& row : std::as_const(textRows)) {
         const QString entry = textEntry(row.category);
         if (!listed.contains(entry)) {
             listed.insert(entry);
@@ -61,66 +53,29 @@ void dlgTriviaImport::showTextRows(const QString& entry)
 {
     twSourceContent->setSortingEnabled(false);
     QList<QTreeWidgetItem*> items;
-    for (const Row& row : std::as_const(textFile.rows)) {
+    for (const Import::Row& row : std::as_const(textRows)) {
         if (textEntry(row.category) != entry)
             continue;
         auto* item = new QTreeWidgetItem(QStringList{row.question, row.answer});
         item->setData(0, Qt::UserRole, row.line);
+        if (!row.leftOut.isEmpty())
+            item->setData(0, Qt::UserRole + 1, row.leftOut);
         items << item;
     }
     twSourceContent->addTopLevelItems(items);
     textShown = entry;
+    shownKind = Import::SourceKind::QuestionFile;
+    shownFile = textFileName;
 }
 
-bool dlgTriviaImport::dropStoredTextRows(QSqlDatabase db, const QString& category, QList<SourceRow>* rows,
-                                         QList<int>* lines, QList<Skip>* skipped)
+// The lines of the file that could not be read, as far as they belong to the
+// entry on view.
+QList<Import::Skip> dlgTriviaImport::textSkips() const
 {
-    QSet<QString> stored;
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    const auto addKey = [&stored](const QString& question, const QString& answer) {
-        stored.insert(QuestionFile::duplicateKey(question, answer));
-    };
-    if (!ContentStore(query).listContent(category, addKey)) {
-        MessageBox::warning(this, QStringLiteral("Error"),
-                            QStringLiteral("Unable to read the category \"%1\"; nothing was imported.\n%2")
-                                .arg(category, query.lastError().text()));
-        return false;
-    }
-    QList<SourceRow> kept;
-    QList<int> keptLines;
-    for (qsizetype i = 0; i < rows->size(); ++i) {
-        const SourceRow& row = rows->at(i);
-        if (stored.contains(QuestionFile::duplicateKey(row.question, row.answer))) {
-            skipped->append({lines->at(i), QStringLiteral("already in category \"%1\"").arg(category), QString()});
-            continue;
-        }
-        kept << row;
-        keptLines << lines->at(i);
-    }
-    *rows = kept;
-    *lines = keptLines;
-    return true;
-}
-
-// The counts, then the file's skipped lines of the shown entry and the
-// imported rows that left answers out, one a line, under "Show Details...".
-void dlgTriviaImport::reportTextImport(int imported, const QList<int>& lines, QList<Skip> skipped)
-{
-    for (const Skip& skip : std::as_const(textFile.skipped)) {
+    QList<Import::Skip> skips;
+    for (const Import::Skip& skip : textSkipped) {
         if (skip.category.isEmpty() || textEntry(skip.category) == textShown)
-            skipped << skip;
+            skips << skip;
     }
-    QSet<int> skippedLines;
-    for (const Skip& skip : std::as_const(skipped))
-        skippedLines.insert(skip.line);
-    const QSet<int> importedLines(lines.begin(), lines.end());
-    QList<Row> leftOut;
-    for (const Row& row : std::as_const(textFile.rows)) {
-        if (!row.leftOut.isEmpty() && importedLines.contains(row.line) && !skippedLines.contains(row.line))
-            leftOut << row;
-    }
-    MessageBox::report(this, QStringLiteral("Import Done"),
-                       QuestionFile::summary(textFileName, imported, int(skipped.size())),
-                       QuestionFile::details(skipped, leftOut).join(QLatin1Char('\n')));
+    return skips;
 }

@@ -3,13 +3,8 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QRegularExpression>
 #include <QStringDecoder>
-
-#include <algorithm>
-
-#include "quiz/rules.h"
 
 namespace QuestionFile {
 
@@ -157,100 +152,6 @@ Contents read(const QString& path)
         return contents;
     }
     return parse(bytes, QFileInfo(path).suffix());
-}
-
-namespace {
-
-// Firebird counts a column's size in characters, not UTF-16 units.
-int characters(const QString& text)
-{
-    return int(text.size() - std::count_if(text.begin(), text.end(), [](QChar c) { return c.isLowSurrogate(); }));
-}
-
-}
-
-QString rowProblem(const Row& row, const Limits& limits)
-{
-    const QString& answer = row.answer;
-    if (row.question.trimmed().isEmpty())
-        return QStringLiteral("the question is empty");
-    if (answer.trimmed().isEmpty())
-        return QStringLiteral("the answer is empty");
-    if (characters(row.question) > limits.question)
-        return QStringLiteral("the question is longer than %1 characters").arg(limits.question);
-    if (characters(answer) > limits.answer)
-        return QStringLiteral("the answer is longer than %1 characters").arg(limits.answer);
-    // The game simplifies the room line and compares it ignoring case.
-    if (answer.contains(QLatin1Char('\n')))
-        return QStringLiteral("the answer spans more than one line");
-    if (answer.front().isSpace() || answer.back().isSpace())
-        return QStringLiteral("the answer begins or ends with a blank");
-    if (answer.contains(QLatin1String("  ")))
-        return QStringLiteral("the answer holds two blanks in a row");
-    if (!Quiz::isCorrect(Quiz::splitLine(QStringLiteral("player: ") + answer).text, answer))
-        return QStringLiteral("the game can never match the answer \"%1\"").arg(answer);
-    return QString();
-}
-
-QString duplicateKey(const QString& question, const QString& answer)
-{
-    return question.trimmed().toLower() + QChar(0) + answer.toLower();
-}
-
-void check(Contents* contents, const Limits& limits)
-{
-    QHash<QString, int> seen;
-    seen.reserve(contents->rows.size());
-    QList<Row> kept;
-    kept.reserve(contents->rows.size());
-    for (Row& row : contents->rows) {
-        QString problem = rowProblem(row, limits);
-        if (problem.isEmpty()) {
-            const QString key = duplicateKey(row.question, row.answer);
-            const auto earlier = seen.constFind(key);
-            if (earlier != seen.constEnd())
-                problem = QStringLiteral("same question and answer as line %1").arg(*earlier);
-            else
-                seen.insert(key, row.line);
-        }
-        if (problem.isEmpty())
-            kept.append(std::move(row));
-        else
-            contents->skipped.append({row.line, problem, row.category});
-    }
-    contents->rows = std::move(kept);
-    sortByLine(&contents->skipped);
-}
-
-void sortByLine(QList<Skip>* skipped)
-{
-    std::stable_sort(skipped->begin(), skipped->end(), [](const Skip& a, const Skip& b) { return a.line < b.line; });
-}
-
-QString summary(const QString& file, int imported, int skipped)
-{
-    return QStringLiteral("%1: %2 imported, %3 skipped").arg(file).arg(imported).arg(skipped);
-}
-
-QStringList details(const QList<Skip>& skipped, const QList<Row>& imported)
-{
-    QList<Skip> lines = skipped;
-    for (const Row& row : imported) {
-        if (row.leftOut.isEmpty())
-            continue;
-        QStringList quoted;
-        for (const QString& answer : row.leftOut)
-            quoted << QLatin1Char('"') + answer + QLatin1Char('"');
-        lines.append({row.line, QStringLiteral("imported with the answer \"%1\"; left out %2")
-                                    .arg(row.answer, quoted.join(QLatin1String(", "))),
-                      QString()});
-    }
-    sortByLine(&lines);
-    QStringList text;
-    text.reserve(lines.size());
-    for (const Skip& line : lines)
-        text << QStringLiteral("line %1: %2").arg(line.line).arg(line.reason);
-    return text;
 }
 
 }

@@ -6,10 +6,9 @@
 #include <QString>
 #include <QStringList>
 
-// Question files as chat-room quiz operators trade them, read and checked
-// before anything is stored. No widgets and no SQL: the importer window and
-// quiznewt-import both build on this, and the database side (column sizes,
-// questions already stored) comes from the caller.
+// Question files as chat-room quiz operators trade them, read into rows. No
+// widgets and no SQL: the import pipeline checks the rows against the
+// database.
 namespace QuestionFile {
 
 enum class Format {
@@ -59,27 +58,6 @@ Format detect(const QString& text, const QString& suffix);
 
 Contents parse(const QByteArray& bytes, const QString& suffix = QString());
 Contents read(const QString& path);
-
-// The sizes of the database's columns, in characters.
-struct Limits {
-    int question = 4000;
-    int answer = 1000;
-};
-
-// Why a row cannot be stored and played as it is, or an empty string: an
-// empty text, a text over its column, or an answer the game can never match.
-QString rowProblem(const Row& row, const Limits& limits);
-// Rows are the same when question and answer are, ignoring case.
-QString duplicateKey(const QString& question, const QString& answer);
-// Moves each row with a problem, or repeating an earlier row, to skipped.
-void check(Contents* contents, const Limits& limits);
-
-void sortByLine(QList<Skip>* skipped);
-// "FILE: N imported, M skipped".
-QString summary(const QString& file, int imported, int skipped);
-// "line N: reason" for each skip and a note for each imported row that left
-// answers out, in line order.
-QStringList details(const QList<Skip>& skipped, const QList<Row>& imported);
 
 }
 

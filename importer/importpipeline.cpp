@@ -1,0 +1,323 @@
+#include "importer/importpipeline.h"
+
+#include <QElapsedTimer>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <algorithm>
+
+#include "db/contentstore.h"
+#include "db/questionwriter.h"
+#include "quiz/rules.h"
+
+namespace Import {
+
+namespace {
+
+// Firebird counts a column's size in characters, not UTF-16 units.
+int characters(const QString& text)
+{
+    return int(text.size() - std::count_if(text.begin(), text.end(), [](QChar c) { return c.isLowSurrogate(); }));
+}
+
+void sortByLine(QList<Skip>* lines)
+{
+    std::stable_sort(lines->begin(), lines->end(), [](const Skip& a, const Skip& b) { return a.line < b.line; });
+}
+
+}
+
+QString rowProblem(const Row& row, const Limits& limits)
+{
+    const QString& answer = row.answer;
+    if (row.question.trimmed().isEmpty())
+        return QStringLiteral("the question is empty");
+    if (answer.trimmed().isEmpty())
+        return QStringLiteral("the answer is empty");
+    if (characters(row.question) > limits.question)
+        return QStringLiteral("the question is longer than %1 characters").arg(limits.question);
+    if (characters(answer) > limits.answer)
+        return QStringLiteral("the answer is longer than %1 characters").arg(limits.answer);
+    // The game simplifies the room line and compares it ignoring case.
+    if (answer.contains(QLatin1Char('\n')))
+        return QStringLiteral("the answer spans more than one line");
+    if (answer.front().isSpace() || answer.back().isSpace())
+        return QStringLiteral("the answer begins or ends with a blank");
+    if (answer.contains(QLatin1String("  ")))
+        return QStringLiteral("the answer holds two blanks in a row");
+    if (!Quiz::isCorrect(Quiz::splitLine(QStringLiteral("player: ") + answer).text, answer))
+        return QStringLiteral("the game can never match the answer \"%1\"").arg(answer);
+    return QString();
+}
+
+QString duplicateKey(const QString& question, const QString& answer)
+{
+    return question.trimmed().toLower() + QChar(0) + answer.toLower();
+}
+
+QString Report::summary() const
+{
+    QString text = QStringLiteral("%1: %2 imported, %3 skipped").arg(source).arg(imported).arg(skipped.size());
+    if (trimmed == 1)
+        text += QStringLiteral(", 1 answer trimmed");
+    else if (trimmed > 1)
+        text += QStringLiteral(", %1 answers trimmed").arg(trimmed);
+    return text;
+}
+
+QStringList Report::details() const
+{
+    QList<Skip> lines = skipped;
+    for (const Row& row : leftOut) {
+        QStringList quoted;
+        for (const QString& answer : row.leftOut)
+            quoted << QLatin1Char('"') + answer + QLatin1Char('"');
+        lines.append({row.line, QStringLiteral("imported with the answer \"%1\"; left out %2")
+                                    .arg(row.answer, quoted.join(QLatin1String(", "))),
+                      QString()});
+    }
+    sortByLine(&lines);
+    QStringList text;
+    text.reserve(lines.size());
+    for (const Skip& line : std::as_const(lines))
+        text << QStringLiteral("line %1: %2").arg(line.line).arg(line.reason);
+    return text;
+}
+
+Pipeline::Pipeline(QSqlDatabase db, Duplicates duplicates)
+    : db(db), duplicates(duplicates)
+{
+}
+
+bool Pipeline::begin()
+{
+    QSqlQuery query(db);
+    if (ContentStore(query).contentColumnSizes(&limits.question, &limits.answer))
+        return true;
+    failure = QStringLiteral("cannot read the column sizes: %1").arg(query.lastError().text());
+    return false;
+}
+
+void Pipeline::intoCategory(const QString& name, qint64 catId)
+{
+    fixedCategory = name;
+    Category& category = categories[categoryFor(name)];
+    if (catId >= 0)
+        category.catId = catId;
+}
+
+int Pipeline::categoryFor(const QString& name)
+{
+    const QString key = name.toUpper();
+    const auto found = byName.constFind(key);
+    if (found != byName.constEnd())
+        return *found;
+    categories.append({name, -1, false, false, {}});
+    byName.insert(key, int(categories.size() - 1));
+    return int(categories.size() - 1);
+}
+
+bool Pipeline::lookUp(Category* category)
+{
+    if (category->looked)
+        return true;
+    if (category->catId < 0) {
+        QSqlQuery query(db);
+        switch (ContentStore(query).findCategoryIgnoringCase(category->name, &category->catId, &category->name)) {
+        case Database::Lookup::Failed:
+            failure = QStringLiteral("cannot look up category \"%1\": %2").arg(category->name, query.lastError().text());
+            return false;
+        case Database::Lookup::Missing:
+            category->missing = true;
+            break;
+        case Database::Lookup::Found:
+            break;
+        }
+    }
+    if (!category->missing && duplicates == Duplicates::Skip) {
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        const auto addKey = [category](const QString& question, const QString& answer) {
+            category->seen.insert(duplicateKey(question, answer), Seen());
+        };
+        if (!ContentStore(query).listContent(category->name, addKey)) {
+            failure = QStringLiteral("cannot read category \"%1\": %2").arg(category->name, query.lastError().text());
+            return false;
+        }
+    }
+    category->looked = true;
+    return true;
+}
+
+bool Pipeline::plan(QList<Row> rows, Report* report, QList<Planned>* planned)
+{
+    if (report != current) {
+        current = report;
+        ++source;
+    }
+    // A database cell's blanks at either end are no part of the answer; in a
+    // question file they may be the author's mistake, which the report names.
+    const bool trim = report->kind != SourceKind::QuestionFile;
+    planned->reserve(planned->size() + rows.size());
+    for (Row& row : rows) {
+        bool trimmed = false;
+        if (trim) {
+            QString answer = row.answer.trimmed();
+            trimmed = answer.size() != row.answer.size();
+            row.answer = std::move(answer);
+        }
+        const QString problem = rowProblem(row, limits);
+        if (!problem.isEmpty()) {
+            report->skipped.append({row.line, problem, row.category});
+            continue;
+        }
+        const QString name = fixedCategory.isEmpty() ? row.category : fixedCategory;
+        if (name.isEmpty()) {
+            report->skipped.append({row.line, QStringLiteral("no category; name one with --category"), {}});
+            continue;
+        }
+        const int index = categoryFor(name);
+        Category& category = categories[index];
+        if (!lookUp(&category))
+            return false;
+        if (duplicates == Duplicates::Skip) {
+            const QString key = duplicateKey(row.question, row.answer);
+            const auto seen = category.seen.constFind(key);
+            if (seen != category.seen.constEnd()) {
+                report->skipped.append(
+                    {row.line,
+                     seen->source == source
+                         ? QStringLiteral("same question and answer as line %1").arg(seen->line)
+                         : QStringLiteral("already in category \"%1\"").arg(category.name),
+                     row.category});
+                continue;
+            }
+            category.seen.insert(key, {source, row.line});
+        }
+        report->trimmed += trimmed;
+        planned->append({std::move(row), index});
+    }
+    return true;
+}
+
+QStringList Pipeline::missingCategories() const
+{
+    QStringList names;
+    for (const Category& category : categories) {
+        if (category.missing && category.catId < 0)
+            names << category.name;
+    }
+    names.sort();
+    return names;
+}
+
+bool Pipeline::createCategories()
+{
+    if (!db.transaction()) {
+        failure = db.lastError().text();
+        return false;
+    }
+    QList<int> created;
+    {
+        QSqlQuery query(db);
+        ContentStore store(query);
+        for (int i = 0; i < categories.size() && failure.isEmpty(); ++i) {
+            Category& category = categories[i];
+            if (!category.missing || category.catId >= 0)
+                continue;
+            category.catId = store.addCategoryReturningId(category.name);
+            if (category.catId < 0)
+                failure = QStringLiteral("cannot create category \"%1\": %2").arg(category.name, query.lastError().text());
+            else
+                created << i;
+        }
+    }
+    if (failure.isEmpty() && db.commit())
+        return true;
+    if (failure.isEmpty())
+        failure = db.lastError().text();
+    db.rollback();
+    for (int i : std::as_const(created))
+        categories[i].catId = -1;
+    return false;
+}
+
+bool Pipeline::store(const QList<Planned>& rows, Report* report, const BatchPolicy& policy, const StoreHooks& hooks)
+{
+    for (qsizetype next = 0; next < rows.size();) {
+        if (!storeBatch(rows, &next, report, policy, hooks))
+            return false;
+        if (hooks.betweenBatches)
+            hooks.betweenBatches();
+    }
+    return true;
+}
+
+bool Pipeline::storeBatch(const QList<Planned>& rows, qsizetype* next, Report* report, const BatchPolicy& policy,
+                          const StoreHooks& hooks)
+{
+    if (!db.transaction()) {
+        failure = db.lastError().text();
+        return false;
+    }
+    QList<qsizetype> stored;
+    QList<Skip> refused;
+    QString error;
+    {
+        // Prepared inside the transaction, so made afresh for each one.
+        QuestionWriter writer(db);
+        const qsizetype end = *next + qMin<qsizetype>(policy.maxRows, rows.size() - *next);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        // At least one row, however short the batch.
+        for (bool first = true; error.isEmpty() && *next < end && (first || elapsed.elapsed() < policy.maxMs);
+             first = false) {
+            const qsizetype index = (*next)++;
+            if (hooks.beforeRow)
+                hooks.beforeRow(index);
+            const Planned& planned = rows.at(index);
+            const Category& category = categories.at(planned.category);
+            if (category.catId < 0) {
+                error = QStringLiteral("the category \"%1\" is not in the database").arg(category.name);
+                break;
+            }
+            const QuestionWriter::Result result = writer.add(category.catId, planned.row.question, planned.row.answer);
+            switch (result.outcome) {
+            case QuestionWriter::Outcome::Stored:
+                stored << index;
+                break;
+            case QuestionWriter::Outcome::Refused:
+                // Too long, say: the transaction goes on without it.
+                refused << Skip{planned.row.line,
+                                QStringLiteral("refused by the database: %1").arg(result.error.databaseText()),
+                                planned.row.category};
+                break;
+            case QuestionWriter::Outcome::Failed:
+                error = result.error.databaseText();
+                break;
+            }
+        }
+    }
+    if (error.isEmpty() && !db.commit())
+        error = db.lastError().text();
+    if (!error.isEmpty()) {
+        db.rollback();
+        failure = error;
+        return false;
+    }
+    report->imported += int(stored.size());
+    report->skipped << refused;
+    QList<Row> committed;
+    for (qsizetype index : std::as_const(stored)) {
+        const Row& row = rows.at(index).row;
+        if (!row.leftOut.isEmpty())
+            report->leftOut << row;
+        if (hooks.committed)
+            committed << row;
+    }
+    if (hooks.committed)
+        hooks.committed(committed);
+    return true;
+}
+
+}

@@ -1,0 +1,161 @@
+#ifndef IMPORTPIPELINE_H
+#define IMPORTPIPELINE_H
+
+#include <QHash>
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+#include <climits>
+#include <functional>
+
+#include "importer/questionfile.h"
+
+// The one way questions come into the database, for the importer window and
+// quiznewt-import alike: a source's rows are planned (checked, duplicates
+// found, every skip given its reason), stored in batches, and reported. No
+// widgets: the front ends differ only in their batch policy and in how they
+// show progress.
+//
+// Rows are planned and stored a chunk at a time, so a caller never has to
+// hold a whole source; only the duplicate keys of the categories are kept.
+namespace Import {
+
+using Row = QuestionFile::Row;
+using Skip = QuestionFile::Skip;
+
+enum class SourceKind { TriviaBot, QuizNewt, QuestionFile };
+
+// The sizes of the database's columns, in characters.
+struct Limits {
+    int question = 4000;
+    int answer = 1000;
+};
+
+// Why a row cannot be stored and played as it is, or an empty string: an
+// empty text, a text over its column, or an answer the game can never match.
+QString rowProblem(const Row& row, const Limits& limits);
+// Rows are the same when question and answer are, ignoring case.
+QString duplicateKey(const QString& question, const QString& answer);
+
+// What became of one source's rows.
+struct Report {
+    QString source; // the file's name
+    SourceKind kind = SourceKind::QuestionFile;
+    int imported = 0;
+    // Answers stored without the blanks a database cell had at either end.
+    int trimmed = 0;
+    QList<Skip> skipped;
+    // Stored rows that left further answers out.
+    QList<Row> leftOut;
+
+    // "FILE: N imported, M skipped[, K answers trimmed]".
+    QString summary() const;
+    // "line N: reason" for each skip and a note for each row in leftOut, in
+    // line order.
+    QStringList details() const;
+};
+
+// A row that passed the plan, and the pipeline's number for its category.
+struct Planned {
+    Row row;
+    int category = -1;
+};
+
+// How many rows go into one transaction: a crash loses at most the batch in
+// flight, and a question is stored with its link or not at all.
+struct BatchPolicy {
+    int maxRows = INT_MAX;
+    qint64 maxMs = 1000;
+};
+// The window shares its connection with the game and serves events only
+// between batches, since a statement run from there would join the open
+// transaction: batches stay short.
+inline constexpr BatchPolicy windowBatches{250, 25};
+// Every commit waits for a disk sync: about a second of work per transaction
+// costs little beside the rows themselves.
+inline constexpr BatchPolicy toolBatches{INT_MAX, 1000};
+
+struct StoreHooks {
+    // Before each row is stored, with the number of rows gone before it.
+    std::function<void(qsizetype done)> beforeRow;
+    // After a batch is committed, with its stored rows as they were stored.
+    std::function<void(const QList<Row>& rows)> committed;
+    // After each committed batch, outside any transaction.
+    std::function<void()> betweenBatches;
+};
+
+class Pipeline
+{
+public:
+    enum class Duplicates {
+        // A row whose question and answer the category holds, or the import
+        // gave before, is skipped.
+        Skip,
+        // Every copy is stored.
+        Keep,
+    };
+
+    Pipeline(QSqlDatabase db, Duplicates duplicates);
+
+    // Reads the column sizes; false with error() when it cannot.
+    bool begin();
+
+    // Every row goes into this category instead of the one it names. A known
+    // catId is taken as it is; otherwise the name is looked up ignoring case,
+    // as every row's own category is.
+    void intoCategory(const QString& name, qint64 catId = -1);
+
+    // Checks rows (blanks trimmed from the answers of database sources),
+    // finds their categories and duplicates, appends the rows to store to
+    // *planned and the others to report->skipped. Rows of one report are
+    // compared with each other by line. False with error() when a category
+    // cannot be read.
+    bool plan(QList<Row> rows, Report* report, QList<Planned>* planned);
+
+    // Categories the planned rows name that the database lacks, sorted.
+    QStringList missingCategories() const;
+    // Creates them in one transaction.
+    bool createCategories();
+
+    // Stores the rows in batches by the policy, counting them and the ones
+    // the database refused into *report. False with error() when a batch
+    // failed: it stored nothing, the batches before it are kept.
+    bool store(const QList<Planned>& rows, Report* report, const BatchPolicy& policy, const StoreHooks& hooks = {});
+
+    QString error() const { return failure; }
+
+private:
+    // Where a key was seen: its source (0: stored before the import) and line.
+    struct Seen {
+        int source = 0;
+        int line = 0;
+    };
+    struct Category {
+        QString name; // as stored, once found
+        qint64 catId = -1;
+        bool looked = false;
+        bool missing = false;
+        QHash<QString, Seen> seen;
+    };
+
+    int categoryFor(const QString& name);
+    bool lookUp(Category* category);
+    bool storeBatch(const QList<Planned>& rows, qsizetype* next, Report* report, const BatchPolicy& policy,
+                    const StoreHooks& hooks);
+
+    QSqlDatabase db;
+    Duplicates duplicates;
+    Limits limits;
+    QList<Category> categories;
+    QHash<QString, int> byName; // upper-case name to index
+    QString fixedCategory;
+    const Report* current = nullptr;
+    int source = 0;
+    QString failure;
+};
+
+}
+
+#endif
