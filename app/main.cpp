@@ -1,11 +1,10 @@
 #include "app/quiznewt.h"
 #include "app/singleinstance.h"
 #include "app/stopsignals.h"
-#include "db/database.h"
 #include "gui/log.h"
+#include "settings/settings.h"
 
 #include <QApplication>
-#include <QSettings>
 
 #include <cstdio>
 
@@ -59,7 +58,7 @@ int main(int argc, char* argv[])
     // One room per profile: its own settings file and its own lock.
     bool profileGiven = false;
     const QString profile = profileArgument(argc, argv, &profileGiven);
-    if (profileGiven && !Database::useProfile(profile)) {
+    if (!Settings::setIdentity(profileGiven ? std::optional<QString>(profile) : std::nullopt)) {
         std::fprintf(stderr, "quiznewt: a profile name is 1 to 64 letters, digits, '-', '_' or '.'\n");
         return 2;
     }
@@ -82,12 +81,16 @@ int main(int argc, char* argv[])
             QCoreApplication::exit(0);
         });
         auto* window = new QuizNewt;
-        if (noWindow && !QSettings().value(QStringLiteral("Room/AutoConnect"), false).toBool())
-            qWarning("Room/AutoConnect is off: without a window nothing brings QuizNewt into the room.");
-        else if (noWindow)
-            qInfo("QuizNewt runs without a window.");
-        else
+        if (!noWindow) {
             window->show();
+        } else if (Settings::Problems problems; Settings::load<Settings::Room>(&problems).autoConnect) {
+            qInfo("QuizNewt runs without a window.");
+        } else {
+            // No Connect will come to name them.
+            for (const QString& problem : std::as_const(problems))
+                qWarning("%s", qPrintable(problem));
+            qWarning("Room/AutoConnect is off: without a window nothing brings QuizNewt into the room.");
+        }
         exitCode = app.exec();
         // The window's shutdown needs the application still alive.
         delete window;

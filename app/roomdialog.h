@@ -3,6 +3,7 @@
 
 #include <QDialog>
 
+#include "settings/settings.h"
 #include "ui_roomdialog.h"
 
 // Where the quiz master goes: the "Room" group of the settings, edited in a
@@ -14,12 +15,11 @@ class RoomDialog : public QDialog, private Ui::RoomDialog
 public:
     explicit RoomDialog(QWidget* parent = nullptr);
 
-    // Why the fields cannot be saved as they are; empty when they can.
-    QString problem() const;
-
     void accept() override;
 
 private:
+    Settings::Room values() const;
+
     friend class QuizNewtTestAccess;
 };
 

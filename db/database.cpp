@@ -7,28 +7,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QRegularExpression>
-#include <QSettings>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStandardPaths>
 #include <QTextStream>
 
 namespace Database {
-
-bool useProfile(const QString& name)
-{
-    static const QRegularExpression valid(QStringLiteral("^[A-Za-z0-9][A-Za-z0-9._-]{0,63}$"));
-    if (!valid.match(name).hasMatch())
-        return false;
-    // The window names the application itself, so the profile is a place of
-    // its own for the usual file rather than another application name.
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                       QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-                           + QStringLiteral("/NewtLiberty/profiles/") + name);
-    return true;
-}
 
 QStringList schemaStatements()
 {
@@ -85,6 +69,10 @@ bool create(const QString& filePath, QString* error)
 
 bool create(const Location& location, QString* error)
 {
+    if (!location.problem.isEmpty()) {
+        *error = location.problem;
+        return false;
+    }
     prepareEngine();
     const QString where = location.connectString();
     const QByteArray sql = Statements::createDatabase(QFile::encodeName(where), location.user.toUtf8().toUpper(),
@@ -149,6 +137,10 @@ QSqlDatabase open(const Location& location, const QString& connectionName, QStri
     QSqlDatabase db = QSqlDatabase::addDatabase(driverName, connectionName);
     if (!db.isValid()) {
         *error = db.lastError().driverText();
+        return db;
+    }
+    if (!location.problem.isEmpty()) {
+        *error = location.problem;
         return db;
     }
     db.setDatabaseName(location.path);

@@ -8,15 +8,17 @@
 #include <QStringList>
 #include <QVariant>
 
-class QSettings;
+#include "settings/settings.h"
+
 class QSqlDriver;
 
 namespace Database {
 
 inline const QString fileName = QStringLiteral("quiznewt.fdb");
 inline const QString driverName = QStringLiteral("QIBASE");
-inline const QString userName = QStringLiteral("sysdba");
-inline const QString password = QStringLiteral("wqpd418");
+// The program's own credentials, the Database group's defaults.
+inline const QString userName = Settings::Database().user;
+inline const QString password = Settings::Database().password;
 
 // Sets up the embedded engine through the environment, before the first
 // connection: FIREBIRD_LOCK (unless set) names a lock directory of this
@@ -27,12 +29,6 @@ inline const QString password = QStringLiteral("wqpd418");
 // child processes inherit both variables.
 void prepareEngine();
 
-// Makes every QSettings of this process read and write the settings of the
-// profile name, one room's: <config>/NewtLiberty/profiles/NAME/NewtLiberty/
-// QuizNewt.conf. False, changing nothing, when the name is not one of 1 to
-// 64 letters, digits, '-', '_' or '.' starting with a letter or digit.
-bool useProfile(const QString& name);
-
 // Where the program's database is: a file opened by the embedded engine,
 // or a path on a Firebird server.
 struct Location {
@@ -41,6 +37,9 @@ struct Location {
     QString path; // the file, or the database's path on the server
     QString user = userName;
     QString password = Database::password;
+    // Why the settings name no usable database, such as "InstallDir is not
+    // set"; open() and create() refuse with it.
+    QString problem;
 
     bool isServer() const { return !server.isEmpty(); }
     // What fbclient attaches to: "host/port:path" or the file's path.
@@ -51,8 +50,13 @@ struct Location {
 
 // The database every connection of the program uses: the optional settings
 // group "Database" (Server, Port, Path, User, Password) when Server is set,
-// else the file in "InstallDir". Importer sources are not this.
+// else the file in "InstallDir". Importer sources are not this. A setting
+// that cannot be used is named in Location::problem.
+Location locationFromSettings();
 Location locationFromSettings(const QSettings& settings);
+// The same from values the caller has: problem says only that InstallDir is
+// not set; the values' own problems are the caller's.
+Location locationFrom(const Settings::Install& install, const Settings::Database& database);
 
 // The schema's statements, in order.
 QStringList schemaStatements();

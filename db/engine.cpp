@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QSettings>
 
 #include <dlfcn.h>
 #include <sys/stat.h>
@@ -146,18 +145,40 @@ QString Location::serviceManager() const
     return isServer() ? QStringLiteral("%1/%2:service_mgr").arg(server).arg(port) : QStringLiteral("service_mgr");
 }
 
-Location locationFromSettings(const QSettings& settings)
+Location locationFrom(const Settings::Install& install, const Settings::Database& database)
 {
     Location location;
-    location.server = settings.value(QStringLiteral("Database/Server")).toString().trimmed();
-    if (!location.isServer()) {
-        location.path = settings.value(QStringLiteral("InstallDir")).toString() + QLatin1Char('/') + fileName;
-        return location;
+    if (database.isServer()) {
+        location.server = database.server;
+        location.port = database.port;
+        location.path = database.path;
+        location.user = database.user;
+        location.password = database.password;
+    } else if (install.isSet()) {
+        location.path = install.installDir + QLatin1Char('/') + fileName;
+    } else {
+        location.problem = QStringLiteral("InstallDir is not set");
     }
-    location.port = settings.value(QStringLiteral("Database/Port"), location.port).toInt();
-    location.path = settings.value(QStringLiteral("Database/Path")).toString();
-    location.user = settings.value(QStringLiteral("Database/User"), location.user).toString();
-    location.password = settings.value(QStringLiteral("Database/Password"), location.password).toString();
+    return location;
+}
+
+Location locationFromSettings()
+{
+    return locationFromSettings(Settings::File());
+}
+
+Location locationFromSettings(const QSettings& settings)
+{
+    Settings::Problems installProblems;
+    Settings::Problems databaseProblems;
+    const auto install = Settings::load<Settings::Install>(settings, &installProblems);
+    const auto database = Settings::load<Settings::Database>(settings, &databaseProblems);
+    Location location = locationFrom(install, database);
+    // A wrong Database setting counts even while Server is empty: it may be
+    // the Server itself that could not be used.
+    const Settings::Problems problems = databaseProblems + (database.isServer() ? Settings::Problems() : installProblems);
+    if (!problems.isEmpty())
+        location.problem = problems.join(QStringLiteral("; "));
     return location;
 }
 

@@ -4,13 +4,10 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSettings>
-#include <QSqlDatabase>
 #include <QTextStream>
 
 #include "db/database.h"
+#include "settings/settings.h"
 
 static int fail(const QString& message)
 {
@@ -21,8 +18,6 @@ static int fail(const QString& message)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("NewtLiberty"));
-    QCoreApplication::setApplicationName(QStringLiteral("QuizNewt"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -72,36 +67,57 @@ int main(int argc, char* argv[])
                        restore});
     parser.process(app);
 
-    if (parser.isSet(profile) && !Database::useProfile(parser.value(profile)))
+    if (!Settings::setIdentity(parser.isSet(profile) ? std::optional<QString>(parser.value(profile)) : std::nullopt))
         return fail(QStringLiteral("a profile name is 1 to 64 letters, digits, '-', '_' or '.'."));
+    if (parser.isSet(tls) && parser.isSet(noTls))
+        return fail(QStringLiteral("--tls and --no-tls exclude each other."));
+    if (parser.isSet(autoConnect) && parser.isSet(noAutoConnect))
+        return fail(QStringLiteral("--auto-connect and --no-auto-connect exclude each other."));
 
-    // The settings' database, with what the options change.
-    Database::Location location = Database::locationFromSettings(QSettings());
-    const bool toServer = parser.isSet(dbServer) && !parser.value(dbServer).trimmed().isEmpty();
-    if (parser.isSet(dbServer))
-        location = Database::Location{parser.value(dbServer).trimmed(), 3050, {}, Database::userName,
-                                      Database::password};
-    if (parser.isSet(dbPort)) {
-        bool ok = false;
-        location.port = parser.value(dbPort).toInt(&ok);
-        if (!ok || location.port < 1 || location.port > 65535)
-            return fail(QStringLiteral("--db-port takes a number from 1 to 65535."));
-    }
-    if (parser.isSet(dbPath))
-        location.path = parser.value(dbPath);
-    if (parser.isSet(dbUser))
-        location.user = parser.value(dbUser);
-    if (parser.isSet(dbPassword))
-        location.password = parser.value(dbPassword);
-    if (toServer && location.path.isEmpty())
-        return fail(QStringLiteral("--db-server needs --db-path, the database's path on the server."));
+    // Each option gives the setting of its name, checked as a value in the
+    // file is, so a bad one is named the same way.
+    const auto given = [&parser](std::initializer_list<std::pair<const QCommandLineOption*, const char*>> options) {
+        QVariantMap values;
+        for (const auto& [option, key] : options) {
+            if (parser.isSet(*option))
+                values.insert(QLatin1String(key), parser.value(*option));
+        }
+        return values;
+    };
+    const QVariantMap databaseGiven = given(
+        {{&dbServer, "Server"}, {&dbPort, "Port"}, {&dbPath, "Path"}, {&dbUser, "User"}, {&dbPassword, "Password"}});
+    QVariantMap roomGiven = given({{&server, "Server"}, {&port, "Port"}, {&serverPassword, "Password"}, {&nick, "Nick"},
+                                   {&channel, "Channel"}, {&saslUser, "SaslUser"}, {&saslPassword, "SaslPassword"}});
+    if (parser.isSet(tls) || parser.isSet(noTls))
+        roomGiven.insert(QStringLiteral("Tls"), parser.isSet(tls));
+    if (parser.isSet(autoConnect) || parser.isSet(noAutoConnect))
+        roomGiven.insert(QStringLiteral("AutoConnect"), parser.isSet(autoConnect));
+
+    // A new server starts from the defaults, not from the old server's port
+    // and login. A wrong setting is named before the database is used or the
+    // group written back.
+    Settings::Problems databaseProblems;
+    const Settings::Database database = parser.isSet(dbServer)
+        ? Settings::parse<Settings::Database>(databaseGiven, &databaseProblems)
+        : Settings::load<Settings::Database>(&databaseProblems, databaseGiven);
+    const bool usesDatabase = parser.isSet(backup) || parser.isSet(restore) || !parser.isSet(settingsOnly);
+    if (!databaseProblems.isEmpty() && (usesDatabase || !databaseGiven.isEmpty()))
+        return fail(databaseProblems.first());
+    Settings::Problems roomProblems;
+    const Settings::Room room = Settings::load<Settings::Room>(&roomProblems, roomGiven);
+    if (!roomProblems.isEmpty() && !roomGiven.isEmpty())
+        return fail(roomProblems.first());
 
     if (parser.isSet(backup)) {
-        if (!location.isServer() && !QSettings().contains(QStringLiteral("InstallDir")))
-            return fail(QStringLiteral("no database: the InstallDir setting is not set."));
+        Settings::Problems installProblems;
+        const Settings::Install installed = Settings::load<Settings::Install>(&installProblems);
+        const Database::Location location = Database::locationFrom(installed, database);
+        if (!location.isServer() && !installProblems.isEmpty())
+            return fail(installProblems.first());
+        if (!location.problem.isEmpty())
+            return fail(QStringLiteral("no database: %1.").arg(location.problem));
         QString error;
-        const bool ok = Database::backup(location, parser.value(backup), &error);
-        if (!ok)
+        if (!Database::backup(location, parser.value(backup), &error))
             return fail(error);
         QTextStream(stdout) << "Backed up " << location.connectString() << " to " << parser.value(backup) << Qt::endl;
         return 0;
@@ -109,87 +125,42 @@ int main(int argc, char* argv[])
 
     if (parser.positionalArguments().size() != 1)
         return fail(QStringLiteral("give exactly one install directory (see --help)."));
-    const QString dir = QDir(parser.positionalArguments().first()).absolutePath();
+    const Settings::Install install{QDir(parser.positionalArguments().first()).absolutePath()};
+    const QString& dir = install.installDir;
 
     if (parser.isSet(restore)) {
-        if (!location.isServer()) {
-            if (!QDir().mkpath(dir))
-                return fail(QStringLiteral("cannot create the directory %1.").arg(dir));
-            location.path = dir + QLatin1Char('/') + Database::fileName;
-        }
+        const Database::Location location = Database::locationFrom(install, database);
+        if (!location.isServer() && !QDir().mkpath(dir))
+            return fail(QStringLiteral("cannot create the directory %1.").arg(dir));
         QString error;
-        const bool ok = Database::restore(parser.value(restore), location, &error);
-        if (!ok)
+        if (!Database::restore(parser.value(restore), location, &error))
             return fail(error);
         QTextStream(stdout) << "Restored " << parser.value(restore) << " into " << location.connectString() << Qt::endl;
         return 0;
     }
 
-    if (parser.isSet(port)) {
-        bool ok = false;
-        const int value = parser.value(port).toInt(&ok);
-        if (!ok || value < 1 || value > 65535)
-            return fail(QStringLiteral("--port takes a number from 1 to 65535."));
-    }
-    if (parser.isSet(tls) && parser.isSet(noTls))
-        return fail(QStringLiteral("--tls and --no-tls exclude each other."));
-    if (parser.isSet(autoConnect) && parser.isSet(noAutoConnect))
-        return fail(QStringLiteral("--auto-connect and --no-auto-connect exclude each other."));
-
     if (!parser.isSet(settingsOnly)) {
         if (!QDir().mkpath(dir))
             return fail(QStringLiteral("cannot create the directory %1.").arg(dir));
-        if (!toServer)
-            location = Database::Location{{}, 3050, dir + QLatin1Char('/') + Database::fileName, Database::userName,
-                                          Database::password};
-        const QString file = location.connectString();
+        // Without --db-server the file in DIR, whatever server the settings name.
+        const Database::Location location
+            = Database::locationFrom(install, parser.isSet(dbServer) ? database : Settings::Database());
         QString error;
         const int stored = Database::createWithStarterQuestions(location, &error);
         if (stored < 0)
             return fail(error);
-        QTextStream(stdout) << "Created " << file << " with " << stored << " starter questions." << Qt::endl;
+        QTextStream(stdout) << "Created " << location.connectString() << " with " << stored << " starter questions."
+                            << Qt::endl;
     }
 
-    QSettings settings;
-    settings.setValue(QStringLiteral("InstallDir"), dir);
-    if (parser.isSet(dbServer)) {
-        // An empty --db-server goes back to the embedded file.
-        settings.remove(QStringLiteral("Database"));
-        if (toServer) {
-            settings.beginGroup(QStringLiteral("Database"));
-            settings.setValue(QStringLiteral("Server"), location.server);
-            settings.setValue(QStringLiteral("Port"), location.port);
-            settings.setValue(QStringLiteral("Path"), location.path);
-            settings.setValue(QStringLiteral("User"), location.user);
-            settings.setValue(QStringLiteral("Password"), location.password);
-            settings.endGroup();
-        }
-    }
-    settings.beginGroup(QStringLiteral("Room"));
-    if (parser.isSet(server))
-        settings.setValue(QStringLiteral("Server"), parser.value(server));
-    if (parser.isSet(port))
-        settings.setValue(QStringLiteral("Port"), parser.value(port).toInt());
-    if (parser.isSet(tls) || parser.isSet(noTls))
-        settings.setValue(QStringLiteral("Tls"), parser.isSet(tls));
-    if (parser.isSet(serverPassword))
-        settings.setValue(QStringLiteral("Password"), parser.value(serverPassword));
-    if (parser.isSet(nick))
-        settings.setValue(QStringLiteral("Nick"), parser.value(nick));
-    if (parser.isSet(channel))
-        settings.setValue(QStringLiteral("Channel"), parser.value(channel));
-    if (parser.isSet(saslUser))
-        settings.setValue(QStringLiteral("SaslUser"), parser.value(saslUser));
-    if (parser.isSet(saslPassword))
-        settings.setValue(QStringLiteral("SaslPassword"), parser.value(saslPassword));
-    if (parser.isSet(autoConnect) || parser.isSet(noAutoConnect))
-        settings.setValue(QStringLiteral("AutoConnect"), parser.isSet(autoConnect));
-    settings.endGroup();
-    settings.sync();
-    // The file may hold passwords: only its owner reads it.
-    QFile::setPermissions(settings.fileName(), QFile::ReadOwner | QFile::WriteOwner);
-    if (settings.status() != QSettings::NoError)
-        return fail(QStringLiteral("cannot write the settings file %1.").arg(settings.fileName()));
-    QTextStream(stdout) << "Settings written to " << settings.fileName() << Qt::endl;
+    // An empty --db-server goes back to the embedded file.
+    QString error;
+    const bool saved = Settings::save(install, &error)
+        && (databaseGiven.isEmpty()
+            || (database.isServer() ? Settings::save(database, &error) : Settings::reset<Settings::Database>(&error)))
+        && (roomGiven.isEmpty() || Settings::save(room, &error));
+    if (!saved)
+        return fail(error);
+    QTextStream(stdout) << "Settings written to " << Settings::File().fileName() << Qt::endl;
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "ircmessage.h"
 #include "roomlink.h"
 #include "sendqueue.h"
+#include "settings/settings.h"
 
 #include <QAbstractSocket>
 #include <QElapsedTimer>
@@ -11,25 +12,25 @@
 
 class QTimer;
 
-// Where the room is: one IRC server and one channel.
+// Where the room is: one IRC server and one channel, as the link sends them.
 struct IrcRoomSettings
 {
-    QString server = QStringLiteral("127.0.0.1");
-    quint16 port = 6667;
-    bool tls = false;
+    // The defaults of the settings' Room group.
+    IrcRoomSettings() : IrcRoomSettings(Settings::Room()) {}
+    explicit IrcRoomSettings(const Settings::Room& room);
+
+    QString server;
+    quint16 port;
+    bool tls;
     QByteArray password;    // the server password, sent with PASS when set
-    QByteArray nick = "QuizNewt";
-    QByteArray channel = "#trivia";
+    QByteArray nick;
+    QByteArray channel;
     // An account to log in with SASL PLAIN before joining; empty: no login.
     QByteArray saslUser;
     QByteArray saslPassword;
 
-    // What a nick and a channel name cannot hold, and how a channel starts.
-    static constexpr const char* nickExcluded = " \r\n,:!@";
-    static constexpr const char* channelExcluded = " \r\n,\a";
-    static constexpr const char* channelPrefixes = "#&+!";
-
-    // Reads the "Room" group of the program's settings.
+    // Reads the "Room" group of the program's settings; a setting that
+    // cannot be used keeps its default.
     static IrcRoomSettings read(QSettings& settings);
 
     bool operator==(const IrcRoomSettings& other) const;

@@ -1,59 +1,28 @@
 #include "ircroomlink.h"
 
-#include <QSettings>
-
 namespace {
 
 constexpr qint64 maxReconnectMs = 5 * 60 * 1000;
 // SASL sends its payload in pieces of this many bytes.
 constexpr int saslChunk = 400;
 
-QByteArray withoutBytes(QByteArray value, const char* bytes)
-{
-    for (const char* b = bytes; *b; ++b)
-        value.replace(*b, QByteArray());
-    return value;
-}
-
 } // namespace
+
+IrcRoomSettings::IrcRoomSettings(const Settings::Room& room)
+    : server(room.server)
+    , port(quint16(room.port))
+    , tls(room.tls)
+    , password(room.password.toUtf8())
+    , nick(room.nick.toUtf8())
+    , channel(room.channel.toUtf8())
+    , saslUser(room.saslUser.toUtf8())
+    , saslPassword(room.saslPassword.toUtf8())
+{
+}
 
 IrcRoomSettings IrcRoomSettings::read(QSettings& settings)
 {
-    IrcRoomSettings room;
-    settings.beginGroup(QStringLiteral("Room"));
-    room.server = settings.value(QStringLiteral("Server"), room.server).toString().trimmed();
-    bool ok = false;
-    const int port = settings.value(QStringLiteral("Port"), room.port).toInt(&ok);
-    if (ok && port > 0 && port <= 65535)
-        room.port = quint16(port);
-    room.tls = settings.value(QStringLiteral("Tls"), room.tls).toBool();
-    // The values end up in protocol lines: no line breaks, and no blanks
-    // where a blank would start the next parameter.
-    QByteArray password = settings.value(QStringLiteral("Password")).toString().toUtf8();
-    password.replace('\r', QByteArray()).replace('\n', QByteArray()).replace('\0', QByteArray());
-    room.password = password;
-    const QByteArray nick = withoutBytes(
-        settings.value(QStringLiteral("Nick"), QString::fromLatin1(room.nick)).toString().toUtf8(),
-        nickExcluded);
-    if (!nick.isEmpty())
-        room.nick = nick;
-    QByteArray channel = withoutBytes(
-        settings.value(QStringLiteral("Channel"), QString::fromLatin1(room.channel)).toString().toUtf8(),
-        channelExcluded);
-    if (!channel.isEmpty()) {
-        if (!QByteArray(channelPrefixes).contains(channel.at(0)))
-            channel.prepend('#');
-        room.channel = channel;
-    }
-    // Both travel inside the base64 PLAIN payload, where NUL separates them.
-    room.saslUser = withoutBytes(settings.value(QStringLiteral("SaslUser")).toString().toUtf8(), "\r\n");
-    room.saslUser.replace('\0', QByteArray());
-    room.saslPassword = settings.value(QStringLiteral("SaslPassword")).toString().toUtf8();
-    room.saslPassword.replace('\0', QByteArray());
-    settings.endGroup();
-    if (room.server.isEmpty())
-        room.server = QStringLiteral("127.0.0.1");
-    return room;
+    return IrcRoomSettings(Settings::load<Settings::Room>(settings));
 }
 
 bool IrcRoomSettings::operator==(const IrcRoomSettings& other) const

@@ -43,6 +43,12 @@ QList<int> numbers(const QString& file, const QStringList& queries)
     return result;
 }
 
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // One transaction: a question, its link and the tally's point, so a
 // consistent snapshot has exactly as many of the tally's questions as points.
 bool addTallied(QSqlDatabase connection, qint64 catId, int n)
@@ -128,13 +134,49 @@ private Q_SLOTS:
                 values << settings.value(QLatin1String("Room/") + QLatin1String(key)).toString();
             return values.join(QLatin1Char('|'));
         };
-        const QString written = QStringLiteral("irc.example.org|6697|true|#quiz|quizbot|s3cret|true");
-        QCOMPARE(room(), written);
-        QCOMPARE(QFile::permissions(settings.fileName()) & (QFile::ReadOther | QFile::ReadGroup), QFile::Permissions());
+        QCOMPARE(room(), QStringLiteral("irc.example.org|6697|true|#quiz|quizbot|s3cret|true"));
         QVERIFY(!QFile::exists(install.path() + QStringLiteral("/quiznewt.fdb")));
-        // A bad value changes nothing.
-        QCOMPARE(run({"--settings-only", install.path(), "--port", "x"}), 1);
-        QCOMPARE(room(), written);
+    }
+
+    // A setting or option that cannot be used is named, as the programs name
+    // it, and nothing is written.
+    void namesWhatCannotBeUsed_data()
+    {
+        QTest::addColumn<QVariantMap>("settings");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("port out of range") << QVariantMap{} << QStringList{"--settings-only", "DIR", "--port", "70000"}
+                                           << "Room/Port: \"70000\" is not a port number";
+        QTest::newRow("nick the room link refuses") << QVariantMap{} << QStringList{"DIR", "--nick", "Quiz Master"}
+                                                    << "Room/Nick: \"Quiz Master\" is not a nick";
+        QTest::newRow("server without its path") << QVariantMap{} << QStringList{"--db-server", "db.example.org", "DIR"}
+                                                 << "Database/Path: not set, and Database/Server needs it";
+        QTest::newRow("database port in the file")
+            << QVariantMap{{"Database/Server", "127.0.0.1"}, {"Database/Path", "/q.fdb"}, {"Database/Port", "abc"}}
+                                                   << QStringList{"--backup", "DIR/q.fbk"}
+                                                   << "Database/Port: \"abc\" is not a port number";
+        QTest::newRow("empty InstallDir") << QVariantMap{{"InstallDir", ""}} << QStringList{"--backup", "DIR/q.fbk"}
+                                          << "no database: InstallDir is not set.";
+    }
+    void namesWhatCannotBeUsed()
+    {
+        QFETCH(QVariantMap, settings);
+        QFETCH(QStringList, arguments);
+        QTemporaryDir dir;
+        arguments.replaceInStrings(QStringLiteral("DIR"), dir.path());
+        QSettings file(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt"));
+        for (auto it = settings.cbegin(); it != settings.cend(); ++it)
+            file.setValue(it.key(), it.value());
+        file.sync();
+        const QByteArray before = contents(file.fileName());
+
+        QFETCH(QString, said);
+        QString output;
+        QCOMPARE(run(arguments, &output), 1);
+        QVERIFY2(output.startsWith(QStringLiteral("quiznewt-setup: ") + said) && output.count(QLatin1Char('\n')) == 1,
+                 qPrintable(output));
+        QCOMPARE(contents(file.fileName()), before);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
     }
 
     // A backup while this test keeps writing, from a connection of its own,
