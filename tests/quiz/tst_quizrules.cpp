@@ -3,7 +3,6 @@
 #include <QtTest>
 
 #include "quiz/command.h"
-#include "quiz/replies.h"
 #include "quiz/rules.h"
 
 using Quiz::Command;
@@ -144,20 +143,6 @@ private Q_SLOTS:
     {
         QFETCH(QString, argument);
         QTEST(Quiz::secondsArgument(argument), "seconds");
-    }
-
-    void replies_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("top ten, nobody") << Replies::topTen({}) << "\n<b>QuizNewt Top Ten\n</b>";
-        QTest::newRow("admin help ends with the admin section")
-            << Replies::help(true).section("!about</b>\n", 1) << "--- Admin Section ---\n<b>!answertime | !nexttime <sec>\n!giveanswer (0|1)\n</b>";
-    }
-    void replies()
-    {
-        QFETCH(QString, text);
-        QTEST(text, "expected");
     }
 };
 

@@ -81,10 +81,10 @@ private Q_SLOTS:
         MessageBox::takeShown();
     }
 
-    // Each button shows the page holding one of its widgets, and its image;
-    // a pressed button cannot be unpressed, so each is clicked twice. Arrows
-    // drawn in the pages' white text colour would vanish on the light
-    // buttons; lists start A to Z.
+    // Each button shows the page holding one of its widgets; a pressed
+    // button cannot be unpressed, so each is clicked twice. Arrows drawn in
+    // the pages' white text colour would vanish on the light buttons; lists
+    // start A to Z.
     void pagesAndControls()
     {
         for (const char* name : {"Zed", "Carl", "Bob"})
@@ -93,7 +93,6 @@ private Q_SLOTS:
         // The connect image's transparent corners are not part of the button.
         QVERIFY(!win().pbConnect->mask().contains(QPoint(0, 0)));
         QVERIFY(win().pbConnect->mask().contains(win().pbConnect->rect().center()));
-        QCOMPARE(win().palette().window().texture().size(), QSize(350, 275));
         const QList<std::pair<QPushButton*, QWidget*>> pages = {{win().pbTrivia, win().leAnswer},
             {win().pbScores, win().sbScore}, {win().pbUsers, win().cbAdmin}, {win().pbContent, win().pbQuestions},
             {win().pbSettings, win().sbWaitTime}};
@@ -101,10 +100,8 @@ private Q_SLOTS:
             QTest::mouseClick(pages[page].first, Qt::LeftButton);
             QTest::mouseClick(pages[page].first, Qt::LeftButton);
             QVERIFY(win().stackedWidget->currentWidget()->isAncestorOf(pages[page].second));
-            for (const auto& [button, widget] : pages) {
+            for (const auto& [button, widget] : pages)
                 QCOMPARE(button->isChecked(), button == pages[page].first);
-                QCOMPARE(button->icon().actualSize(QSize(100, 100)), QSize(70, 27));
-            }
         }
         win().pbSettings->click();
         QVERIFY2(darkPixels(win().sbAnswer, 14) > 10, "spin box arrows are drawn dark");
@@ -151,7 +148,7 @@ private Q_SLOTS:
             dialog->findChild<QLineEdit*>(QStringLiteral("leNick"))->setText(QStringLiteral("Quiz Master"));
         });
         win().pbRoom->click();
-        QCOMPARE(MessageBox::takeShown().value(0).text, QStringLiteral("A nick is one word without , : ! @ * or ?."));
+        QCOMPARE(MessageBox::takeShown().size(), 1);
         QVERIFY(!QSettings().contains(QStringLiteral("Room/Nick")));
 
         const quint16 port = server.port();
