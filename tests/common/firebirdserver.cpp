@@ -91,7 +91,7 @@ bool FirebirdServer::launch()
     // Without options the server stays in the foreground as one SuperServer
     // process, so its PID is the one to stop.
     process.setProcessEnvironment(environment);
-    return startServerProcess(process, serverProgram, {}, serverPort, 10000, &lastError);
+    return startServerProcess(process, serverProgram, {}, serverPort, 30000, &lastError);
 }
 
 FirebirdServer::~FirebirdServer()

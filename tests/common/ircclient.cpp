@@ -11,12 +11,12 @@ bool IrcClient::connectAndJoin(quint16 port, const QByteArray& nick, const QByte
     channelName = channel;
     connect(&socket, &QTcpSocket::readyRead, this, &IrcClient::readLines, Qt::UniqueConnection);
     socket.connectToHost(QHostAddress::LocalHost, port);
-    if (!socket.waitForConnected(5000))
+    if (!socket.waitForConnected(15000))
         return false;
     sendRaw("NICK " + nick);
     sendRaw("USER " + nick + " 0 * :test player");
     sendRaw("JOIN " + channel);
-    return QTest::qWaitFor([this] { return inChannel; }, 5000);
+    return QTest::qWaitFor([this] { return inChannel; }, 15000);
 }
 
 void IrcClient::say(const QString& text)

@@ -25,7 +25,7 @@ public:
     // Nicks seen quitting the server.
     QStringList quits() const { return quits_; }
     // Waits, serving the event loop, until that many lines are recorded.
-    bool waitForChannelLines(int count, int timeoutMs = 5000);
+    bool waitForChannelLines(int count, int timeoutMs);
 
 private:
     void readLines();

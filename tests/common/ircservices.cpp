@@ -43,7 +43,7 @@ IrcServicesServer::IrcServicesServer()
         return;
     }
     // The free ports may be taken between the probe and the daemons' bind.
-    const QDeadlineTimer deadline(15000);
+    const QDeadlineTimer deadline(60000);
     for (int attempt = 0; attempt < 3 && !running && !deadline.hasExpired(); ++attempt)
         running = startOnce(ircdProgram, servicesProgram, deadline);
 }
@@ -131,8 +131,8 @@ bool IrcServicesServer::startOnce(const QString& ircdProgram, const QString& ser
     ircd.setProcessChannelMode(QProcess::MergedChannels);
     ircd.start(ircdProgram, ircdArgs);
     QByteArray ircdOutput;
-    const QDeadlineTimer ircdDeadline(5000);
-    if (ircd.waitForStarted(5000)) {
+    const QDeadlineTimer ircdDeadline(15000);
+    if (ircd.waitForStarted(15000)) {
         while (!ircdDeadline.hasExpired() && !ircdOutput.contains("now running")
                && ircd.state() == QProcess::Running) {
             ircd.waitForReadyRead(100);
@@ -152,7 +152,7 @@ bool IrcServicesServer::startOnce(const QString& ircdProgram, const QString& ser
                    {QStringLiteral("-n"), QStringLiteral("-c"), dir.filePath(QStringLiteral("atheme.conf")),
                     QStringLiteral("-D"), dir.path(), QStringLiteral("-l"), dir.filePath(QStringLiteral("atheme.log")),
                     QStringLiteral("-p"), dir.filePath(QStringLiteral("atheme.pid"))});
-    if (!services.waitForStarted(5000) || !waitForServices(int(qMax<qint64>(1, deadline.remainingTime())))) {
+    if (!services.waitForStarted(15000) || !waitForServices(int(qMax<qint64>(1, deadline.remainingTime())))) {
         lastError = QStringLiteral("atheme did not link to inspircd: %1")
                         .arg(QString::fromUtf8(services.readAll().right(600)));
         stop();
@@ -189,7 +189,7 @@ bool IrcServicesServer::registerAccount(const QByteArray& account, const QByteAr
     if (!running)
         return false;
     QByteArray answer;
-    const bool answered = talk(account, 10000, [&](const IrcMessage& message, QTcpSocket& socket) {
+    const bool answered = talk(account, 30000, [&](const IrcMessage& message, QTcpSocket& socket) {
         if (message.command == "001") {
             socket.write("PRIVMSG NickServ :REGISTER " + password + ' ' + account + "@example.invalid\r\n");
             socket.flush();
@@ -206,23 +206,6 @@ bool IrcServicesServer::registerAccount(const QByteArray& account, const QByteAr
     lastError = QStringLiteral("NickServ did not register %1: %2")
                     .arg(QString::fromUtf8(account), answered ? QString::fromUtf8(answer) : QStringLiteral("no answer"));
     return false;
-}
-
-QByteArray IrcServicesServer::accountOf(const QByteArray& nick)
-{
-    QByteArray account;
-    if (!running)
-        return account;
-    talk("whoisprobe", 10000, [&](const IrcMessage& message, QTcpSocket& socket) {
-        if (message.command == "001") {
-            socket.write("WHOIS " + nick + "\r\n");
-            socket.flush();
-        } else if (message.command == "330") { // <me> <nick> <account> :is logged in as
-            account = message.param(2);
-        }
-        return message.command == "318" || message.command == "401";
-    });
-    return account;
 }
 
 bool IrcServicesServer::talk(const QByteArray& nick, int timeoutMs, const LineHandler& handler)

@@ -25,13 +25,10 @@ public:
     bool isRunning() const { return running; }
     QString error() const { return lastError; }
     quint16 port() const { return clientPort; }
-    QString host() const { return QStringLiteral("127.0.0.1"); }
 
     // Registers a NickServ account; it connects with the account as its nick,
     // since NickServ names the account after the nick that registers it.
     bool registerAccount(const QByteArray& account, const QByteArray& password);
-    // The account nick is logged in to, as WHOIS shows it; empty for none.
-    QByteArray accountOf(const QByteArray& nick);
 
 private:
     // Returns true when the conversation is over.

@@ -47,7 +47,7 @@ bool NgircdServer::launch()
         lastError = QStringLiteral("cannot write %1").arg(conf);
         return false;
     }
-    return startServerProcess(process, program, {QStringLiteral("-n"), QStringLiteral("-f"), conf}, serverPort, 5000, &lastError);
+    return startServerProcess(process, program, {QStringLiteral("-n"), QStringLiteral("-f"), conf}, serverPort, 15000, &lastError);
 }
 
 NgircdServer::~NgircdServer()

@@ -20,7 +20,7 @@ bool startServerProcess(QProcess& process, const QString& program, const QString
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, arguments);
     const QDeadlineTimer deadline(timeoutMs);
-    while (process.waitForStarted(5000) && !deadline.hasExpired()) {
+    while (process.waitForStarted(15000) && !deadline.hasExpired()) {
         if (process.state() != QProcess::Running)
             break;
         QTcpSocket probe;

@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <ibase.h>
+#include <memory>
 
 #include "app/stopsignals.h"
 #include "gui/log.h"
@@ -19,8 +20,22 @@ class TestStopSignals : public QObject
 {
     Q_OBJECT
 
+    std::unique_ptr<TestDatabase> db;
+    std::unique_ptr<NgircdServer> server;
+
 private Q_SLOTS:
-    void initTestCase() { isolateSettings(); }
+    // One database and one server for every start; each start ends before the next.
+    void initTestCase()
+    {
+        isolateSettings();
+        db = std::make_unique<TestDatabase>();
+        QVERIFY2(db->isValid(), qPrintable(db->error()));
+        db->makeInstallDir();
+        server = std::make_unique<NgircdServer>();
+        QVERIFY2(server->isRunning(), qPrintable(server->error()));
+        QSettings("NewtLiberty", "QuizNewt").setValue("Room/Port", server->port());
+        QSettings("NewtLiberty", "QuizNewt").setValue("Room/AutoConnect", true);
+    }
 
     // The embedded engine catches SIGINT and SIGTERM on its own and then asks
     // its shutdown callbacks; the program's answer keeps the database open
@@ -29,13 +44,11 @@ private Q_SLOTS:
     {
         StopSignals stop;
         QSignalSpy requested(&stop, &StopSignals::stopRequested);
-        TestDatabase db;
-        QVERIFY2(db.isValid(), qPrintable(db.error()));
-        QVERIFY(db.exec(QStringLiteral("INSERT INTO users (username, score, userID) VALUES ('Ann', 1, 1)")));
+        QVERIFY(db->exec(QStringLiteral("INSERT INTO users (username, score, userID) VALUES ('Ann', 1, 1)")));
         // What the engine's signal handling does when SIGTERM arrives.
         QVERIFY2(fb_shutdown(5000, fb_shutrsn_signal) != 0, "the engine's shutdown is refused");
         QTRY_COMPARE(requested.size(), 1);
-        QCOMPARE(db.value(QStringLiteral("SELECT score FROM users")).toInt(), 1);
+        QCOMPARE(db->value(QStringLiteral("SELECT score FROM users")).toInt(), 1);
     }
 
     // One line per message whatever it holds; under the journal its level
@@ -71,18 +84,11 @@ private Q_SLOTS:
     {
         QFETCH(int, signal);
         QFETCH(bool, noWindow);
-        NgircdServer server;
-        QVERIFY2(server.isRunning(), qPrintable(server.error()));
-        TestDatabase db;
-        QVERIFY2(db.isValid(), qPrintable(db.error()));
-        db.makeInstallDir();
         // QuizNewt alone has the database open, as in real use: its last
         // detach is the one that must not hang.
-        db.connection().close();
-        QSettings("NewtLiberty", "QuizNewt").setValue("Room/Port", server.port());
-        QSettings("NewtLiberty", "QuizNewt").setValue("Room/AutoConnect", true);
+        db->connection().close();
         IrcClient alice;
-        QVERIFY(alice.connectAndJoin(server.port(), "Alice", "#trivia"));
+        QVERIFY(alice.connectAndJoin(server->port(), "Alice", "#trivia"));
 
         QProcess quiznewt;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -100,13 +106,13 @@ private Q_SLOTS:
         // is in place now.
         QCOMPARE(alice.channelLines().value(0), QStringLiteral("QuizNewt: (O) QuizNewt Connected (O)"));
 
-        QElapsedTimer clock;
-        clock.start();
+        // A stop that hangs on the database or the room never ends; a loaded
+        // machine may take a few seconds for an orderly one.
         ::kill(pid_t(quiznewt.processId()), signal);
-        QVERIFY2(quiznewt.waitForFinished(2000), "ends within 2 s");
+        QVERIFY2(quiznewt.waitForFinished(15000), "ends by itself");
         QCOMPARE(quiznewt.exitStatus(), QProcess::NormalExit);
         QCOMPARE(quiznewt.exitCode(), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(alice.quits(), QStringList{QStringLiteral("QuizNewt")}, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(alice.quits(), QStringList{QStringLiteral("QuizNewt")}, 15000);
         if (!noWindow)
             return;
 
