@@ -26,136 +26,118 @@ private Q_SLOTS:
                         "IF (EXISTS(SELECT 1 FROM content WHERE contentID = NEW.contentID "
                         "AND question STARTING WITH 'Refuse')) THEN EXCEPTION link_refused; END"));
     }
+    // Every row starts from these two categories.
     void init()
     {
         for (const char* table : {"category_content", "content", "category"})
             QVERIFY(db.exec(QStringLiteral("DELETE FROM ") + table));
+        db.addQuestion(db.addCategory("Target"), "Capital of Peru?", "Lima");
+        db.addQuestion(db.addCategory("Science"), "Old?", "Yes");
     }
 
-    // Rows and seeds as "category|question|answer[|left-out answer]"; a row's
-    // line is its place in the list. Details are the starts of the lines.
+    // Rows as "category|question|answer[|left-out answer]"; a row's
+    // line is its place in the list. The report: the summary, then the start
+    // of each detail line.
     void plansStoresAndReports_data()
     {
         QTest::addColumn<SourceKind>("kind");
         QTest::addColumn<bool>("keepCopies");
         QTest::addColumn<QString>("into"); // empty: each row's own category
-        QTest::addColumn<QStringList>("seed");
         QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QStringList>("added");
         QTest::addColumn<QStringList>("missing");
-        QTest::addColumn<QStringList>("stored");
-        QTest::addColumn<QString>("summary");
-        QTest::addColumn<QStringList>("details");
+        QTest::addColumn<QStringList>("report");
 
+        const QStringList peru{"Target|Capital of Peru?|Lima"};
         QTest::newRow("TriviaBot: blanks trimmed, unplayable answers skipped, copies kept")
-            << SourceKind::TriviaBot << true << "target" << QStringList{"Target|Capital of Peru?|Lima"}
+            << SourceKind::TriviaBot << true << "target"
             << QStringList{"|Capital of France?| Paris\t", "|Capital of Peru?|Lima", "|Capital of Peru?|Lima",
                            "|Empty answer?|   ", "|Two blanks?|New  York", "|Two lines?|a\nb", "|   |Nobody",
                            "|The sentinel?|No Answer"}
-            << QStringList{}
-            << QStringList{"Target|Capital of France?|Paris", "Target|Capital of Peru?|Lima",
-                           "Target|Capital of Peru?|Lima", "Target|Capital of Peru?|Lima"}
-            << "src: 3 imported, 5 skipped, 1 answer trimmed"
-            << QStringList{"line 4: the answer is empty", "line 5: the answer holds two blanks in a row",
-                           "line 6: the answer spans more than one line", "line 7: the question is empty",
-                           "line 8: the game can never match the answer \"No Answer\""};
+            << QStringList{"Target|Capital of France?|Paris"} + peru + peru << QStringList{}
+            << QStringList{"src: 3 imported, 5 skipped, 1 answer trimmed", "line 4: the answer is empty",
+                           "line 5: the answer holds two blanks in a row", "line 6: the answer spans more than one line",
+                           "line 7: the question is empty", "line 8: the game can never match the answer \"No Answer\""};
         QTest::newRow("question file: a blank at either end is refused, not trimmed")
-            << SourceKind::QuestionFile << false << "Target" << QStringList{"Target|Seed?|Yes"}
+            << SourceKind::QuestionFile << false << "Target"
             << QStringList{"|Capital of Italy?| Rome", "|Capital of Spain?|Madrid ", "|Tab?|a\tb"} << QStringList{}
-            << QStringList{"Target|Seed?|Yes"} << "src: 0 imported, 3 skipped"
-            << QStringList{"line 1: the answer begins or ends with a blank",
+            << QStringList{}
+            << QStringList{"src: 0 imported, 3 skipped", "line 1: the answer begins or ends with a blank",
                            "line 2: the answer begins or ends with a blank", "line 3: the game can never match"};
         QTest::newRow("duplicates: in the category and in the import, ignoring case; answers left out named")
-            << SourceKind::QuestionFile << false << "Target" << QStringList{"Target|What is H2O?|Water"}
-            << QStringList{"|what is h2o? |WATER", "|Q1?|A", "|q1?|a", "|Two plus two?|4|four"} << QStringList{}
-            << QStringList{"Target|Q1?|A", "Target|Two plus two?|4", "Target|What is H2O?|Water"}
-            << "src: 2 imported, 2 skipped"
-            << QStringList{"line 1: already in category \"Target\"", "line 3: same question and answer as line 2",
+            << SourceKind::QuestionFile << false << "Target"
+            << QStringList{"|capital of peru? |LIMA", "|Q1?|A", "|q1?|a", "|Two plus two?|4|four"}
+            << QStringList{"Target|Q1?|A", "Target|Two plus two?|4"} << QStringList{}
+            << QStringList{"src: 2 imported, 2 skipped", "line 1: already in category \"Target\"",
+                           "line 3: same question and answer as line 2",
                            "line 4: imported with the answer \"4\"; left out \"four\""};
         QTest::newRow("rows' own categories, found ignoring case or created")
-            << SourceKind::QuestionFile << false << "" << QStringList{"Science|Old?|Yes"}
+            << SourceKind::QuestionFile << false << ""
             << QStringList{"science|New?|Yes", "|Homeless?|Yes", "Music|Thriller?|Michael Jackson",
                            "MUSIC|thriller?|michael jackson", "science|Old?|yes"}
-            << QStringList{"Music"}
-            << QStringList{"Music|Thriller?|Michael Jackson", "Science|New?|Yes", "Science|Old?|Yes"}
-            << "src: 2 imported, 3 skipped"
-            << QStringList{"line 2: no category; name one with --category",
+            << QStringList{"Music|Thriller?|Michael Jackson", "Science|New?|Yes"} << QStringList{"Music"}
+            << QStringList{"src: 2 imported, 3 skipped", "line 2: no category; name one with --category",
                            "line 4: same question and answer as line 3", "line 5: already in category \"Science\""};
-        // Firebird counts characters: 1000 characters outside the BMP fit.
+        // Firebird counts characters: 1000 outside the BMP fit.
         const QString wide = QStringLiteral("\U0001F600").repeated(1000);
         QTest::newRow("columns measured in characters")
-            << SourceKind::QuizNewt << true << "Target" << QStringList{"Target|Seed?|Yes"}
+            << SourceKind::QuizNewt << true << "Target"
             << QStringList{"|" + QString(4001, 'q') + "|Yes", "|Long?|" + QString(1001, 'a'), "|Smileys?|" + wide}
-            << QStringList{} << QStringList{"Target|Seed?|Yes", "Target|Smileys?|" + wide}
-            << "src: 1 imported, 2 skipped"
-            << QStringList{"line 1: the question is longer than 4000 characters",
+            << QStringList{"Target|Smileys?|" + wide} << QStringList{}
+            << QStringList{"src: 1 imported, 2 skipped", "line 1: the question is longer than 4000 characters",
                            "line 2: the answer is longer than 1000 characters"};
         QTest::newRow("a link the database refuses leaves that row out, and only that")
-            << SourceKind::TriviaBot << true << "Target" << QStringList{"Target|Seed?|Yes"}
-            << QStringList{"|Keep me?|Yes", "|Refuse me?|No", "|Keep me too?|Yes"} << QStringList{}
-            << QStringList{"Target|Keep me too?|Yes", "Target|Keep me?|Yes", "Target|Seed?|Yes"}
-            << "src: 2 imported, 1 skipped" << QStringList{"line 2: refused by the database: "};
+            << SourceKind::TriviaBot << true << "Target"
+            << QStringList{"|Keep me?|Yes", "|Refuse me?|No", "|Keep me too?|Yes"}
+            << QStringList{"Target|Keep me too?|Yes", "Target|Keep me?|Yes"} << QStringList{}
+            << QStringList{"src: 2 imported, 1 skipped", "line 2: refused by the database: "};
     }
 
+    // Planned in two chunks, stored in batches of two.
     void plansStoresAndReports()
     {
         QFETCH(SourceKind, kind);
-        QFETCH(bool, keepCopies);
         QFETCH(QString, into);
-        QFETCH(QStringList, seed);
         QFETCH(QStringList, rows);
-        QFETCH(QStringList, stored);
-        QFETCH(QStringList, details);
+        QFETCH(QStringList, added);
+        QFETCH(QStringList, report);
 
-        QHash<QString, qint64> ids;
-        for (const QString& entry : seed) {
-            const QStringList fields = entry.split('|');
-            if (!ids.contains(fields[0]))
-                ids.insert(fields[0], db.addCategory(fields[0]));
-            db.addQuestion(ids.value(fields[0]), fields[1], fields[2]);
-        }
         QList<Row> input;
         for (int i = 0; i < rows.size(); ++i) {
             const QStringList fields = rows[i].split('|');
             input.append({i + 1, fields[0], fields[1], fields[2], fields.mid(3)});
         }
 
+        QFETCH(bool, keepCopies);
         Pipeline pipeline(db.connection(), keepCopies ? Pipeline::Duplicates::Keep : Pipeline::Duplicates::Skip);
         QVERIFY2(pipeline.begin(), qPrintable(pipeline.error()));
         if (!into.isEmpty())
             pipeline.intoCategory(into);
-        Report report{QStringLiteral("src"), kind};
+        Report done{QStringLiteral("src"), kind};
         QList<Planned> planned;
-        // In two chunks: what the first one held must still count.
         const qsizetype half = input.size() / 2;
-        QVERIFY2(pipeline.plan(input.mid(0, half), &report, &planned), qPrintable(pipeline.error()));
-        QVERIFY2(pipeline.plan(input.mid(half), &report, &planned), qPrintable(pipeline.error()));
+        QVERIFY(pipeline.plan(input.mid(0, half), &done, &planned) && pipeline.plan(input.mid(half), &done, &planned));
         QTEST(pipeline.missingCategories(), "missing");
         QVERIFY2(pipeline.createCategories(), qPrintable(pipeline.error()));
-
         int batches = 0;
-        int committed = 0;
         StoreHooks hooks;
-        hooks.committed = [&](const QList<Row>& batch) {
-            ++batches;
-            committed += int(batch.size());
-        };
-        QVERIFY2(pipeline.store(planned, &report, BatchPolicy{2, INT_MAX}, hooks), qPrintable(pipeline.error()));
+        hooks.committed = [&](const QList<Row>&) { ++batches; };
+        QVERIFY2(pipeline.store(planned, &done, BatchPolicy{2, INT_MAX}, hooks), qPrintable(pipeline.error()));
         QCOMPARE(batches, int(planned.size() + 1) / 2);
-        QCOMPARE(committed, report.imported);
 
-        QStringList actual = db.column("SELECT cat.catName || '|' || c.question || '|' || c.answer FROM content c "
+        QStringList stored = db.column("SELECT cat.catName || '|' || c.question || '|' || c.answer FROM content c "
                                        "JOIN category_content cc ON cc.contentID = c.contentID "
                                        "JOIN category cat ON cat.catID = cc.catID");
-        actual.sort();
+        QStringList expected = QStringList{"Science|Old?|Yes", "Target|Capital of Peru?|Lima"} + added;
         stored.sort();
-        QCOMPARE(actual, stored);
+        expected.sort();
+        QCOMPARE(stored, expected);
         QCOMPARE(db.value("SELECT COUNT(*) FROM content WHERE contentID NOT IN "
                           "(SELECT contentID FROM category_content)").toInt(), 0);
-        QTEST(report.summary(), "summary");
-        const QStringList lines = report.details();
-        QCOMPARE(lines.size(), details.size());
+        const QStringList lines = QStringList{done.summary()} + done.details();
+        QCOMPARE(lines.size(), report.size());
         for (int i = 0; i < lines.size(); ++i)
-            QVERIFY2(lines[i].startsWith(details[i]), qPrintable(lines[i]));
+            QVERIFY2(i == 0 ? lines[i] == report[i] : lines[i].startsWith(report[i]), qPrintable(lines[i]));
     }
 };
 

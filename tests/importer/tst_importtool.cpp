@@ -31,8 +31,6 @@ private Q_SLOTS:
         const QString csv = data("questions.csv");
         const QString star = data("star.txt");
         QTest::newRow("no file") << true << "" << QStringList{} << 2 << QStringList{"Usage:"} << 0 << 0;
-        QTest::newRow("unknown option") << true << "" << QStringList{"--all", star} << 2 << QStringList{"Usage:"}
-                                        << 0 << 0;
         QTest::newRow("category without a name") << true << "" << QStringList{star, "--category"} << 2
                                                  << QStringList{} << 0 << 0;
         QTest::newRow("no database") << false << "" << QStringList{"--category", "A", "--create-category", star} << 1
@@ -56,14 +54,11 @@ private Q_SLOTS:
             << 5 << 11;
         QTest::newRow("one category found ignoring case; a second copy skipped") << true << "SCIENCE"
             << QStringList{"--category", "science", star, star} << 0
-            << QStringList{"star.txt: 4 imported, 5 skipped", "star.txt: 0 imported, 9 skipped",
-                           "  line 2: already in category \"SCIENCE\""}
-            << 1 << 4;
-        QTest::newRow("YAML: the answers left out are named") << true << ""
-            << QStringList{"--category", "Maths", "--create-category", data("yaml_list.txt")} << 0
-            << QStringList{"yaml_list.txt: 3 imported, 3 skipped",
-                           "  line 2: imported with the answer \"4\"; left out \"four\""}
-            << 1 << 3;
+            << QStringList{"star.txt: 4 imported, 5 skipped", "star.txt: 0 imported, 9 skipped"} << 1 << 4;
+        // "@fdb": another QuizNewt database, of one category.
+        QTest::newRow("a QuizNewt database: its categories, answers trimmed") << true << ""
+            << QStringList{"--create-category", "@fdb"} << 0 << QStringList{".fdb: 2 imported, 0 skipped, 1 answer trimmed"}
+            << 1 << 2;
     }
 
     void runs()
@@ -82,7 +77,16 @@ private Q_SLOTS:
             QSettings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt")).remove(QStringLiteral("InstallDir"));
         if (!seed.isEmpty())
             db.addCategory(seed);
-        // The tool opens the file in a process of its own.
+        std::unique_ptr<TestDatabase> other;
+        if (arguments.contains("@fdb")) {
+            other = std::make_unique<TestDatabase>();
+            const qint64 rock = other->addCategory("Rock");
+            other->addQuestion(rock, "Who sang 'Hound Dog'?", "Elvis ");
+            other->addQuestion(rock, "Who sang Thriller?", "Michael Jackson");
+            other->connection().close();
+            arguments.replaceInStrings("@fdb", other->filePath());
+        }
+        // The tool opens the files in a process of its own.
         db.connection().close();
 
         QString printed;
