@@ -12,7 +12,7 @@
 
 // Facts that cost time to find out:
 // - inspircd refuses to start as root (exit code 8) unless given --runasroot.
-// - inspircd stays up when a listener fails to bind; only its output says so.
+// - inspircd stays up when a listener fails to bind.
 // - atheme 7.2 speaks the InspIRCd 2.0 link protocol (1202), which inspircd 3
 //   still accepts; its module names are relative to its own module folder.
 // - inspircd offers the sasl capability only while the server named in
@@ -128,24 +128,9 @@ bool IrcServicesServer::startOnce(const QString& ircdProgram, const QString& ser
                          QStringLiteral("--nofork")};
     if (::geteuid() == 0)
         ircdArgs.append(QStringLiteral("--runasroot"));
-    ircd.setProcessChannelMode(QProcess::MergedChannels);
-    ircd.start(ircdProgram, ircdArgs);
-    QByteArray ircdOutput;
-    const QDeadlineTimer ircdDeadline(15000);
-    if (ircd.waitForStarted(15000)) {
-        while (!ircdDeadline.hasExpired() && !ircdOutput.contains("now running")
-               && ircd.state() == QProcess::Running) {
-            ircd.waitForReadyRead(100);
-            ircdOutput += ircd.readAll();
-        }
-    }
-    if (!ircdOutput.contains("now running") || ircdOutput.contains("failed to bind")) {
-        lastError = QStringLiteral("inspircd did not start on ports %1 and %2: %3")
-                        .arg(clientPort).arg(linkPort)
-                        .arg(QString::fromUtf8((ircdOutput + ircd.readAll()).right(600)));
-        stop();
+    // A link port it could not bind shows only when the services fail to link.
+    if (!startServerProcess(ircd, ircdProgram, ircdArgs, clientPort, 15000, &lastError))
         return false;
-    }
 
     services.setProcessChannelMode(QProcess::MergedChannels);
     services.start(servicesProgram,

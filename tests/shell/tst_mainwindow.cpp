@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include "app/roomdialog.h"
+#include "db/database.h"
 #include "gui/messagebox.h"
 #include "gui/systemtray.h"
 #include "roomlink/roomlink.h"
@@ -197,7 +198,9 @@ private Q_SLOTS:
             settings.setValue(QStringLiteral("InstallDir"), installDir);
         t->window = std::make_unique<QuizNewt>(new LeaveCheckingRoomLink);
         win().show();
-        const QString reason = QSqlDatabase::database(QSqlDatabase::defaultConnection, false).lastError().databaseText();
+        // Why: what the settings lack, or the driver's words.
+        const QString reason = Database::locationFromSettings(settings).problem
+                               + QSqlDatabase::database(QSqlDatabase::defaultConnection, false).lastError().databaseText();
         QStringList shown;
         for (const MessageBox::Shown& box : MessageBox::takeShown())
             shown << box.title + ": " + box.text.section(QLatin1Char('\n'), 0, 0);
