@@ -87,12 +87,10 @@ void dlgTriviaImport::importItems(const QList<QTreeWidgetItem*>& items)
     Import::Report report;
     report.source = shownFile;
     report.kind = shownKind;
-    QList<Import::Planned> planned;
     pipeline.intoCategory(name, catId);
-    if (!pipeline.begin() || !pipeline.plan(std::move(rows), &report, &planned)) {
-        MessageBox::warning(this, QStringLiteral("Error"),
-                            QStringLiteral("Unable to check the rows against the category \"%1\"; nothing was "
-                                           "imported.\n%2").arg(name, pipeline.error()));
+
+    if (!pipeline.begin()) {
+        MessageBox::warning(this, QStringLiteral("Error"), QStringLiteral("Nothing was imported.\n") + pipeline.error());
         return;
     }
 
@@ -116,14 +114,25 @@ void dlgTriviaImport::importItems(const QList<QTreeWidgetItem*>& items)
         }
         twDestContent->addTopLevelItems(shown);
     };
-    // Only between batches: a statement of the game run from here would
-    // otherwise join the open transaction.
-    hooks.betweenBatches = [] { QCoreApplication::processEvents(); };
 
     // Sorted once at the end rather than after every batch.
     const bool sorting = twDestContent->isSortingEnabled();
     twDestContent->setSortingEnabled(false);
-    const bool stored = pipeline.store(planned, &report, Import::windowBatches, hooks);
+    // Rows are checked just ahead of the batch that stores them, so that a
+    // long import shows progress from the start.
+    const qsizetype batch = Import::windowBatches.maxRows;
+    QList<Import::Planned> planned;
+    qsizetype next = 0;
+    bool stored = true;
+    for (qsizetype from = 0; stored && (from < rows.size() || next < planned.size());) {
+        for (; stored && from < rows.size() && planned.size() - next < batch; from += batch)
+            stored = pipeline.plan(rows.mid(from, batch), &report, &planned);
+        if (stored && next < planned.size())
+            stored = pipeline.storeBatch(planned, &next, &report, Import::windowBatches, hooks);
+        // Only between batches: a statement of the game run from here would
+        // otherwise join the open transaction.
+        QCoreApplication::processEvents();
+    }
     twDestContent->setSortingEnabled(sorting);
     if (!stored) {
         MessageBox::warning(this, QStringLiteral("Error"),

@@ -82,7 +82,7 @@ struct StoreHooks {
     std::function<void(qsizetype done)> beforeRow;
     // After a batch is committed, with its stored rows as they were stored.
     std::function<void(const QList<Row>& rows)> committed;
-    // After each committed batch, outside any transaction.
+    // After each committed batch of store(), outside any transaction.
     std::function<void()> betweenBatches;
 };
 
@@ -123,6 +123,9 @@ public:
     // the database refused into *report. False with error() when a batch
     // failed: it stored nothing, the batches before it are kept.
     bool store(const QList<Planned>& rows, Report* report, const BatchPolicy& policy, const StoreHooks& hooks = {});
+    // One batch of that, from rows[*next] on; *next moves past it.
+    bool storeBatch(const QList<Planned>& rows, qsizetype* next, Report* report, const BatchPolicy& policy,
+                    const StoreHooks& hooks = {});
 
     QString error() const { return failure; }
 
@@ -142,8 +145,6 @@ private:
 
     int categoryFor(const QString& name);
     bool lookUp(Category* category);
-    bool storeBatch(const QList<Planned>& rows, qsizetype* next, Report* report, const BatchPolicy& policy,
-                    const StoreHooks& hooks);
 
     QSqlDatabase db;
     Duplicates duplicates;
