@@ -45,7 +45,7 @@ enum class Kind {
     Port,         // 1 to 65535
     Flag,         // true or false
     Nick,         // one word without , : ! or @
-    Channel,      // the same without ',', given a '#' unless it starts with # & + or !
+    Channel,      // one word without ',', given a '#' unless it starts with # & + or !
 };
 
 // A group's fields() hands each of its settings to this; loading, checking

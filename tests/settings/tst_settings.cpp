@@ -94,7 +94,6 @@ private Q_SLOTS:
         Settings::File file;
         for (auto it = written.cbegin(); it != written.cend(); ++it)
             file.setValue(it.key(), it.value());
-        file.sync();
 
         Settings::Problems problems;
         Collect collect;
