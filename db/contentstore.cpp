@@ -117,8 +117,7 @@ bool ContentStore::listContent(const QString& category, const QuestionRow& row)
 {
     if (!exec(query, Statements::listContent, {{":catName", category}}))
         return false;
-    readQuestions(row);
-    return true;
+    return readQuestions(row);
 }
 
 bool ContentStore::findContent(const QString& statement, int column, qint64* contentId)
