@@ -11,6 +11,7 @@
 #include "game/sqlgamestore.h"
 #include "quiz/rules.h"
 #include "roomlink/roomlink.h"
+#include "settings/settings.h"
 
 #include <QApplication>
 #include <QBitmap>
@@ -19,7 +20,6 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QPixmap>
-#include <QSettings>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSystemTrayIcon>
@@ -88,14 +88,11 @@ void QuizNewt::construct(RoomLink* link, Clock* clock)
                         QBrush(QPixmap(QStringLiteral(":/new/prefix1/img/background.png"))));
     setPalette(background);
 
-    QCoreApplication::setOrganizationName(QStringLiteral("NewtLiberty"));
-    QCoreApplication::setApplicationName(QStringLiteral("QuizNewt"));
-
-    // Read only; the program never writes a setting.
-    QSettings settings;
-
-    if (!link)
+    // main() named the application and chose the settings file.
+    if (!link) {
+        Settings::File settings;
         link = createIrcRoomLink(settings, this);
+    }
     roomLink = link;
     roomLink->setParent(this);
     // The form stays as it is; the Connect button's tool tip tells the state.
@@ -103,7 +100,7 @@ void QuizNewt::construct(RoomLink* link, Clock* clock)
     connect(roomLink, &RoomLink::stateChanged, this, [](const QString& text) { qInfo().noquote() << "Room:" << text; });
     pbConnect->setToolTip(roomLink->stateText());
     // Unattended: into the room as soon as the event loop runs.
-    if (settings.value(QStringLiteral("Room/AutoConnect"), false).toBool())
+    if (Settings::load<Settings::Room>().autoConnect)
         QTimer::singleShot(0, this, &QuizNewt::connectToRoom);
 
     connect(pbQuestions, &QPushButton::clicked, this, &QuizNewt::showQuestionEditor);
@@ -129,15 +126,15 @@ void QuizNewt::construct(RoomLink* link, Clock* clock)
     connect(twUsers, &QTreeWidget::itemDoubleClicked, this, &QuizNewt::userItemDoubleClicked);
     connect(leUsername, &QLineEdit::textEdited, this, &QuizNewt::userTextEdited);
 
-    const Database::Location location = Database::locationFromSettings(settings);
+    const Database::Location location = Database::locationFromSettings();
     QString openError;
     QSqlDatabase db = Database::open(location, QLatin1String(QSqlDatabase::defaultConnection), &openError);
     // A server's reason is long (host, port, the network's words): under Details.
-    if (!db.isOpen() && location.isServer())
+    if (!db.isOpen() && location.isServer() && location.problem.isEmpty())
         MessageBox::report(this, QStringLiteral("Info"), openFailedText + location.connectString(), openError);
     else if (!db.isOpen())
         MessageBox::information(this, QStringLiteral("Info"), openFailedText + openError);
-    if (!db.isOpen() && db.isValid() && !location.isServer() && !settings.contains(QStringLiteral("InstallDir"))
+    if (!db.isOpen() && db.isValid() && !location.isServer() && !Settings::load<Settings::Install>().isSet()
         && !Log::noWindow())
         offerDatabase(db);
     if (db.isOpen())
@@ -180,7 +177,8 @@ void QuizNewt::offerDatabase(QSqlDatabase& db)
         MessageBox::information(this, QStringLiteral("Info"), openFailedText + db.lastError().databaseText());
         return;
     }
-    QSettings().setValue(QStringLiteral("InstallDir"), dir);
+    if (!Settings::save(Settings::Install{dir}, &error))
+        MessageBox::information(this, QStringLiteral("Info"), QStringLiteral("Unable to save the settings: ") + error);
 }
 
 QuizNewt::~QuizNewt()

@@ -6,11 +6,11 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QSettings>
 #include <QSqlDatabase>
 #include <QTextStream>
 
 #include "db/database.h"
+#include "settings/settings.h"
 #include "importer/importpipeline.h"
 #include "importer/rowsource.h"
 
@@ -97,8 +97,7 @@ int importFiles(QSqlDatabase db, QList<File>& files, const Options& options)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("NewtLiberty"));
-    QCoreApplication::setApplicationName(QStringLiteral("QuizNewt"));
+    Settings::setIdentity();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -146,14 +145,12 @@ int main(int argc, char* argv[])
         files.append(std::move(file));
     }
 
-    const Database::Location location = Database::locationFromSettings(QSettings());
+    const Database::Location location = Database::locationFromSettings();
     const QString path = location.connectString();
-    if (!location.isServer()) {
-        if (QSettings().value(QStringLiteral("InstallDir")).toString().isEmpty())
-            return fail(QStringLiteral("no database: the InstallDir setting is not set (see quiznewt-setup)."));
-        if (!QFileInfo(path).isFile())
-            return fail(QStringLiteral("no database at %1.").arg(path));
-    }
+    if (!location.problem.isEmpty())
+        return fail(QStringLiteral("no database: %1 (see quiznewt-setup).").arg(location.problem));
+    if (!location.isServer() && !QFileInfo(path).isFile())
+        return fail(QStringLiteral("no database at %1.").arg(path));
 
     int exitCode = Refused;
     {

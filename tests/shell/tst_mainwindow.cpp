@@ -17,6 +17,7 @@
 #include "gui/messagebox.h"
 #include "gui/systemtray.h"
 #include "roomlink/roomlink.h"
+#include "settings/settings.h"
 #include "tests/common/ircclient.h"
 #include "tests/common/ngircdserver.h"
 #include "tests/common/testwindow.h"
@@ -128,7 +129,7 @@ private Q_SLOTS:
         QCOMPARE(shown.at(1).title, QStringLiteral("First Run"));
         QVERIFY2(shown.at(1).text.contains(data.filePath("QuizNewt")), qPrintable(shown.at(1).text));
         QVERIFY(QFile::exists(data.filePath("QuizNewt/quiznewt.fdb")));
-        QCOMPARE(QSettings().value(QStringLiteral("InstallDir")).toString(), data.filePath("QuizNewt"));
+        QCOMPARE(Settings::File().value(QStringLiteral("InstallDir")).toString(), data.filePath("QuizNewt"));
         QSqlQuery count(QStringLiteral("SELECT COUNT(*) FROM content"));
         QVERIFY2(count.next() && count.value(0).toInt() > 0, "the starter questions are there");
     }
@@ -150,7 +151,7 @@ private Q_SLOTS:
         });
         win().pbRoom->click();
         QCOMPARE(MessageBox::takeShown().size(), 1);
-        QVERIFY(!QSettings().contains(QStringLiteral("Room/Nick")));
+        QVERIFY(!Settings::File().contains(QStringLiteral("Room/Nick")));
 
         const quint16 port = server.port();
         whenOpen([port](QDialog* dialog) {
@@ -162,7 +163,7 @@ private Q_SLOTS:
             if (action->text() == QLatin1String("Room..."))
                 action->trigger();
         }
-        QCOMPARE(QSettings().value(QStringLiteral("Room/Channel")).toString(), QStringLiteral("#quiz"));
+        QCOMPARE(Settings::File().value(QStringLiteral("Room/Channel")).toString(), QStringLiteral("#quiz"));
 
         win().pbConnect->click();
         QVERIFY2(alice.waitForChannelLines(1, 15000), qPrintable(win().room()->stateText()));
