@@ -21,7 +21,7 @@ namespace {
 
 // gbak says something within this time once the database answers, and
 // with -verbint at least every few thousand rows after that.
-constexpr int answerMs = 10 * 1000;
+constexpr int answerMs = 8 * 1000;
 constexpr int stallMs = 60 * 1000;
 
 QString gbakMessage(const QByteArray& output)

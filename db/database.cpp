@@ -2,6 +2,7 @@
 #include "db/engine.h"
 #include "db/contentstore.h"
 #include "db/questionwriter.h"
+#include "db/serverprobe.h"
 #include "db/statements.h"
 
 #include <QFile>
@@ -67,6 +68,39 @@ bool create(const QString& filePath, QString* error)
     return ok;
 }
 
+namespace {
+
+// Opens the connection as it is, tables or not.
+QSqlDatabase attach(const Location& location, const QString& connectionName, QString* error)
+{
+    prepareEngine();
+    QSqlDatabase db = QSqlDatabase::addDatabase(driverName, connectionName);
+    if (!db.isValid()) {
+        *error = db.lastError().driverText();
+        return db;
+    }
+    if (!location.problem.isEmpty()) {
+        *error = location.problem;
+        return db;
+    }
+    // A server that takes the connection and never answers would hold the
+    // driver's open() for ever.
+    if (location.isServer() && askServer(location, serverAnswerMs, error) != ServerAnswer::Attached)
+        return db;
+    db.setDatabaseName(location.path);
+    if (location.isServer()) {
+        db.setHostName(location.server);
+        db.setPort(location.port);
+    }
+    db.setUserName(location.user);
+    db.setPassword(location.password);
+    if (!db.open())
+        *error = db.lastError().databaseText();
+    return db;
+}
+
+}
+
 bool create(const Location& location, QString* error)
 {
     if (!location.problem.isEmpty()) {
@@ -75,6 +109,12 @@ bool create(const Location& location, QString* error)
     }
     prepareEngine();
     const QString where = location.connectString();
+    // The attach a silent server would never answer; one that answers
+    // refuses it here, as the database does not exist yet.
+    if (location.isServer() && askServer(location, serverAnswerMs, error) == ServerAnswer::Silent) {
+        *error = QStringLiteral("Cannot create %1: %2").arg(where, *error);
+        return false;
+    }
     const QByteArray sql = Statements::createDatabase(QFile::encodeName(where), location.user.toUtf8().toUpper(),
                                                       location.password.toUtf8());
     ISC_STATUS_ARRAY status;
@@ -92,7 +132,7 @@ bool create(const Location& location, QString* error)
     const QString connection = QStringLiteral("quiznewt-create-%1").arg(quintptr(&location));
     bool ok = true;
     {
-        QSqlDatabase created = open(location, connection, error);
+        QSqlDatabase created = attach(location, connection, error);
         ok = created.isOpen();
         if (ok) {
             QSqlQuery query(created);
@@ -133,25 +173,19 @@ QSqlDatabase open(const QString& filePath, const QString& connectionName, QStrin
 
 QSqlDatabase open(const Location& location, const QString& connectionName, QString* error)
 {
-    prepareEngine();
-    QSqlDatabase db = QSqlDatabase::addDatabase(driverName, connectionName);
-    if (!db.isValid()) {
-        *error = db.lastError().driverText();
+    QSqlDatabase db = attach(location, connectionName, error);
+    if (!db.isOpen())
         return db;
+    // A file that opens is not yet a database of ours (a crash may have left
+    // one half made, or it belongs to another program).
+    QSqlQuery query(db);
+    if (!query.exec(Statements::countOwnTables) || !query.next() || query.value(0).toInt() != Statements::ownTables) {
+        *error = QStringLiteral("%1 is not a QuizNewt database: it lacks the tables content, category, "
+                                "category_content and users")
+                     .arg(location.connectString());
+        query.finish();
+        db.close();
     }
-    if (!location.problem.isEmpty()) {
-        *error = location.problem;
-        return db;
-    }
-    db.setDatabaseName(location.path);
-    if (location.isServer()) {
-        db.setHostName(location.server);
-        db.setPort(location.port);
-    }
-    db.setUserName(location.user);
-    db.setPassword(location.password);
-    if (!db.open())
-        *error = db.lastError().databaseText();
     return db;
 }
 

@@ -1,7 +1,7 @@
 #include "db/serverprobe.h"
 
-#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QThread>
 #include <QTimer>
 
 #include <atomic>
@@ -9,7 +9,14 @@
 #include <mutex>
 #include <thread>
 
+#include <QDir>
+
+#include <arpa/inet.h>
 #include <ibase.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace Database {
 
@@ -33,12 +40,36 @@ QByteArray parameterBlock(const Location& location)
     return dpb;
 }
 
+// The process's open sockets connected to port, by descriptor.
+QList<int> socketsTo(int port)
+{
+    QList<int> found;
+    const QStringList fds = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System);
+    for (const QString& name : fds) {
+        const int fd = name.toInt();
+        struct stat info;
+        if (::fstat(fd, &info) != 0 || !S_ISSOCK(info.st_mode))
+            continue;
+        sockaddr_storage peer{};
+        socklen_t length = sizeof peer;
+        if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0)
+            continue;
+        const int peerPort = peer.ss_family == AF_INET ? ntohs(reinterpret_cast<sockaddr_in*>(&peer)->sin_port)
+            : peer.ss_family == AF_INET6                ? ntohs(reinterpret_cast<sockaddr_in6*>(&peer)->sin6_port)
+                                                        : -1;
+        if (peerPort == port)
+            found.append(fd);
+    }
+    return found;
 }
 
-bool serverAnswers(const Location& location, int timeoutMs, QString* error)
+}
+
+ServerAnswer askServer(const Location& location, int timeoutMs, QString* error)
 {
     prepareEngine();
     auto probe = std::make_shared<Probe>();
+    const QList<int> before = socketsTo(location.port);
     std::thread([probe, target = location.connectString().toUtf8(), dpb = parameterBlock(location)] {
         ISC_STATUS_ARRAY status{};
         isc_db_handle db = 0;
@@ -56,8 +87,6 @@ bool serverAnswers(const Location& location, int timeoutMs, QString* error)
         probe->done = true;
     }).detach();
 
-    QElapsedTimer waited;
-    waited.start();
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
@@ -65,21 +94,35 @@ bool serverAnswers(const Location& location, int timeoutMs, QString* error)
             loop.quit();
     });
     poll.start(20);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    bool timedOut = false;
+    QTimer::singleShot(timeoutMs, Qt::PreciseTimer, &loop, [&] {
+        timedOut = true;
+        loop.quit();
+    });
     // A stop signal ends every event loop, this one too.
     loop.exec();
 
     if (!probe->done) {
-        *error = waited.elapsed() < timeoutMs
+        // The client library would wait on that socket for ever and hold up
+        // the program's exit: end the connection under it, so the attach
+        // fails and the thread ends.
+        for (int i = 0; i < 100 && !probe->done; ++i) {
+            for (int fd : socketsTo(location.port)) {
+                if (!before.contains(fd))
+                    ::shutdown(fd, SHUT_RDWR);
+            }
+            QThread::msleep(20);
+        }
+        *error = !timedOut
             ? QStringLiteral("stopped while waiting for the database server %1").arg(location.connectString())
             : QStringLiteral("the database server %1 did not answer within %2 s")
                   .arg(location.connectString())
                   .arg(timeoutMs / 1000);
-        return false;
+        return ServerAnswer::Silent;
     }
     const std::lock_guard<std::mutex> lock(probe->mutex);
     *error = probe->error;
-    return probe->error.isEmpty();
+    return probe->error.isEmpty() ? ServerAnswer::Attached : ServerAnswer::Refused;
 }
 
 }

@@ -8,13 +8,15 @@
 namespace Database {
 
 // How long a database server may take to answer an attach.
-constexpr int serverAnswerMs = 10 * 1000;
+constexpr int serverAnswerMs = 8 * 1000;
+
+enum class ServerAnswer { Attached, Refused, Silent };
 
 // Attaches to the server's database on a thread of its own while the caller's
-// event loop goes on (a stop signal is served meanwhile). False, with *error
-// set, when the server refused, failed or said nothing within timeoutMs; a
-// server that says nothing holds only that thread, never the caller.
-bool serverAnswers(const Location& location, int timeoutMs, QString* error);
+// event loop goes on (a stop signal is served meanwhile, and ends the wait).
+// Refused and Silent set *error; a server that says nothing within timeoutMs
+// holds only that thread, never the caller.
+ServerAnswer askServer(const Location& location, int timeoutMs, QString* error);
 
 }
 

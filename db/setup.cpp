@@ -1,6 +1,8 @@
 #include "db/database.h"
+#include "db/safefile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace Database {
@@ -12,21 +14,37 @@ QString defaultInstallDir()
 
 int createWithStarterQuestions(const Location& location, QString* error)
 {
-    const bool created = location.isServer() ? create(location, error) : create(location.path, error);
-    if (!created)
+    // A file is made under a name of its own and renamed into place once it
+    // holds the schema and the questions: a crash meanwhile leaves no
+    // half-made database that would be taken for a set-up one.
+    Location made = location;
+    if (!location.isServer()) {
+        if (QFileInfo::exists(location.path)) {
+            *error = QStringLiteral("%1 already exists; it was left unchanged.").arg(location.path);
+            return -1;
+        }
+        made.path = SafeFile::temporaryFor(QFileInfo(location.path).absoluteFilePath());
+    }
+    const bool created = made.isServer() ? create(made, error) : create(made.path, error);
+    if (!created) {
+        error->replace(made.path, location.path);
         return -1;
+    }
     const QString connection = QStringLiteral("quiznewt-setup-%1").arg(quintptr(&location));
     int stored = -1;
     {
-        QSqlDatabase db = open(location, connection, error);
+        QSqlDatabase db = open(made, connection, error);
         if (db.isOpen())
             stored = loadStarterQuestions(db, error);
         db.close();
     }
     QSqlDatabase::removeDatabase(connection);
-    // A file without its questions would be taken for a set-up database.
-    if (stored < 0 && !location.isServer())
-        QFile::remove(location.path);
+    if (made.isServer())
+        return stored;
+    if (stored < 0 || !SafeFile::moveIntoPlace(made.path, location.path, error)) {
+        QFile::remove(made.path);
+        return -1;
+    }
     return stored;
 }
 

@@ -166,6 +166,12 @@ inline QString findContentForDelete(const QString& category, const QString& ques
         + QLatin1String("' AND c.answer='") + quoted(answer) + QLatin1String("' ");
 }
 
+// How many of the program's own tables the database has; ownTables when all.
+inline const QString countOwnTables = QStringLiteral(
+    "SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$RELATION_NAME IN ('CONTENT', 'CATEGORY', 'CATEGORY_CONTENT', "
+    "'USERS')");
+constexpr int ownTables = 4;
+
 // CREATE DATABASE takes no parameters. The path stays in the file system's
 // own bytes, its quotes doubled as in quoted().
 inline QByteArray createDatabase(QByteArray path, const QByteArray& user, const QByteArray& password)
