@@ -81,6 +81,17 @@ int main(int argc, char* argv[])
             QCoreApplication::exit(0);
         });
         auto* window = new QuizNewt;
+        if (stopSignals.requested()) {
+            // Stopped while start-up waited for the database.
+            delete window;
+            return 0;
+        }
+        if (noWindow && !window->hasDatabase()) {
+            // The reason is logged already; a service manager must see the failure.
+            qCritical("QuizNewt cannot run without its database.");
+            delete window;
+            return 1;
+        }
         if (!noWindow) {
             window->show();
         } else if (Settings::Problems problems; Settings::load<Settings::Room>(&problems).autoConnect) {

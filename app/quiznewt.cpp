@@ -152,6 +152,11 @@ void QuizNewt::construct(RoomLink* link, Clock* clock)
     pbTrivia->setChecked(true);
 }
 
+bool QuizNewt::hasDatabase() const
+{
+    return QSqlDatabase::database(QSqlDatabase::defaultConnection, false).isOpen();
+}
+
 void QuizNewt::offerDatabase(QSqlDatabase& db)
 {
     const QString dir = Database::defaultInstallDir();

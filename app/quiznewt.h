@@ -32,6 +32,8 @@ public:
 
     RoomLink* room() const { return roomLink; }
     Game* game() const { return gameEngine; }
+    // The database opened at start-up.
+    bool hasDatabase() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

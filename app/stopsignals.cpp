@@ -68,6 +68,8 @@ void StopSignals::readSignals()
     int last = 0;
     while (::read(fd, &info, sizeof info) == ssize_t(sizeof info))
         last = int(info.ssi_signo);
-    if (last)
+    if (last) {
+        stopped = true;
         emit stopRequested(last);
+    }
 }

@@ -27,6 +27,10 @@ public:
     explicit StopSignals(QObject* parent = nullptr);
     ~StopSignals() override;
 
+    // A stop came, also one that arrived before any event loop ran to the
+    // end: start-up may wait for the database in a loop of its own.
+    bool requested() const { return stopped; }
+
 Q_SIGNALS:
     void stopRequested(int signal);
 
@@ -34,6 +38,7 @@ private:
     void readSignals();
 
     int fd = -1;
+    bool stopped = false;
     QSocketNotifier* notifier = nullptr;
 };
 
