@@ -19,8 +19,6 @@ public:
 
 private:
     Settings::Room values() const;
-
-    friend class QuizNewtTestAccess;
 };
 
 #endif

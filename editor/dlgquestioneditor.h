@@ -54,8 +54,6 @@ private:
     QString importFile;
     // The row last double-clicked; its texts identify the row to change.
     QTreeWidgetItem* editedItem = nullptr;
-
-    friend class dlgQuestionEditorTestAccess;
 };
 
 #endif
