@@ -63,8 +63,6 @@ private Q_SLOTS:
         };
         const QString failed = QStringLiteral("' does not exist, or you are an unauthorized user!");
         row("help for admin", "Admin: !help", {"/msg Admin " + Replies::help(true)});
-        row("help for control", "Ctrl: !help", {"/msg Ctrl " + Replies::help(false)});
-        row("admin right", "Admin: !nexttime 45", {"/msg Admin Next question time set to: 45 seconds"});
         row("control is not admin", "Ctrl: !nexttime 45", {"/msg Ctrl You are not an admin!"});
         row("myscore", "Alice: !myscore", {"/msg Alice \n<b>Your score: 12</b>"});
         row("myscore other case", "alice: !myscore", {"/msg alice \n<b>Sorry, but you aren't in the database!</b>"});
