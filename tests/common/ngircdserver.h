@@ -6,9 +6,7 @@
 #include <QTemporaryDir>
 
 // A throwaway ngircd on a free loopback port, for tests that want a real IRC
-// server. Started by the constructor, stopped by the destructor; stop() and
-// start() take it down and bring it back on the same port, as a server
-// restart does.
+// server. Started by the constructor, stopped by the destructor.
 class NgircdServer
 {
 public:
@@ -20,15 +18,9 @@ public:
     quint16 port() const { return serverPort; }
     QString host() const { return QStringLiteral("127.0.0.1"); }
 
-    void stop();
-    bool start();
-
 private:
-    bool launch();
-
     QTemporaryDir dir;
     QProcess process;
-    QString program;
     quint16 serverPort = 0;
     bool running = false;
     QString lastError;

@@ -87,7 +87,7 @@ static QString timeline(const QList<Sent>& sent)
 // A loopback server playing the IRC server's part for one link, for the cases a real server cannot be
 // made to produce on demand. Driven by steps split by " | ": "S LINE" the server sends ("S+ BYTES"
 // without CR LF), "C LINE" the next line it must receive ("* connect" a new connection, "* closed" the
-// link closing one), "= password|sasl|base ..." settings, "> join|leave|close|stop|wait|modal",
+// link closing one), "= password|sasl|base ..." settings, "> join|leave|close|stop|listen|wait|modal",
 // "> until EVENT", "> post TEXT", "> reply|room NAME TEXT". Logged as events: stateChanged, joined,
 // lost, room text ("\n" as "\\n") and onSent, only if its line is already on the wire.
 struct Room
@@ -149,6 +149,8 @@ struct Room
             std::exchange(client, nullptr)->disconnectFromHost();
         if (word == "stop")
             server.close();
+        else if (word == "listen")
+            server.listen(QHostAddress::LocalHost, settings.port);
         if (word == "wait" && seen < received.size())
             expect("(nothing)");
         if (client)
@@ -383,6 +385,15 @@ private Q_SLOTS:
             " | > post back | C PRIVMSG #trivia :back",
             "connecting | in | joined | Server closed the connection | lost | Reconnecting in 1 s | connecting | in"
             " | joined | sent back");
+        // Replies leave the game two of the burst's lines.
+        row("a game text goes ahead of waiting replies", "> join | " IN " | > room Al 1\n2\n3\n4 | > post Q"
+            " | C PRIVMSG #trivia :1 | C PRIVMSG #trivia :2 | C PRIVMSG #trivia :3 | C PRIVMSG #trivia :Q"
+            " | C PRIVMSG #trivia :4", "connecting | in | joined | sent Q");
+        // The waits, 0.8 to 1 s and then 1.6 to 2 s, leave the server time to come back in between.
+        row("server restarted: refused while down, back once it listens", "= base 1000 | > join | " IN
+            " | > stop | > until Connection refused | > listen | " IN, "connecting | in | joined"
+            " | Server closed the connection | lost | Reconnecting in 1 s | connecting | Connection refused"
+            " | Reconnecting in 2 s | connecting | in | joined");
         row("ERROR line: back alone", "> join | " IN " | S ERROR :Closing Link: x (Excess \x02" "Flood)"
             " | C * closed | " IN, "connecting | in | joined"
             " | Server closed the connection: Closing Link: x (Excess Flood) | lost | Reconnecting in 1 s | connecting"
