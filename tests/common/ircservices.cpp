@@ -1,12 +1,10 @@
 #include "ircservices.h"
 
-#include "roomlink/ircmessage.h"
 #include "tests/common/serverprocess.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QStandardPaths>
-#include <QTcpSocket>
 
 #include <unistd.h>
 
@@ -16,11 +14,11 @@
 // - atheme 7.2 speaks the InspIRCd 2.0 link protocol (1202), which inspircd 3
 //   still accepts; its module names are relative to its own module folder.
 // - inspircd offers the sasl capability only while the server named in
-//   <sasl target> is linked, so readiness means "SaslServ is on the network".
-// - NickServ REGISTER names the account after the nick that sends it.
-// - atheme throttles REGISTER unless ratelimit_uses/ratelimit_period are unset.
-// - inspircd welcomes a client about 1 s after its USER line, whatever the
-//   config, so every helper connection here costs a second.
+//   <sasl target> is linked; atheme prints "finished synching with uplink"
+//   once it is.
+// - With no crypto module loaded atheme keeps passwords as written, so an
+//   account can be put in its database (opensex) before it starts; an
+//   account flagged C would hold a hash it could not check.
 
 namespace {
 
@@ -29,7 +27,7 @@ const QByteArray linkPassword = "quiznewt-link";
 
 } // namespace
 
-IrcServicesServer::IrcServicesServer()
+IrcServicesServer::IrcServicesServer(const QByteArray& account, const QByteArray& password)
 {
     const QStringList paths{QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin"), QStringLiteral("/sbin")};
     const QString ircdProgram = QStandardPaths::findExecutable(QStringLiteral("inspircd"), paths);
@@ -38,8 +36,10 @@ IrcServicesServer::IrcServicesServer()
         lastError = QStringLiteral("inspircd or atheme-services is not installed");
         return;
     }
-    if (!dir.isValid()) {
-        lastError = QStringLiteral("no temporary folder: %1").arg(dir.errorString());
+    if (!writeFile(dir.filePath(QStringLiteral("services.db")),
+                   "DBV 12\nMU AAAAAAAAB " + account + ' ' + password + ' ' + account
+                       + "@example.invalid 1700000000 1700000000 + default\n")) {
+        lastError = QStringLiteral("cannot write the services' database in %1").arg(dir.path());
         return;
     }
     // The free ports may be taken between the probe and the daemons' bind.
@@ -82,10 +82,6 @@ bool IrcServicesServer::writeConfigs()
     const QByteArray servicesConf =
         "loadmodule \"modules/protocol/inspircd\";\n"
         "loadmodule \"modules/backend/opensex\";\n"
-        "loadmodule \"modules/crypto/pbkdf2v2\";\n"
-        "loadmodule \"modules/nickserv/main\";\n"
-        "loadmodule \"modules/nickserv/register\";\n"
-        "loadmodule \"modules/nickserv/identify\";\n"
         "loadmodule \"modules/saslserv/main\";\n"
         "loadmodule \"modules/saslserv/plain\";\n"
         "serverinfo {\n"
@@ -100,8 +96,6 @@ bool IrcServicesServer::writeConfigs()
         "uplink \"irc.quiznewt.test\" {\n"
         "  host = \"127.0.0.1\"; port = " + QByteArray::number(linkPort) + "; password = \"" + linkPassword + "\";\n"
         "};\n"
-        "nickserv { nick = \"NickServ\"; user = \"NickServ\"; host = \"" + servicesName + "\";"
-        " real = \"Nickname Services\"; maxnicks = 5; expire = 30; };\n"
         "saslserv { nick = \"SaslServ\"; user = \"SaslServ\"; host = \"" + servicesName + "\";"
         " real = \"SASL Authentication Agent\"; };\n"
         "general { commit_interval = 5; flood_msgs = 0; flood_time = 10; kline_time = 7;"
@@ -137,86 +131,14 @@ bool IrcServicesServer::startOnce(const QString& ircdProgram, const QString& ser
                    {QStringLiteral("-n"), QStringLiteral("-c"), dir.filePath(QStringLiteral("atheme.conf")),
                     QStringLiteral("-D"), dir.path(), QStringLiteral("-l"), dir.filePath(QStringLiteral("atheme.log")),
                     QStringLiteral("-p"), dir.filePath(QStringLiteral("atheme.pid"))});
-    if (!services.waitForStarted(15000) || !waitForServices(int(qMax<qint64>(1, deadline.remainingTime())))) {
-        lastError = QStringLiteral("atheme did not link to inspircd: %1")
-                        .arg(QString::fromUtf8(services.readAll().right(600)));
+    QByteArray said;
+    while (!said.contains("finished synching with uplink")
+           && services.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
+        said += services.readAll();
+    if (!said.contains("finished synching with uplink")) {
+        lastError = QStringLiteral("atheme did not link to inspircd: %1").arg(QString::fromUtf8(said.right(600)));
         stop();
         return false;
     }
     return true;
-}
-
-bool IrcServicesServer::waitForServices(int timeoutMs)
-{
-    bool linked = false;
-    talk("linkprobe", timeoutMs, [&](const IrcMessage& message, QTcpSocket& socket) {
-        if (message.command == "303") {
-            const QList<QByteArray> present = ircLower(message.param(1)).split(' ');
-            linked = present.contains("nickserv") && present.contains("saslserv");
-            if (linked)
-                return true;
-            // Doubles as the pause between asks.
-            services.waitForFinished(50);
-            if (services.state() == QProcess::NotRunning)
-                return true;
-        } else if (message.command != "001") {
-            return false;
-        }
-        socket.write("ISON NickServ SaslServ\r\n");
-        socket.flush();
-        return false;
-    });
-    return linked;
-}
-
-bool IrcServicesServer::registerAccount(const QByteArray& account, const QByteArray& password)
-{
-    if (!running)
-        return false;
-    QByteArray answer;
-    const bool answered = talk(account, 30000, [&](const IrcMessage& message, QTcpSocket& socket) {
-        if (message.command == "001") {
-            socket.write("PRIVMSG NickServ :REGISTER " + password + ' ' + account + "@example.invalid\r\n");
-            socket.flush();
-        } else if (message.command == "432" || message.command == "433"
-                   || (message.command == "NOTICE" && ircLower(message.nick()) == "nickserv")) {
-            // NickServ's first word to this nick is its answer to REGISTER.
-            answer = message.command + ' ' + message.params.join(' ');
-            return true;
-        }
-        return false;
-    });
-    if (answered && answer.contains(" is now registered"))
-        return true;
-    lastError = QStringLiteral("NickServ did not register %1: %2")
-                    .arg(QString::fromUtf8(account), answered ? QString::fromUtf8(answer) : QStringLiteral("no answer"));
-    return false;
-}
-
-bool IrcServicesServer::talk(const QByteArray& nick, int timeoutMs, const LineHandler& handler)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, clientPort);
-    if (!socket.waitForConnected(timeoutMs))
-        return false;
-    socket.write("NICK " + nick + "\r\nUSER " + nick + " 0 * :QuizNewt test helper\r\n");
-    socket.flush();
-    while (!deadline.hasExpired()) {
-        if (!socket.canReadLine() && !socket.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())))
-            && socket.state() != QAbstractSocket::ConnectedState)
-            return false;
-        while (socket.canReadLine()) {
-            const IrcMessage message = IrcMessage::parse(socket.readLine().trimmed());
-            if (message.command == "PING") {
-                socket.write("PONG :" + message.param(0) + "\r\n");
-                socket.flush();
-            } else if (handler(message, socket)) {
-                socket.write("QUIT\r\n");
-                socket.waitForBytesWritten(1000);
-                return true;
-            }
-        }
-    }
-    return false;
 }

@@ -26,11 +26,9 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, loginPassword);
         QFETCH(bool, accepted);
-        // One network for both rows, the account registered once.
-        if (!services) {
-            services = std::make_unique<IrcServicesServer>();
-            QVERIFY2(services->registerAccount("quizbot", password), qPrintable(services->error()));
-        }
+        // One network for both rows.
+        if (!services)
+            services = std::make_unique<IrcServicesServer>("quizbot", password);
         QVERIFY2(services->isRunning(), qPrintable(services->error()));
         IrcRoomSettings settings;
         settings.port = services->port();
