@@ -21,10 +21,13 @@ FirebirdServer::FirebirdServer()
     serverPassword = QStringLiteral("t%1").arg(QRandomGenerator::global()->generate(), 0, 36);
     if (!prepareRoot(systemRoot))
         return;
+    // Without options the server stays in the foreground as one SuperServer
+    // process, so its PID is the one to stop.
+    process.setProcessEnvironment(environment);
     // The free port may be taken between the probe and the server's bind.
     for (int attempt = 0; attempt < 3 && !running; ++attempt) {
         serverPort = freeLoopbackPort();
-        running = launch();
+        running = writeConf() && startServerProcess(process, serverProgram, {}, serverPort, 30000, &lastError);
     }
 }
 
@@ -44,20 +47,14 @@ bool FirebirdServer::prepareRoot(const QString& systemRoot)
             return false;
         }
     }
-    // Users live in the security database the configuration names; one of
-    // the test's own keeps the system's SYSDBA password out of it.
-    const QByteArray security = QFile::encodeName(root + QStringLiteral("/security3.fdb"));
-    if (!writeFile(root + QStringLiteral("/databases.conf"), "security.db = " + security + "\n")) {
-        lastError = QStringLiteral("cannot write databases.conf");
-        return false;
-    }
     environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("FIREBIRD"), root);
     environment.insert(QStringLiteral("FIREBIRD_LOCK"), lock);
-    if (!writeFile(root + QStringLiteral("/firebird.conf"), "SecurityDatabase = " + security + "\n")) {
-        lastError = QStringLiteral("cannot write firebird.conf");
+    // Users live in the security database the configuration names; one of
+    // the test's own keeps the system's SYSDBA password out of it.
+    if (!writeConf())
         return false;
-    }
+    const QByteArray security = QFile::encodeName(root + QStringLiteral("/security3.fdb"));
 
     // Embedded, so no server or password is needed yet; Srp is Firebird 3's
     // default authentication, and creates its user table on first use.
@@ -78,20 +75,16 @@ bool FirebirdServer::prepareRoot(const QString& systemRoot)
     return true;
 }
 
-bool FirebirdServer::launch()
+bool FirebirdServer::writeConf()
 {
     const QString root = environment.value(QStringLiteral("FIREBIRD"));
     const QByteArray conf = "SecurityDatabase = " + QFile::encodeName(root) + "/security3.fdb\n"
                             "RemoteServicePort = " + QByteArray::number(serverPort) + "\n"
                             "RemoteBindAddress = 127.0.0.1\n";
-    if (!writeFile(root + QStringLiteral("/firebird.conf"), conf)) {
-        lastError = QStringLiteral("cannot write firebird.conf");
-        return false;
-    }
-    // Without options the server stays in the foreground as one SuperServer
-    // process, so its PID is the one to stop.
-    process.setProcessEnvironment(environment);
-    return startServerProcess(process, serverProgram, {}, serverPort, 30000, &lastError);
+    if (writeFile(root + QStringLiteral("/firebird.conf"), conf))
+        return true;
+    lastError = QStringLiteral("cannot write firebird.conf");
+    return false;
 }
 
 FirebirdServer::~FirebirdServer()

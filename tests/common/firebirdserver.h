@@ -28,7 +28,7 @@ public:
 
 private:
     bool prepareRoot(const QString& systemRoot);
-    bool launch();
+    bool writeConf();
 
     QTemporaryDir dir;
     QProcess process;
