@@ -8,8 +8,6 @@
 #include <QProcess>
 #include <QVariant>
 
-#include <functional>
-
 #include "db/contentstore.h"
 #include "db/database.h"
 #include "db/playerstore.h"
@@ -61,40 +59,38 @@ qint64 TestDatabase::addCategory(const QString& name)
     return catId;
 }
 
-// Questions go in as the program stores them: the writer inside one transaction.
-static void writeQuestions(QSqlDatabase db, const std::function<void(QuestionWriter& writer)>& work)
+// Questions go in as the program stores them: the writer inside one
+// transaction. The last one's ID.
+static qint64 writeQuestions(QSqlDatabase db, qint64 catId, const QList<std::pair<QString, QString>>& questions)
 {
+    qint64 contentId = -1;
     if (!db.transaction())
         qFatal("seeding failed: %s", qPrintable(db.lastError().text()));
     {
         QuestionWriter writer(db);
-        work(writer);
+        for (const auto& [question, answer] : questions) {
+            const QuestionWriter::Result result = writer.add(catId, question, answer);
+            if (result.outcome != QuestionWriter::Outcome::Stored)
+                qFatal("seeding failed: %s", qPrintable(result.error.text()));
+            contentId = result.contentId;
+        }
     }
     if (!db.commit())
         qFatal("seeding failed: %s", qPrintable(db.lastError().text()));
-}
-
-static qint64 store(QuestionWriter& writer, qint64 catId, const QString& question, const QString& answer)
-{
-    const QuestionWriter::Result result = writer.add(catId, question, answer);
-    if (result.outcome != QuestionWriter::Outcome::Stored)
-        qFatal("seeding failed: %s", qPrintable(result.error.text()));
-    return result.contentId;
+    return contentId;
 }
 
 qint64 TestDatabase::addQuestion(qint64 catId, const QString& question, const QString& answer)
 {
-    qint64 contentId = -1;
-    writeQuestions(connection(), [&](QuestionWriter& writer) { contentId = store(writer, catId, question, answer); });
-    return contentId;
+    return writeQuestions(connection(), catId, {{question, answer}});
 }
 
 void TestDatabase::addQuestions(qint64 catId, int count, const QString& prefix)
 {
-    writeQuestions(connection(), [&](QuestionWriter& writer) {
-        for (int i = 0; i < count; ++i)
-            store(writer, catId, QStringLiteral("%1 %2").arg(prefix).arg(i), QStringLiteral("Answer %1").arg(i));
-    });
+    QList<std::pair<QString, QString>> questions;
+    for (int i = 0; i < count; ++i)
+        questions.append({QStringLiteral("%1 %2").arg(prefix).arg(i), QStringLiteral("Answer %1").arg(i)});
+    writeQuestions(connection(), catId, questions);
 }
 
 qint64 TestDatabase::addUser(const QString& name, int score, int control, int admin)
