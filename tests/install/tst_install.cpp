@@ -86,9 +86,7 @@ private Q_SLOTS:
             {"quiznewt@.service", "ExecStart=/usr/bin/quiznewt --no-window --profile %i\n"}};
         for (const auto& [unit, execStart] : units) {
             QFile file(out.filePath("root/usr/lib/systemd/user/") + unit);
-            QVERIFY2(file.open(QIODevice::ReadOnly), unit);
-            const QString text = QString::fromUtf8(file.readAll());
-            QVERIFY2(text.contains(execStart), qPrintable(text));
+            QVERIFY2(file.open(QIODevice::ReadOnly) && file.readAll().contains(execStart), unit);
         }
     }
 
@@ -157,24 +155,19 @@ private Q_SLOTS:
     }
 
     // Found by dpkg-shlibdeps in what the programs and the reader link, or
-    // loaded and run by name, so listed by hand.
-    void packageDepends_data()
-    {
-        QTest::addColumn<QString>("package");
-        QTest::newRow("widgets library") << "libqt6widgets6";
-        QTest::newRow("reader's library") << "libmdb3";
-        QTest::newRow("Firebird driver plugin") << "libqt6sql6-ibase";
-        QTest::newRow("embedded engine") << "firebird3.0-server-core";
-        QTest::newRow("gbak for backups") << "firebird3.0-utils";
-    }
+    // loaded and run by name, so listed by hand: the Firebird driver plugin,
+    // the embedded engine and gbak for backups.
     void packageDepends()
     {
-        QFETCH(QString, package);
         QString value;
-        QCOMPARE(runTool("dpkg-deb", {"-f", this->package, "Depends"}, &value), 0);
+        QCOMPARE(runTool("dpkg-deb", {"-f", package, "Depends"}, &value), 0);
         // An item is a package name, maybe with a version: "libmdb3 (>= 0.5)".
-        const QRegularExpression item(QStringLiteral("(^|, )%1( \\(|,|$)").arg(QRegularExpression::escape(package)));
-        QVERIFY2(item.match(value.trimmed()).hasMatch(), qPrintable(value));
+        QStringList names;
+        for (const QString& item : value.trimmed().split(QStringLiteral(", ")))
+            names << item.section(' ', 0, 0);
+        for (const char* needed :
+             {"libqt6widgets6", "libmdb3", "libqt6sql6-ibase", "firebird3.0-server-core", "firebird3.0-utils"})
+            QVERIFY2(names.contains(QLatin1String(needed)), qPrintable(needed + (" not in " + value)));
     }
 };
 
