@@ -238,11 +238,16 @@ bool Game::drawQuestion(QString* question, QString* answer)
     return false;
 }
 
+// An empty category is refused like a missing one: there is nothing to ask.
+bool Game::mayStart(const QString& speaker, const QString& category)
+{
+    return gameStore->categoryExists(category) && gameStore->hasControl(speaker)
+        && gameStore->countCategory(category) > 0;
+}
+
 void Game::startGame(const QString& speaker, const QString& category, bool restart)
 {
-    // An empty category is refused like a missing one: there is nothing to ask.
-    if (!gameStore->categoryExists(category) || !gameStore->hasControl(speaker)
-        || gameStore->countCategory(category) == 0) {
+    if (!mayStart(speaker, category)) {
         replyToRoom(speaker, Replies::unauthorizedStart(category));
         return;
     }

@@ -93,6 +93,7 @@ private:
     void takeLine(const Line& line);
     void runCommand(const QString& speaker, const Quiz::ChatCommand& parsed);
     QString categoryArgument(const Quiz::ChatCommand& parsed);
+    bool mayStart(const QString& speaker, const QString& category);
     void startGame(const QString& speaker, const QString& category, bool restart);
     void endStartPause();
     bool drawQuestion(QString* question, QString* answer);

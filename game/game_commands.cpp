@@ -34,11 +34,18 @@ void Game::runCommand(const QString& speaker, const Quiz::ChatCommand& parsed)
     case Command::Start:
         startGame(speaker, categoryArgument(parsed), false);
         break;
-    case Command::Restart:
+    case Command::Restart: {
+        // Rights first: a refused restart must not stop the game it names.
+        const QString category = categoryArgument(parsed);
+        if (!mayStart(speaker, category)) {
+            replyToRoom(speaker, Replies::unauthorizedStart(category));
+            break;
+        }
         stopGame();
         gameStore->finish();
-        startGame(speaker, categoryArgument(parsed), true);
+        startGame(speaker, category, true);
         break;
+    }
     case Command::Quit:
         if (gameStore->hasControl(speaker)) {
             stopGame();
@@ -118,7 +125,10 @@ void Game::setGiveAnswerBy(const QString& speaker, const QString& argument)
         replyPrivately(speaker, Replies::notAdmin());
         return;
     }
-    if (argument == QLatin1String("0") || argument == QLatin1String("1"))
-        setGiveAnswer(argument == QLatin1String("1"));
+    // Any other value changes nothing and says nothing: an empty private
+    // message is an error on IRC.
+    if (argument != QLatin1String("0") && argument != QLatin1String("1"))
+        return;
+    setGiveAnswer(argument == QLatin1String("1"));
     replyPrivately(speaker, Replies::giveAnswerSet(argument));
 }

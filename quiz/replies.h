@@ -32,7 +32,7 @@ QString userNotInDatabase();
 QString notAdmin();
 QString answerTimeSet(const QString& argument);
 QString nextTimeSet(const QString& argument);
-// Empty for an argument other than "0" and "1".
+// Empty for an argument other than "0" and "1": nothing is posted then.
 QString giveAnswerSet(const QString& argument);
 QString about();
 

@@ -149,24 +149,61 @@ static QList<QByteArray> splitUtf8(const QByteArray& text, int max)
     return pieces;
 }
 
+// True when the line holds nothing a member can see: empty, blanks, or
+// formatting codes alone.
+static bool showsNothing(const QString& line)
+{
+    for (QChar c : line) {
+        if (!c.isSpace() && c != QChar(0x02))
+            return false;
+    }
+    return true;
+}
+
 QList<QByteArray> buildPrivmsgLines(const QString& text, const QByteArray& target)
 {
     QString body = text;
-    body.replace(QStringLiteral("<b>"), QStringLiteral("\x02"));
-    body.replace(QStringLiteral("</b>"), QStringLiteral("\x02"));
     body.remove(QLatin1Char('\r'));
     body.remove(QChar(0));
     body.remove(QChar(1));
+    // Raw bold codes would upset the count of what is bold below.
+    body.remove(QChar(0x02));
 
     const QByteArray head = "PRIVMSG " + target + " :";
-    const int max = maxTextBytes(target);
+    // One byte kept for the bold code that opens a continued piece.
+    const int max = maxTextBytes(target) - 1;
     QList<QByteArray> lines;
+    // IRC ends formatting at each line's end: bold that spans lines is
+    // opened again on each, and a line of tags alone is not sent.
+    bool bold = false;
     const QStringList parts = body.split(QLatin1Char('\n'));
     for (const QString& part : parts) {
-        if (part.isEmpty())
+        QString shown = bold ? QStringLiteral("\x02") : QString();
+        for (qsizetype i = 0; i < part.size(); ++i) {
+            if (part.mid(i, 3) == QLatin1String("<b>")) {
+                if (!bold)
+                    shown += QChar(0x02);
+                bold = true;
+                i += 2;
+            } else if (part.mid(i, 4) == QLatin1String("</b>")) {
+                if (bold)
+                    shown += QChar(0x02);
+                bold = false;
+                i += 3;
+            } else {
+                shown += part.at(i);
+            }
+        }
+        while (shown.endsWith(QChar(0x02)))
+            shown.chop(1);
+        if (showsNothing(shown))
             continue;
-        for (const QByteArray& piece : splitUtf8(part.toUtf8(), max))
-            lines.append(head + piece + "\r\n");
+        bool pieceBold = false;
+        for (const QByteArray& piece : splitUtf8(shown.toUtf8(), max)) {
+            lines.append(head + (pieceBold ? "\x02" : "") + piece + "\r\n");
+            if (piece.count('\x02') % 2)
+                pieceBold = !pieceBold;
+        }
     }
     return lines;
 }

@@ -86,9 +86,10 @@ int maxTextBytes(const QByteArray& target);
 QByteArray privateTarget(const QString& name);
 
 // Turns one text into PRIVMSG lines to target (each with CR LF), taking the
-// text as it stands: every non-empty line is one message; <b> and </b> become
-// bold; CR, NUL and CTCP quote bytes are removed so no text can smuggle in a
-// command; long lines are cut on character boundaries.
+// text as it stands: every line that shows something is one message; <b> and
+// </b> become bold, opened again on each line they cover; CR, NUL, CTCP quote
+// and raw bold bytes are removed so no text can smuggle in a command; long
+// lines are cut on character boundaries.
 QList<QByteArray> buildPrivmsgLines(const QString& text, const QByteArray& target);
 
 #endif
