@@ -23,8 +23,7 @@ class TestQuestionEditor : public QObject
         editor = std::make_unique<dlgQuestionEditor>();
         editor->show();
         QApplication::setActiveWindow(editor.get());
-        if (!QTest::qWaitForWindowActive(editor.get()))
-            qWarning("editor window not active");
+        QTest::qWaitForWindowActive(editor.get());
     }
     // Types name into the category box and clicks, with the answer for the box it asks.
     void onCategory(QPushButton* button, const QString& name, QMessageBox::StandardButton answer = {})

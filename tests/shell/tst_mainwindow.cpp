@@ -119,7 +119,6 @@ private Q_SLOTS:
         QCOMPARE(shown.size(), 2);
         QCOMPARE(shown.at(1).title, QStringLiteral("First Run"));
         QVERIFY2(shown.at(1).text.contains(data.filePath("QuizNewt")), qPrintable(shown.at(1).text));
-        QVERIFY(QFile::exists(data.filePath("QuizNewt/quiznewt.fdb")));
         QCOMPARE(Settings::File().value(QStringLiteral("InstallDir")).toString(), data.filePath("QuizNewt"));
         QSqlQuery count(QStringLiteral("SELECT COUNT(*) FROM content"));
         QVERIFY2(count.next() && count.value(0).toInt() > 0, "the starter questions are there");
