@@ -16,6 +16,8 @@ Game::Game(RoomLink* link, std::unique_ptr<GameStore> store, Clock* clock, Quiz:
     hintTimerPtr = clock->createTimer(this);
     nextTimerPtr = clock->createTimer(this);
     startTimer = clock->createTimer(this);
+    categoriesTimer = clock->createTimer(this);
+    connect(categoriesTimer, &GameTimer::timeout, categoriesTimer, &GameTimer::stop);
     connect(answerTimerPtr, &GameTimer::timeout, this, &Game::answerTimeout);
     connect(hintTimerPtr, &GameTimer::timeout, this, &Game::giveHint);
     connect(nextTimerPtr, &GameTimer::timeout, this, &Game::nextQuestion);

@@ -30,6 +30,8 @@ public:
     static constexpr int maxSeconds = 120;
     // Between a start announcement and the first question.
     static constexpr int startPauseMs = 1000;
+    // After a category list in the room, further lists go to the asker alone.
+    static constexpr int categoriesQuietMs = 30000;
 
     // The link is not owned; it must outlive the game.
     Game(RoomLink* link, std::unique_ptr<GameStore> store, Clock* clock, Quiz::Random random,
@@ -105,6 +107,7 @@ private:
     void replyToRoom(const QString& speaker, const QString& text);
     void setTime(const QString& speaker, void (Game::*set)(int), const QString& argument, const QString& reply);
     void setGiveAnswerBy(const QString& speaker, const QString& argument);
+    void listCategories(const QString& speaker);
     void showScore(const QString& speaker, GameStore::Lookup found, const QString& foundText,
                    const QString& missingText);
     void roomJoined();
@@ -126,6 +129,8 @@ private:
     GameTimer* nextTimerPtr = nullptr;
     // The pause between a start's announcement and its first question.
     GameTimer* startTimer = nullptr;
+    // Runs while the room's last category list is recent.
+    GameTimer* categoriesTimer = nullptr;
     // What the start pause holds back: the first question, whether it gets a
     // hint, and whether the pause of the game before ran out meanwhile.
     QString pendingQuestion;

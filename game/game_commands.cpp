@@ -3,8 +3,11 @@
 
 #include "game/game.h"
 
+#include "game/clock.h"
+
 #include "quiz/command.h"
 #include "quiz/replies.h"
+#include "roomlink/roomlink.h"
 
 using Quiz::Command;
 
@@ -54,12 +57,9 @@ void Game::runCommand(const QString& speaker, const Quiz::ChatCommand& parsed)
             replyToRoom(speaker, Replies::unauthorized());
         }
         break;
-    case Command::Categories: {
-        QStringList names;
-        gameStore->listCategories(&names);
-        replyToRoom(speaker, Replies::categories(names));
+    case Command::Categories:
+        listCategories(speaker);
         break;
-    }
     case Command::Help:
         replyPrivately(speaker, Replies::help(gameStore->hasAdmin(speaker)));
         break;
@@ -95,6 +95,22 @@ void Game::runCommand(const QString& speaker, const Quiz::ChatCommand& parsed)
     case Command::About:
         replyPrivately(speaker, Replies::about());
         break;
+    }
+}
+
+// The room sees the list at most once in a while; whoever asks again
+// meanwhile gets it privately, so nobody can keep the room scrolling.
+void Game::listCategories(const QString& speaker)
+{
+    QStringList names;
+    gameStore->listCategories(&names);
+    const bool toRoom = !categoriesTimer->isActive();
+    const int lineBytes = link ? link->textBytes(speaker, toRoom) : 400;
+    if (toRoom) {
+        categoriesTimer->start(categoriesQuietMs);
+        replyToRoom(speaker, Replies::categories(names, lineBytes));
+    } else {
+        replyPrivately(speaker, Replies::categories(names, lineBytes));
     }
 }
 

@@ -66,12 +66,31 @@ QString categoryModified()
                           "Please restart with the updated category name (Type !categories)");
 }
 
-QString categories(const QStringList& names)
+QString categories(const QStringList& names, int lineBytes)
 {
-    QString text = QStringLiteral("QuizNewt Categories:\n");
-    for (const QString& name : names)
-        text += name + QLatin1Char('\n');
-    return text;
+    QString text = QStringLiteral("QuizNewt Categories:");
+    if (names.size() <= maxCategoryLines) {
+        for (const QString& name : names)
+            text += QLatin1Char('\n') + name;
+        return text + QLatin1Char('\n');
+    }
+    // Packed: as many names on a line as it holds, so the room scrolls little.
+    const QString separator = QStringLiteral(",");
+    qsizetype used = text.toUtf8().size();
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QString piece = names.at(i) + (i + 1 < names.size() ? separator : QString());
+        const qsizetype bytes = piece.toUtf8().size();
+        if (used > 0 && used + 1 + bytes > lineBytes) {
+            text += QLatin1Char('\n');
+            used = 0;
+        } else if (used > 0) {
+            text += QLatin1Char(' ');
+            ++used;
+        }
+        text += piece;
+        used += bytes;
+    }
+    return text + QLatin1Char('\n');
 }
 
 QString help(bool admin)

@@ -21,7 +21,10 @@ QString unauthorizedStart(const QString& category);
 QString unauthorized();
 QString noQuestion(const QString& category);
 QString categoryModified();
-QString categories(const QStringList& names);
+// Up to this many names, one a line; more are packed into lines of at most
+// lineBytes bytes of UTF-8, every name whole.
+constexpr int maxCategoryLines = 5;
+QString categories(const QStringList& names, int lineBytes = 400);
 
 QString help(bool admin);
 QString topTen(const QList<QPair<QString, QString>>& rows);

@@ -256,6 +256,11 @@ void IrcRoomLink::postReply(const QString& name, const QString& text, bool toRoo
     flushQueue();
 }
 
+int IrcRoomLink::textBytes(const QString& name, bool toRoom) const
+{
+    return maxTextBytes(toRoom ? settings.channel : privateTarget(name));
+}
+
 void IrcRoomLink::flushQueue()
 {
     if (!socket || state != Joined)

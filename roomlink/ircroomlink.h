@@ -67,6 +67,7 @@ public:
     void leave() override;
     bool configure(QSettings& settings) override;
     QString stateText() const override { return state_; }
+    int textBytes(const QString& name, bool toRoom) const override;
 
     // The nick the server accepted, which may differ from the wanted one.
     QByteArray currentNick() const { return nick; }

@@ -43,6 +43,14 @@ public:
         Q_UNUSED(settings);
         return false;
     }
+    // The longest text one line of a post or reply may hold, in UTF-8 bytes,
+    // so a list can be packed without being cut.
+    virtual int textBytes(const QString& name, bool toRoom) const
+    {
+        Q_UNUSED(name);
+        Q_UNUSED(toRoom);
+        return 400;
+    }
     // One line for the operator: where the link is, or why it failed last.
     virtual QString stateText() const { return QString(); }
 

@@ -1,6 +1,7 @@
 // The rules of play on the engine alone: a fake clock, a store in memory and
 // a recording room, so every case runs in microseconds.
 
+#include <QRegularExpression>
 #include <QTest>
 
 #include "game/game.h"
@@ -274,6 +275,45 @@ private Q_SLOTS:
         say(line);
         QTEST(posts().value(0), "reply");
         QTEST(QList<int>({game->answerSeconds(), game->waitSeconds(), game->givesAnswer()}), "settings");
+    }
+
+    // Every name, always: a short list one a line in the room, a long one
+    // packed; asked again while the room's list is recent, to the asker alone.
+    // "room N" / "msg N": where each list went and in how many lines.
+    void categoryLists_data()
+    {
+        QTest::addColumn<int>("extra");
+        QTest::addColumn<QList<int>>("askedAt");
+        QTest::addColumn<QString>("lists");
+        QTest::newRow("short list, one a line") << 0 << QList<int>{0} << "room 3";
+        QTest::newRow("60 names packed") << 58 << QList<int>{0} << "room 3";
+        QTest::newRow("again within 30 s, then after")
+            << 0 << QList<int>{0, 10000, 29999, 30000} << "room 3|msg 3|msg 3|room 3";
+    }
+    void categoryLists()
+    {
+        QFETCH(int, extra);
+        QFETCH(QList<int>, askedAt);
+        for (int i = 0; i < extra; ++i)
+            store->addQuestion(QStringLiteral("Category number %1").arg(i), QStringLiteral("Q?"), QStringLiteral("A"));
+        QStringList lists;
+        qint64 at = 0;
+        for (int ms : askedAt) {
+            clock.advance(ms - at);
+            at = ms;
+            say(QStringLiteral("Bob: !categories"));
+            const QString post = posts().value(0);
+            const bool toBob = post.startsWith(QLatin1String("/msg Bob "));
+            const QStringList lines = post.mid(toBob ? 9 : 0).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            QString names = lines.join(QLatin1Char('\n')).remove(QRegularExpression("^QuizNewt Categories: ?"));
+            names.replace(QStringLiteral(",\n"), QStringLiteral("|")).replace(QStringLiteral(", "), QStringLiteral("|"));
+            QCOMPARE(names.replace(QLatin1Char('\n'), QLatin1Char('|')).split(QLatin1Char('|'), Qt::SkipEmptyParts),
+                     store->categories.keys());
+            for (const QString& line : lines)
+                QVERIFY(line.toUtf8().size() <= 400);
+            lists << QStringLiteral("%1 %2").arg(toBob ? "msg" : "room").arg(lines.size());
+        }
+        QTEST(lists.join(QLatin1Char('|')), "lists");
     }
 
     // What !q repeats, and that nothing matches while no question is open.
