@@ -245,6 +245,8 @@ void IrcRoomLink::post(const QString& text, std::function<void()> onSent)
     flushQueue();
 }
 
+static const char busyNotice[] = "QuizNewt is busy answering others; please ask again in a minute.";
+
 void IrcRoomLink::postReply(const QString& name, const QString& text, bool toRoom)
 {
     if (state != Joined)
@@ -252,7 +254,13 @@ void IrcRoomLink::postReply(const QString& name, const QString& text, bool toRoo
     const QByteArray target = toRoom ? settings.channel : privateTarget(name);
     if (target.isEmpty())
         return;
-    queue.enqueueReply(ircLower(name.toUtf8()), buildPrivmsgLines(text, target));
+    // The busy notice goes privately even for a room reply: the room need
+    // not hear who was turned away.
+    const QByteArray noticeTarget = privateTarget(name);
+    const QByteArray notice = noticeTarget.isEmpty()
+        ? QByteArray()
+        : buildPrivmsgLines(QString::fromLatin1(busyNotice), noticeTarget).value(0);
+    queue.enqueueReply(ircLower(name.toUtf8()), buildPrivmsgLines(text, target), notice);
     flushQueue();
 }
 

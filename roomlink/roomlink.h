@@ -28,9 +28,10 @@ public:
     // text is dropped (no room joined, or the connection lost first).
     virtual void post(const QString& text, std::function<void()> onSent = {}) = 0;
     // Posts the reply to a member's command: privately to name, or to the
-    // whole room when toRoom. Replies wait behind every post(), keep their
-    // order per member, and are bounded: one may be dropped when that member
-    // or the room already has enough waiting.
+    // whole room when toRoom. Replies wait behind every post() and go whole,
+    // in order per member; members take turns. The same reply asked again
+    // while it waits goes once; one that does not fit the bounds is refused
+    // whole and the member gets a short busy notice instead.
     virtual void postReply(const QString& name, const QString& text, bool toRoom = false) = 0;
     // Leaves the room; harmless when none was ever joined. Lines still waiting
     // go out first, but no onSent runs: the game is leaving too.

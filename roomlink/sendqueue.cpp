@@ -24,17 +24,34 @@ void SendQueue::enqueueGame(const QList<QByteArray>& lines, std::function<void()
         game.last().onSent = std::move(onSent);
 }
 
-bool SendQueue::enqueueReply(const QByteArray& member, QList<QByteArray> lines)
+bool SendQueue::enqueueReply(const QByteArray& member, const QList<QByteArray>& lines, const QByteArray& notice)
 {
-    if (lines.size() > maxReplyLines)
-        lines.resize(maxReplyLines);
-    if (lines.isEmpty() || waitingPerMember.contains(member)
-        || replies.size() + lines.size() > maxWaitingReplyLines)
+    if (lines.isEmpty())
         return false;
-    for (const QByteArray& line : lines)
-        replies.append({line, member});
-    waitingPerMember.insert(member, int(lines.size()));
-    return true;
+    Waiting& mine = waiting[member];
+    for (const Pending& pending : std::as_const(mine.replies)) {
+        if (pending.lines == lines)
+            return true;
+    }
+    const int size = int(lines.size());
+    const bool fits = replyLines == 0
+        || (mine.lines + size <= maxMemberLines && replyLines + size <= maxWaitingReplyLines);
+    if (fits) {
+        mine.replies.append({lines, false});
+        mine.lines += size;
+        replyLines += size;
+    } else if (!notice.isEmpty() && !mine.notice && notices < maxWaitingNotices) {
+        mine.replies.append({{notice}, true});
+        mine.notice = true;
+        ++mine.lines;
+        ++replyLines;
+        ++notices;
+    }
+    if (mine.replies.isEmpty())
+        waiting.remove(member);
+    else if (!turns.contains(member))
+        turns.append(member);
+    return fits;
 }
 
 void SendQueue::refill(qint64 nowMs)
@@ -57,11 +74,26 @@ void SendQueue::refill(qint64 nowMs)
 
 QByteArray SendQueue::takeReply()
 {
-    ReplyLine line = replies.takeFirst();
-    auto waiting = waitingPerMember.find(line.member);
-    if (waiting != waitingPerMember.end() && --waiting.value() <= 0)
-        waitingPerMember.erase(waiting);
-    return std::move(line.bytes);
+    const QByteArray member = turns.takeFirst();
+    Waiting& mine = waiting[member];
+    const Pending& reply = mine.replies.first();
+    const QByteArray line = reply.lines.at(mine.next++);
+    --mine.lines;
+    --replyLines;
+    if (mine.next == reply.lines.size()) {
+        if (reply.notice) {
+            mine.notice = false;
+            --notices;
+        }
+        mine.replies.removeFirst();
+        mine.next = 0;
+    }
+    // Served: to the back of the line, behind everyone who waits.
+    if (mine.replies.isEmpty())
+        waiting.remove(member);
+    else
+        turns.append(member);
+    return line;
 }
 
 QList<SendQueue::Line> SendQueue::takeDue(qint64 nowMs)
@@ -74,7 +106,7 @@ QList<SendQueue::Line> SendQueue::takeDue(qint64 nowMs)
             --tokens;
         due.append(game.takeFirst());
     }
-    while (tokens > gameReserve && !replies.isEmpty()) {
+    while (tokens > gameReserve && replyLines > 0) {
         due.append({takeReply(), {}});
         --tokens;
     }
@@ -88,7 +120,7 @@ qint64 SendQueue::msUntilNext(qint64 nowMs)
     refill(nowMs);
     if (!game.isEmpty() && (tokens > 0 || game.first().bytes.isEmpty()))
         return 0;
-    if (!replies.isEmpty() && tokens > gameReserve)
+    if (replyLines > 0 && tokens > gameReserve)
         return 0;
     return qMax<qint64>(0, lastRefill + intervalMs - nowMs);
 }
@@ -96,7 +128,7 @@ qint64 SendQueue::msUntilNext(qint64 nowMs)
 QList<SendQueue::Line> SendQueue::takeAll()
 {
     QList<Line> all = std::exchange(game, {});
-    while (!replies.isEmpty())
+    while (replyLines > 0)
         all.append({takeReply(), {}});
     return all;
 }
@@ -104,8 +136,10 @@ QList<SendQueue::Line> SendQueue::takeAll()
 void SendQueue::reset()
 {
     game.clear();
-    replies.clear();
-    waitingPerMember.clear();
+    turns.clear();
+    waiting.clear();
+    replyLines = 0;
+    notices = 0;
     tokens = burst;
     lastRefill = -1;
 }
@@ -194,8 +228,6 @@ QList<QByteArray> buildPrivmsgLines(const QString& text, const QByteArray& targe
                 shown += part.at(i);
             }
         }
-        while (shown.endsWith(QChar(0x02)))
-            shown.chop(1);
         if (showsNothing(shown))
             continue;
         bool pieceBold = false;

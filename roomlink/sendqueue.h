@@ -13,19 +13,28 @@
 // disconnect a client that sends faster ("Excess Flood").
 //
 // Game lines (questions, hints, results) go before any waiting reply, and
-// replies never take the last two tokens, so a game line goes out as soon as it
-// is posted however long the replies waiting. Game lines are
-// never dropped; replies are bounded, so the queue stays short however many
-// members ask at once.
+// replies never take the last two tokens, so a game line goes out as soon as
+// it is posted however many replies wait. Game lines are never dropped.
+//
+// Replies are shared out: members take turns, one line each, the member who
+// has waited longest first, so a flood from a few cannot starve the rest.
+// Each member's replies go whole and in order; one asked again while the same
+// answer waits is answered once. Waiting reply lines are bounded per member
+// and in total; a reply that does not fit is refused whole and the member
+// gets one short notice instead (at most one waiting per member, and few in
+// all), never a reply cut short.
 class SendQueue
 {
 public:
     static constexpr int defaultBurst = 5;
     static constexpr int defaultIntervalMs = 1000;
-    // A reply is cut after this many lines.
-    static constexpr int maxReplyLines = 20;
-    // Reply lines that may wait, all members together.
-    static constexpr int maxWaitingReplyLines = 40;
+    // Reply lines that may wait for one member: a top ten and a help.
+    static constexpr int maxMemberLines = 24;
+    // Reply lines that may wait, all members together. A reply longer than
+    // this is still taken whole when no other reply waits.
+    static constexpr int maxWaitingReplyLines = 64;
+    // Busy notices that may wait, all members together.
+    static constexpr int maxWaitingNotices = 8;
 
     struct Line
     {
@@ -38,10 +47,10 @@ public:
 
     // Queues the lines of one game text; onSent goes with its last line.
     void enqueueGame(const QList<QByteArray>& lines, std::function<void()> onSent = {});
-    // Queues one reply for member (a case-folded nick), cut to maxReplyLines.
-    // Returns false and queues nothing when that member's previous reply still
-    // waits or the reply does not fit under maxWaitingReplyLines.
-    bool enqueueReply(const QByteArray& member, QList<QByteArray> lines);
+    // Queues one whole reply for member (a case-folded nick); true when it
+    // will go, queued now or already waiting. When it does not fit, queues the
+    // one-line notice instead where the notices' own bound allows.
+    bool enqueueReply(const QByteArray& member, const QList<QByteArray>& lines, const QByteArray& notice = {});
 
     // Removes and returns the lines that may be written at nowMs, game lines first.
     QList<Line> takeDue(qint64 nowMs);
@@ -49,24 +58,34 @@ public:
     qint64 msUntilNext(qint64 nowMs);
     // Removes and returns every waiting line, whatever the bucket holds.
     QList<Line> takeAll();
-    int size() const { return int(game.size() + replies.size()); }
-    bool isEmpty() const { return game.isEmpty() && replies.isEmpty(); }
+    int size() const { return int(game.size()) + replyLines; }
+    bool isEmpty() const { return game.isEmpty() && replyLines == 0; }
     // Drops every waiting line (and its onSent) and fills the bucket again.
     void reset();
 
 private:
-    struct ReplyLine
+    struct Pending
     {
-        QByteArray bytes;
-        QByteArray member;
+        QList<QByteArray> lines;
+        bool notice = false;
+    };
+    struct Waiting
+    {
+        QList<Pending> replies;
+        qsizetype next = 0;     // lines of the first reply already taken
+        int lines = 0;
+        bool notice = false;    // a busy notice is among the replies
     };
 
     void refill(qint64 nowMs);
     QByteArray takeReply();
 
     QList<Line> game;
-    QList<ReplyLine> replies;
-    QHash<QByteArray, int> waitingPerMember;
+    // Members with replies waiting, the longest waiting first.
+    QList<QByteArray> turns;
+    QHash<QByteArray, Waiting> waiting;
+    int replyLines = 0;
+    int notices = 0;
     int burst;
     int intervalMs;
     int tokens;
