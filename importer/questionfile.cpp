@@ -1,36 +1,305 @@
 #include "importer/questionfile.h"
 #include "importer/questionfile_p.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QStringDecoder>
+
+#include "importer/regularfile.h"
 
 namespace QuestionFile {
 
-QString decode(const QByteArray& bytes, QString* encoding)
+bool extendSkip(QList<Skip>* list, const Skip& skip)
 {
-    QString text;
-    const std::optional<QStringConverter::Encoding> bom = QStringConverter::encodingForData(bytes);
-    if (bom && *bom != QStringConverter::Utf8) {
-        QStringDecoder decoder(*bom);
-        text = decoder(bytes);
-        *encoding = QString::fromLatin1(QStringConverter::nameForEncoding(*bom));
-    } else {
-        QStringDecoder utf8(QStringConverter::Utf8);
-        text = utf8(bytes);
-        if (!utf8.hasError()) {
-            *encoding = bom ? QStringLiteral("UTF-8 with BOM") : QStringLiteral("UTF-8");
-        } else {
-            text = QString::fromLatin1(bytes);
-            *encoding = QStringLiteral("Latin-1");
+    if (list->isEmpty())
+        return false;
+    Skip& last = list->last();
+    if (last.lastLine() + 1 != skip.line || last.reason != skip.reason || last.category != skip.category)
+        return false;
+    last.count += skip.count;
+    return true;
+}
+
+void addSkip(QList<Skip>* list, Skip skip)
+{
+    if (!extendSkip(list, skip))
+        list->append(std::move(skip));
+}
+
+namespace Detail {
+
+namespace {
+
+bool isNoncharacter(char16_t c)
+{
+    return c >= 0xfdd0 && c <= 0xfdef;
+}
+
+}
+
+QString damage(QStringView text, const QString& encoding)
+{
+    for (QChar c : text) {
+        switch (c.unicode()) {
+        case InvalidBytes:
+            return QStringLiteral("invalid %1 bytes").arg(encoding.section(QLatin1Char(' '), 0, 0));
+        case LoneSurrogate:
+            return QStringLiteral("a lone UTF-16 surrogate, which is no character");
+        case Noncharacter:
+            return QStringLiteral("a noncharacter (U+FDD0 to U+FDEF)");
+        default:
+            break;
         }
     }
-    if (text.startsWith(QChar(0xfeff)))
+    return QString();
+}
+
+bool TextInput::open(QIODevice* source, qint64 bytes)
+{
+    device = source;
+    size = bytes;
+    const QByteArray head = device->peek(qMin<qint64>(4, size));
+    const std::optional<QStringConverter::Encoding> bom = QStringConverter::encodingForData(head);
+    if (bom && *bom != QStringConverter::Utf8) {
+        mode = Mode::Wide;
+        encodingId = *bom;
+        encodingName = QString::fromLatin1(QStringConverter::nameForEncoding(*bom));
+    } else if (bom) {
+        // The file says it is UTF-8: bytes that are not are its damage.
+        encodingName = QStringLiteral("UTF-8 with BOM");
+    } else {
+        // Only a pass over every byte tells valid UTF-8 from Latin-1.
+        Decoder probe(QStringConverter::Utf8);
+        for (qint64 rest = size; rest > 0 && !probe.hasError();) {
+            const QByteArray bytes = device->read(qMin(chunkBytes, rest));
+            if (bytes.isEmpty())
+                break;
+            rest -= bytes.size();
+            (void)QString(probe(bytes));
+        }
+        if (probe.hasError() || probe.midCharacter()) {
+            mode = Mode::Latin1;
+            encodingId = QStringConverter::Latin1;
+            encodingName = QStringLiteral("Latin-1");
+        } else {
+            encodingName = QStringLiteral("UTF-8");
+        }
+    }
+    return rewind();
+}
+
+bool TextInput::rewind()
+{
+    if (!device->seek(0)) {
+        failure = QStringLiteral("cannot be read: %1").arg(device->errorString());
+        return false;
+    }
+    left = size;
+    decoder = Decoder(encodingId, QStringConverter::Flag::ConvertInvalidToNull);
+    buffer.clear();
+    position = 0;
+    held.clear();
+    atStart = true;
+    atEnd = false;
+    return true;
+}
+
+bool TextInput::fill()
+{
+    if (atEnd || !failure.isEmpty())
+        return false;
+    const qint64 want = qMin(chunkBytes, left);
+    const QByteArray bytes = want > 0 ? device->read(want) : QByteArray();
+    const auto* file = qobject_cast<QFileDevice*>(device);
+    if (file && file->error() != QFileDevice::NoError) {
+        failure = QStringLiteral("cannot be read: %1").arg(device->errorString());
+        return false;
+    }
+    left -= bytes.size();
+    // A file that shrank ends early; one that grows is read no further.
+    const bool last = left == 0 || bytes.size() < want;
+    if (mode != Mode::Wide && bytes.contains('\0')) {
+        failure = QStringLiteral("not a text file (it holds NUL bytes)");
+        return false;
+    }
+    if (position > 0) {
+        buffer.remove(0, position);
+        position = 0;
+    }
+    decodeChunk(bytes, last);
+    if (last)
+        atEnd = true;
+    return failure.isEmpty();
+}
+
+void TextInput::decodeChunk(const QByteArray& bytes, bool last)
+{
+    QString text = held + QString(decoder(bytes));
+    held.clear();
+    if (atStart && text.startsWith(QChar(0xfeff)))
         text.remove(0, 1);
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text;
+    atStart = false;
+    if (!last && !text.isEmpty() && (text.back() == u'\r' || text.back().isHighSurrogate())) {
+        held = text.back();
+        text.chop(1);
+    }
+
+    buffer.reserve(buffer.size() + text.size());
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c == u'\r') {
+            buffer += u'\n';
+            if (i + 1 < size && text.at(i + 1) == u'\n')
+                ++i;
+        } else if (c == 0) {
+            // Not a byte 0, which fill() refused: a spot the decoder could not read.
+            if (mode == Mode::Wide) {
+                failure = QStringLiteral("not a text file (it holds NUL characters)");
+                return;
+            }
+            buffer += QChar(InvalidBytes);
+        } else if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(text.at(i + 1).unicode())) {
+            buffer += text.at(i);
+            buffer += text.at(++i);
+        } else if (QChar::isSurrogate(c)) {
+            buffer += QChar(LoneSurrogate);
+        } else if (isNoncharacter(c)) {
+            buffer += QChar(Noncharacter);
+        } else {
+            buffer += QChar(c);
+        }
+    }
+    if (last && decoder.midCharacter())
+        buffer += QChar(InvalidBytes);
+}
+
+bool TextInput::readLine(QStringView* line, bool* tooLong)
+{
+    *tooLong = false;
+    qsizetype from = position;
+    for (;;) {
+        const qsizetype end = buffer.indexOf(u'\n', from);
+        if (end >= 0) {
+            *tooLong = *tooLong || end - position > maxLineLength;
+            *line = *tooLong ? QStringView() : QStringView(buffer).mid(position, end - position);
+            position = end + 1;
+            return true;
+        }
+        if (buffer.size() - position > maxLineLength) {
+            *tooLong = true;
+            position = buffer.size();
+        }
+        from = buffer.size() - position;
+        if (!fill()) {
+            if (!failure.isEmpty() || (position >= buffer.size() && !*tooLong))
+                return false;
+            *tooLong = *tooLong || buffer.size() - position > maxLineLength;
+            *line = *tooLong ? QStringView() : QStringView(buffer).mid(position);
+            position = buffer.size();
+            return true;
+        }
+        // fill() moved what was left to the front.
+        from += position;
+    }
+}
+
+QStringView TextInput::read(qsizetype max)
+{
+    while (position >= buffer.size()) {
+        if (!fill())
+            return QStringView();
+    }
+    qsizetype count = qMin(max, buffer.size() - position);
+    // A surrogate pair stays whole.
+    if (position + count < buffer.size() && buffer.at(position + count - 1).isHighSurrogate())
+        ++count;
+    const QStringView part = QStringView(buffer).mid(position, count);
+    position += count;
+    return part;
+}
+
+class ReaderPrivate
+{
+public:
+    QFile file;
+    QBuffer memory;
+    QByteArray bytes;
+    QString suffix;
+    TextInput input;
+    Format format = Format::Unknown;
+    std::unique_ptr<FormatReader> reader;
+    QString error;
+    bool done = false;
+
+    void start(QIODevice* device, qint64 size);
+    bool detectFormat();
+};
+
+void ReaderPrivate::start(QIODevice* device, qint64 size)
+{
+    if (size > maxFileBytes) {
+        error = QStringLiteral("larger than %1 MB").arg(maxFileBytes / (1024 * 1024));
+        return;
+    }
+    if (!input.open(device, size) || !detectFormat()) {
+        if (error.isEmpty())
+            error = input.error();
+        return;
+    }
+    switch (format) {
+    case Format::Star: reader = lineReader(&input, QLatin1Char('*')); break;
+    case Format::Pipe: reader = lineReader(&input, QLatin1Char('|')); break;
+    case Format::Tab: reader = lineReader(&input, QLatin1Char('\t')); break;
+    case Format::Blocks: reader = blockReader(&input); break;
+    case Format::Yaml: reader = yamlReader(&input); break;
+    case Format::Csv: reader = csvReader(&input); break;
+    case Format::Unknown: break;
+    }
+}
+
+namespace {
+
+// The first lines that are neither blank nor comments decide the format, as
+// far as they are not too long to hold.
+constexpr int sampleLines = 200;
+constexpr qsizetype sampleLength = 4 * 1024 * 1024;
+
+bool isSample(QStringView line)
+{
+    return !line.trimmed().isEmpty() && !line.startsWith(u'#');
+}
+
+Format detectSample(const QStringList& sample, const QString& suffix);
+
+}
+
+// A pass over the head of the text, then back to its start for the reader.
+bool ReaderPrivate::detectFormat()
+{
+    QStringList sample;
+    qsizetype length = 0;
+    bool anyText = false;
+    QStringView line;
+    bool tooLong = false;
+    while (sample.size() < sampleLines && length < sampleLength && input.readLine(&line, &tooLong)) {
+        anyText = anyText || tooLong || !line.trimmed().isEmpty();
+        if (!tooLong && isSample(line)) {
+            sample << line.toString();
+            length += line.size();
+        }
+    }
+    if (!input.error().isEmpty() || !input.rewind())
+        return false;
+    format = detectSample(sample, suffix);
+    if (format == Format::Unknown) {
+        error = !anyText ? QStringLiteral("the file holds no questions")
+                         : QStringLiteral("not a question file: no line holds a *, | or tab separator, and it is "
+                                          "neither labelled blocks, YAML nor CSV with a question and an answer column");
+        return false;
+    }
+    return true;
 }
 
 namespace {
@@ -48,28 +317,14 @@ bool isCsvHeader(const QString& line)
     QStringList names;
     for (const QString& field : line.split(QLatin1Char(',')))
         names << csvField(field);
-    return Detail::column(names, Detail::questionNames) >= 0 && Detail::column(names, Detail::answerNames) >= 0;
+    return column(names, questionNames) >= 0 && column(names, answerNames) >= 0;
 }
 
-}
-
-Format detect(const QString& text, const QString& suffix)
+Format detectSample(const QStringList& sample, const QString& suffix)
 {
     static const QRegularExpression blockLabel(QStringLiteral("^\\s*(question|answer)\\s*:"),
                                                QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression yamlMark(QStringLiteral("^(\\s*-(\\s|$)|---\\s*$|.*:\\s*\\[.*\\]\\s*$)"));
-    // The first lines that are neither blank nor comments decide.
-    QStringList sample;
-    qsizetype from = 0;
-    while (from < text.size() && sample.size() < 200) {
-        qsizetype end = text.indexOf(QLatin1Char('\n'), from);
-        if (end < 0)
-            end = text.size();
-        const QString line = text.mid(from, end - from);
-        from = end + 1;
-        if (!line.trimmed().isEmpty() && !line.startsWith(QLatin1Char('#')))
-            sample << line;
-    }
     if (sample.isEmpty())
         return Format::Unknown;
     const QString hint = suffix.toLower();
@@ -104,29 +359,78 @@ Format detect(const QString& text, const QString& suffix)
     return Format::Unknown;
 }
 
+}
+
+}
+
+Format detect(const QString& text, const QString& suffix)
+{
+    QStringList sample;
+    for (QStringView line : QStringView(text).split(u'\n')) {
+        if (sample.size() == Detail::sampleLines)
+            break;
+        if (Detail::isSample(line))
+            sample << line.toString();
+    }
+    return Detail::detectSample(sample, suffix);
+}
+
+Reader::Reader(const QString& path)
+    : d(std::make_unique<Detail::ReaderPrivate>())
+{
+    d->suffix = QFileInfo(path).suffix();
+    qint64 size = 0;
+    if (!RegularFile::open(path, &d->file, &size, &d->error))
+        return;
+    d->start(&d->file, size);
+}
+
+Reader::Reader(const QByteArray& bytes, const QString& suffix)
+    : d(std::make_unique<Detail::ReaderPrivate>())
+{
+    d->suffix = suffix;
+    d->bytes = bytes;
+    d->memory.setBuffer(&d->bytes);
+    d->memory.open(QIODevice::ReadOnly);
+    d->start(&d->memory, d->bytes.size());
+}
+
+Reader::~Reader() = default;
+
+Format Reader::format() const
+{
+    return d->format;
+}
+
+QString Reader::encoding() const
+{
+    return d->input.encoding();
+}
+
+QString Reader::error() const
+{
+    return d->error;
+}
+
+bool Reader::next(int max, QList<Row>* rows, QList<Skip>* skipped)
+{
+    if (d->done || !d->error.isEmpty() || !d->reader)
+        return false;
+    d->done = !d->reader->read(max, rows, skipped, &d->error);
+    if (d->error.isEmpty() && !d->input.error().isEmpty())
+        d->error = d->input.error();
+    return !d->done && d->error.isEmpty();
+}
+
 Contents parse(const QByteArray& bytes, const QString& suffix)
 {
+    Reader reader(bytes, suffix);
     Contents contents;
-    const QString text = decode(bytes, &contents.encoding);
-    if (text.contains(QChar(0))) {
-        contents.error = QStringLiteral("not a text file (it holds NUL bytes)");
-        return contents;
+    while (reader.next(10000, &contents.rows, &contents.skipped)) {
     }
-    contents.format = detect(text, suffix);
-    switch (contents.format) {
-    case Format::Star: Detail::readLines(text, QLatin1Char('*'), &contents); break;
-    case Format::Pipe: Detail::readLines(text, QLatin1Char('|'), &contents); break;
-    case Format::Tab: Detail::readLines(text, QLatin1Char('\t'), &contents); break;
-    case Format::Blocks: Detail::readBlocks(text, &contents); break;
-    case Format::Yaml: Detail::readYaml(text, &contents); break;
-    case Format::Csv: Detail::readCsv(text, &contents); break;
-    case Format::Unknown:
-        contents.error = text.trimmed().isEmpty()
-            ? QStringLiteral("the file holds no questions")
-            : QStringLiteral("not a question file: no line holds a *, | or tab separator, and it is neither "
-                             "labelled blocks, YAML nor CSV with a question and an answer column");
-        break;
-    }
+    contents.format = reader.format();
+    contents.encoding = reader.encoding();
+    contents.error = reader.error();
     if (!contents.ok()) {
         contents.rows.clear();
         contents.skipped.clear();
@@ -136,22 +440,18 @@ Contents parse(const QByteArray& bytes, const QString& suffix)
 
 Contents read(const QString& path)
 {
+    Reader reader(path);
     Contents contents;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        contents.error = QStringLiteral("cannot be opened: %1").arg(file.errorString());
-        return contents;
+    while (reader.next(10000, &contents.rows, &contents.skipped)) {
     }
-    if (file.size() > maxFileBytes) {
-        contents.error = QStringLiteral("larger than %1 MB").arg(maxFileBytes / (1024 * 1024));
-        return contents;
+    contents.format = reader.format();
+    contents.encoding = reader.encoding();
+    contents.error = reader.error();
+    if (!contents.ok()) {
+        contents.rows.clear();
+        contents.skipped.clear();
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        contents.error = QStringLiteral("cannot be read: %1").arg(file.errorString());
-        return contents;
-    }
-    return parse(bytes, QFileInfo(path).suffix());
+    return contents;
 }
 
 }

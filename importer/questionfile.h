@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 // Question files as chat-room quiz operators trade them, read into rows. No
 // widgets and no SQL: the import pipeline checks the rows against the
 // database.
@@ -30,12 +32,23 @@ struct Row {
     QStringList leftOut;
 };
 
-// A line that was not imported, and why.
+// Lines that were not imported, and why: count lines from line on, one
+// after another, for the same reason.
 struct Skip {
     int line = 0;
     QString reason;
     QString category; // of the row, when known
+    int count = 1;
+
+    int lastLine() const { return line + count - 1; }
 };
+
+// Lengthens the last entry of *list when skip continues it (the next line,
+// the same reason and category); false when it does not.
+bool extendSkip(QList<Skip>* list, const Skip& skip);
+// Appends skip unless it extends the last entry: a file of a million broken
+// lines is one entry.
+void addSkip(QList<Skip>* list, Skip skip);
 
 struct Contents {
     Format format = Format::Unknown;
@@ -47,15 +60,53 @@ struct Contents {
     bool ok() const { return error.isEmpty(); }
 };
 
-// Larger files are refused: the rows are held in memory.
+// Larger files are refused.
 constexpr qint64 maxFileBytes = 64 * 1024 * 1024;
 
-// UTF-8 or UTF-16 by their byte order mark, else UTF-8 when the bytes are
-// valid UTF-8, else Latin-1; every line end (CR LF, CR, LF) becomes LF.
-QString decode(const QByteArray& bytes, QString* encoding);
-// The format by the content; suffix ("csv", "yaml", ...) settles a tie.
+namespace Detail {
+class ReaderPrivate;
+}
+
+// Reads a question file a part at a time, so that a large file never has to
+// be held as rows. Only a regular file is read, and no more of it than its
+// size at the open.
+//
+// The encoding is UTF-8 or UTF-16 or UTF-32 by a byte order mark, else UTF-8
+// when every byte is valid UTF-8, else Latin-1; every line end (CR LF, CR,
+// LF) counts as one. Text that is no character (invalid bytes in a file
+// marked UTF-8, a lone UTF-16 surrogate) is never stored as something else:
+// its row is skipped, naming the line.
+class Reader
+{
+public:
+    explicit Reader(const QString& path);
+    // A file's contents; suffix ("csv", "yaml", ...) settles a tie in the
+    // format, as a file name's would.
+    Reader(const QByteArray& bytes, const QString& suffix);
+    ~Reader();
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
+
+    Format format() const;
+    QString encoding() const;
+    // Why the file cannot be used at all; what next() handed out before is
+    // then incomplete.
+    QString error() const;
+
+    // Appends about max rows, or fewer and the lines skipped meanwhile, in
+    // file order; false once the file is done or has failed.
+    bool next(int max, QList<Row>* rows, QList<Skip>* skipped);
+
+private:
+    std::unique_ptr<Detail::ReaderPrivate> d;
+};
+
+// The format by the content; suffix ("csv", "yaml", ...) settles a tie. text
+// has LF line ends; its first 200 lines that are neither blank nor comments
+// decide.
 Format detect(const QString& text, const QString& suffix);
 
+// The whole file at once.
 Contents parse(const QByteArray& bytes, const QString& suffix = QString());
 Contents read(const QString& path);
 

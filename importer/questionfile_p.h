@@ -1,12 +1,17 @@
 #ifndef QUESTIONFILE_P_H
 #define QUESTIONFILE_P_H
 
+#include <QIODevice>
 #include <QString>
+#include <QStringDecoder>
 #include <QStringList>
+
+#include <memory>
 
 #include "importer/questionfile.h"
 
-// The readers of the single formats, on decoded text with LF line ends.
+// The readers of the single formats, each a part at a time on decoded text
+// with LF line ends.
 namespace QuestionFile::Detail {
 
 // Column names a CSV header may use, lower case.
@@ -24,10 +29,92 @@ inline int column(const QStringList& names, const QStringList& wanted)
     return -1;
 }
 
-void readLines(const QString& text, QChar separator, Contents* out);
-void readBlocks(const QString& text, Contents* out);
-void readYaml(const QString& text, Contents* out);
-void readCsv(const QString& text, Contents* out);
+// Where the file's text is no character, the decoded text holds one of these
+// noncharacters, which Unicode keeps for a program's own use: the readers
+// skip the row that holds one, and nothing else ever sees it.
+enum Damage : char16_t {
+    InvalidBytes = 0xfdd0,
+    LoneSurrogate = 0xfdd1,
+    // The file's own U+FDD0 to U+FDEF, which would pass for the two above.
+    Noncharacter = 0xfdd2,
+};
+
+// Why text cannot be imported as it is, or an empty string.
+QString damage(QStringView text, const QString& encoding);
+
+// A decoder that tells whether it stopped inside a character: Qt keeps the
+// bytes of an unfinished one for the next call, and drops them at the end.
+class Decoder : public QStringDecoder
+{
+public:
+    using QStringDecoder::QStringDecoder;
+    bool midCharacter() const { return state.remainingChars != 0; }
+};
+
+// Bytes decoded at a time.
+constexpr qint64 chunkBytes = 1024 * 1024;
+
+// A line longer than this is skipped without being held.
+constexpr qsizetype maxLineLength = 1024 * 1024;
+
+// A file's bytes decoded a part at a time: LF line ends, and each spot that
+// is no character replaced by a Damage mark.
+class TextInput
+{
+public:
+    // Reads no more than size bytes of device. Settles the encoding, which
+    // may take a pass over the whole file; false with error().
+    bool open(QIODevice* device, qint64 size);
+    QString encoding() const { return encodingName; }
+    QString error() const { return failure; }
+    // Back to the start of the text.
+    bool rewind();
+
+    // The next line without its LF, valid until the next call; *tooLong
+    // when it was longer than maxLineLength and is left out. False at the end
+    // or on failure.
+    bool readLine(QStringView* line, bool* tooLong);
+    // Up to about max characters of what follows, line ends included; empty
+    // at the end or on failure. Valid until the next call.
+    QStringView read(qsizetype max);
+
+private:
+    enum class Mode { Utf8, Latin1, Wide };
+
+    bool fill();
+    void decodeChunk(const QByteArray& bytes, bool last);
+
+    QIODevice* device = nullptr;
+    qint64 size = 0;
+    qint64 left = 0;
+    Mode mode = Mode::Utf8;
+    QStringConverter::Encoding encodingId = QStringConverter::Utf8;
+    QString encodingName;
+    Decoder decoder;
+    QString buffer;
+    qsizetype position = 0;
+    // A CR or a high surrogate at the end of a part waits for the next part.
+    QString held;
+    bool atStart = true;
+    bool atEnd = false;
+    QString failure;
+};
+
+// One format's reader, fed by a TextInput it does not own.
+class FormatReader
+{
+public:
+    virtual ~FormatReader() = default;
+    // Appends rows and skipped lines until about max of them; false, having
+    // appended nothing, at the end of the text. Sets *error when the file
+    // cannot be used at all.
+    virtual bool read(int max, QList<Row>* rows, QList<Skip>* skipped, QString* error) = 0;
+};
+
+std::unique_ptr<FormatReader> lineReader(TextInput* input, QChar separator);
+std::unique_ptr<FormatReader> blockReader(TextInput* input);
+std::unique_ptr<FormatReader> yamlReader(TextInput* input);
+std::unique_ptr<FormatReader> csvReader(TextInput* input);
 
 }
 

@@ -1,6 +1,7 @@
 // YAML (yaml-cpp) and CSV (libcsv, RFC 4180): formats with quoting rules of
 // their own, read by the libraries made for them.
 
+#include "importer/packedrows.h"
 #include "importer/questionfile_p.h"
 
 #include <csv.h>
@@ -9,24 +10,52 @@
 #include <yaml-cpp/parser.h>
 
 #include <algorithm>
-#include <sstream>
+#include <istream>
+#include <streambuf>
 
 namespace QuestionFile::Detail {
 
 namespace {
+
+// Characters handed to a parser at a time.
+constexpr qsizetype pieceLength = 64 * 1024;
 
 QString fromYaml(const std::string& text)
 {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
+// The decoded text as UTF-8 for yaml-cpp, a piece at a time.
+class Utf8Pieces : public std::streambuf
+{
+public:
+    explicit Utf8Pieces(TextInput* input) : input(input) {}
+
+protected:
+    int_type underflow() override
+    {
+        piece = input->read(pieceLength).toUtf8();
+        if (piece.isEmpty())
+            return traits_type::eof();
+        setg(piece.data(), piece.data(), piece.data() + piece.size());
+        return traits_type::to_int_type(piece.front());
+    }
+
+private:
+    TextInput* input;
+    QByteArray piece;
+};
+
 // Parser events to rows as they come: the document is never held as a tree,
 // which would take several times the file's size in memory. Depth 1 is the
 // root mapping, alternating question and answers; depth 2 a list of answers.
-class YamlReader : public YAML::EventHandler
+class YamlHandler : public YAML::EventHandler
 {
 public:
-    explicit YamlReader(Contents* out) : out(out) {}
+    YamlHandler(const QString& encoding, PackedRows* rows, QList<Skip>* skipped, QString* error)
+        : encoding(encoding), rows(rows), skipped(skipped), error(error)
+    {
+    }
 
     void OnDocumentStart(const YAML::Mark&) override {}
     void OnDocumentEnd() override {}
@@ -51,15 +80,17 @@ public:
 private:
     void notAMapping()
     {
-        if (out->ok())
-            out->error = QStringLiteral("a YAML question file maps each question to a list of its answers");
+        if (error->isEmpty())
+            *error = QStringLiteral("a YAML question file maps each question to a list of its answers");
     }
 
     void startEntry(const YAML::Mark& mark)
     {
         line = mark.line + 1;
+        // A new list each time: the last one went into a row.
         question.clear();
-        answers.clear();
+        answers = QStringList();
+        answerLines.clear();
         badKey = badAnswers = false;
     }
 
@@ -91,6 +122,12 @@ private:
         }
     }
 
+    void addAnswer(const YAML::Mark& mark, const QString& text)
+    {
+        answers << text;
+        answerLines << mark.line + 1;
+    }
+
     void item(const YAML::Mark& mark, const QString* text, bool bad)
     {
         if (depth == 0 && text)
@@ -104,65 +141,131 @@ private:
         } else if (depth == 1) {
             badAnswers = bad;
             if (text)
-                answers << *text;
+                addAnswer(mark, *text);
             finishEntry();
         } else if (depth == 2 && inAnswers) {
             badAnswers = badAnswers || !text || bad;
             if (text)
-                answers << *text;
+                addAnswer(mark, *text);
         }
     }
 
     void finishEntry()
     {
         expectKey = true;
-        if (badKey)
-            out->skipped.append({line, QStringLiteral("the question is not a text"), QString()});
-        else if (question.compare(QLatin1String("AUTHOR"), Qt::CaseInsensitive) == 0)
+        if (badKey) {
+            addSkip(skipped, {line, QStringLiteral("the question is not a text"), QString()});
             return;
-        else if (badAnswers)
-            out->skipped.append({line, QStringLiteral("the answers are not a list of texts"), QString()});
-        else if (answers.isEmpty())
-            out->skipped.append({line, QStringLiteral("no answer"), QString()});
-        else
-            out->rows.append({line, QString(), question.trimmed(), answers.takeFirst(), answers});
+        }
+        if (question.compare(QLatin1String("AUTHOR"), Qt::CaseInsensitive) == 0)
+            return;
+        if (badAnswers) {
+            addSkip(skipped, {line, QStringLiteral("the answers are not a list of texts"), QString()});
+            return;
+        }
+        if (answers.isEmpty()) {
+            addSkip(skipped, {line, QStringLiteral("no answer"), QString()});
+            return;
+        }
+        QString damaged = damage(question, encoding);
+        int damagedLine = line;
+        for (qsizetype i = 0; i < answers.size() && damaged.isEmpty(); ++i) {
+            damaged = damage(answers.at(i), encoding);
+            damagedLine = answerLines.at(i);
+        }
+        if (!damaged.isEmpty()) {
+            addSkip(skipped, {damagedLine, damaged, QString()});
+            return;
+        }
+        const QString first = answers.takeFirst();
+        rows->append({line, QString(), question.trimmed(), first, answers});
     }
 
-    Contents* out;
+    QString encoding;
+    PackedRows* rows;
+    QList<Skip>* skipped;
+    QString* error;
     int depth = 0;
     bool expectKey = true;
     bool inAnswers = false;
     int line = 0;
     QString question;
     QStringList answers;
+    QList<int> answerLines;
     bool badKey = false;
     bool badAnswers = false;
 };
 
-}
-
-void readYaml(const QString& text, Contents* out)
+// yaml-cpp parses a whole document in one call, so the rows are read at the
+// first call and handed out from there, packed.
+class YamlReader : public FormatReader
 {
-    std::istringstream in(text.toStdString());
-    YamlReader reader(out);
-    try {
-        YAML::Parser parser(in);
-        parser.HandleNextDocument(reader);
-    } catch (const YAML::Exception& error) {
-        out->error = error.mark.is_null()
-            ? QStringLiteral("YAML error: %1").arg(fromYaml(error.msg))
-            : QStringLiteral("line %1: YAML error: %2").arg(error.mark.line + 1).arg(fromYaml(error.msg));
-    }
-}
+public:
+    explicit YamlReader(TextInput* input) : input(input) {}
 
-namespace {
+    bool read(int max, QList<Row>* rows, QList<Skip>* skipped, QString* error) override
+    {
+        if (!parsed) {
+            parsed = true;
+            parse(error);
+            if (!error->isEmpty())
+                return false;
+        }
+        if (!skips.isEmpty()) {
+            // The lines skipped come out with the first rows; the pipeline sorts
+            // its report.
+            for (Skip& skip : skips)
+                addSkip(skipped, std::move(skip));
+            skips.clear();
+            if (next >= packed.size())
+                return true;
+        }
+        if (next >= packed.size()) {
+            packed.clear();
+            return false;
+        }
+        const qsizetype end = qMin(packed.size(), next + max);
+        for (; next < end; ++next)
+            rows->append(packed.at(next));
+        return true;
+    }
+
+private:
+    void parse(QString* error)
+    {
+        Utf8Pieces pieces(input);
+        std::istream in(&pieces);
+        YamlHandler handler(input->encoding(), &packed, &skips, error);
+        try {
+            YAML::Parser parser(in);
+            parser.HandleNextDocument(handler);
+        } catch (const YAML::Exception& failure) {
+            *error = failure.mark.is_null()
+                ? QStringLiteral("YAML error: %1").arg(fromYaml(failure.msg))
+                : QStringLiteral("line %1: YAML error: %2").arg(failure.mark.line + 1).arg(fromYaml(failure.msg));
+        }
+        if (error->isEmpty() && !input->error().isEmpty())
+            *error = input->error();
+    }
+
+    TextInput* input;
+    bool parsed = false;
+    PackedRows packed;
+    QList<Skip> skips;
+    qsizetype next = 0;
+};
 
 // What the parser's callbacks build: fields of the record being read, and
-// the line it began on. Line ends are LF here; libcsv reports each one
+// the line each began on. Line ends are LF here; libcsv reports each one
 // outside quotes (CSV_REPALL_NL), and those inside quotes are in the fields.
-struct CsvReader {
-    Contents* out = nullptr;
+struct CsvRecords {
+    QString encoding;
+    QList<Row>* rows = nullptr;
+    QList<Skip>* skipped = nullptr;
+    QString* error = nullptr;
+    int produced = 0;
     QStringList fields;
+    QList<int> fieldLines;
     bool inRecord = false;
     int line = 1;
     int recordLine = 1;
@@ -174,50 +277,61 @@ struct CsvReader {
     void record();
 };
 
-void CsvReader::record()
+void CsvRecords::record()
 {
     if (header) {
         header = false;
         QStringList names;
-        for (const QString& field : fields)
+        for (const QString& field : std::as_const(fields))
             names << field.trimmed().toLower();
         question = column(names, questionNames);
         answer = column(names, answerNames);
         category = column(names, categoryNames);
         if (question < 0 || answer < 0)
-            out->error = QStringLiteral("line %1: the CSV header names no \"question\" and \"answer\" columns")
-                             .arg(recordLine);
+            *error = QStringLiteral("line %1: the CSV header names no \"question\" and \"answer\" columns")
+                         .arg(recordLine);
         return;
     }
+    ++produced;
     if (fields.size() <= std::max(question, answer)) {
-        out->skipped.append({recordLine, QStringLiteral("fewer fields than the header names"), QString()});
+        addSkip(skipped, {recordLine, QStringLiteral("fewer fields than the header names"), QString()});
         return;
     }
-    out->rows.append({recordLine, category >= 0 && category < fields.size() ? fields[category].trimmed() : QString(),
-                      fields[question].trimmed(), fields[answer], {}});
+    const bool hasCategory = category >= 0 && category < fields.size();
+    for (int index : {question, answer, hasCategory ? category : -1}) {
+        const QString damaged = index < 0 ? QString() : damage(fields.at(index), encoding);
+        if (!damaged.isEmpty()) {
+            addSkip(skipped, {fieldLines.at(index), damaged, QString()});
+            return;
+        }
+    }
+    rows->append({recordLine, hasCategory ? fields[category].trimmed() : QString(), fields[question].trimmed(),
+                  fields[answer], {}});
 }
 
 void csvField(void* data, size_t size, void* state)
 {
-    auto* reader = static_cast<CsvReader*>(state);
-    if (!reader->inRecord) {
-        reader->inRecord = true;
-        reader->recordLine = reader->line;
+    auto* records = static_cast<CsvRecords*>(state);
+    if (!records->inRecord) {
+        records->inRecord = true;
+        records->recordLine = records->line;
     }
     const QString field = QString::fromUtf8(static_cast<const char*>(data), qsizetype(size));
-    reader->line += int(field.count(QLatin1Char('\n')));
-    reader->fields << field;
+    records->fieldLines << records->line;
+    records->line += int(field.count(QLatin1Char('\n')));
+    records->fields << field;
 }
 
 void csvRecordEnd(int terminator, void* state)
 {
-    auto* reader = static_cast<CsvReader*>(state);
-    if (reader->inRecord && reader->out->ok())
-        reader->record();
-    reader->inRecord = false;
-    reader->fields.clear();
+    auto* records = static_cast<CsvRecords*>(state);
+    if (records->inRecord && records->error->isEmpty())
+        records->record();
+    records->inRecord = false;
+    records->fields.clear();
+    records->fieldLines.clear();
     if (terminator == '\n')
-        ++reader->line;
+        ++records->line;
 }
 
 // RFC 4180: blanks belong to the field; none is trimmed.
@@ -226,30 +340,90 @@ int noSpace(unsigned char)
     return 0;
 }
 
+class CsvReader : public FormatReader
+{
+public:
+    explicit CsvReader(TextInput* input) : input(input)
+    {
+        started = csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI | CSV_REPALL_NL) == 0;
+        if (started)
+            csv_set_space_func(&parser, noSpace);
+        records.encoding = input->encoding();
+    }
+    ~CsvReader() override
+    {
+        if (started)
+            csv_free(&parser);
+    }
+
+    bool read(int max, QList<Row>* rows, QList<Skip>* skipped, QString* error) override
+    {
+        if (!started) {
+            *error = QStringLiteral("the CSV reader could not start");
+            return false;
+        }
+        if (ended)
+            return false;
+        records.rows = rows;
+        records.skipped = skipped;
+        records.error = error;
+        records.produced = 0;
+        while (records.produced < max && error->isEmpty()) {
+            const QByteArray piece = input->read(pieceLength).toUtf8();
+            if (piece.isEmpty()) {
+                ended = true;
+                finish(error);
+                break;
+            }
+            const size_t parsed = csv_parse(&parser, piece.constData(), size_t(piece.size()), csvField, csvRecordEnd,
+                                            &records);
+            if (parsed != size_t(piece.size()))
+                broken(error);
+            // A field in quotes that never ends would be held whole.
+            else if (qsizetype(parser.entry_pos) > maxLineLength)
+                *error = QStringLiteral("line %1: a field of more than %2 MB; is a quote left open?")
+                             .arg(records.line)
+                             .arg(maxLineLength / (1024 * 1024));
+        }
+        return error->isEmpty() && records.produced > 0;
+    }
+
+private:
+    void broken(QString* error)
+    {
+        if (error->isEmpty())
+            *error = QStringLiteral("line %1: broken CSV quoting (%2)")
+                         .arg(records.line)
+                         .arg(QString::fromLatin1(csv_strerror(csv_error(&parser))));
+    }
+
+    void finish(QString* error)
+    {
+        if (!input->error().isEmpty())
+            return;
+        if (csv_fini(&parser, csvField, csvRecordEnd, &records) != 0)
+            broken(error);
+        else if (records.header && error->isEmpty())
+            *error = QStringLiteral("the CSV file has no header line");
+    }
+
+    TextInput* input;
+    csv_parser parser{};
+    bool started = false;
+    bool ended = false;
+    CsvRecords records;
+};
+
 }
 
-void readCsv(const QString& text, Contents* out)
+std::unique_ptr<FormatReader> yamlReader(TextInput* input)
 {
-    csv_parser parser;
-    if (csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI | CSV_REPALL_NL) != 0) {
-        out->error = QStringLiteral("the CSV reader could not start");
-        return;
-    }
-    csv_set_space_func(&parser, noSpace);
-    CsvReader reader;
-    reader.out = out;
-    const QByteArray bytes = text.toUtf8();
-    const size_t parsed = csv_parse(&parser, bytes.constData(), size_t(bytes.size()), csvField, csvRecordEnd, &reader);
-    const bool whole = parsed == size_t(bytes.size());
-    if (!whole || csv_fini(&parser, csvField, csvRecordEnd, &reader) != 0) {
-        if (out->ok())
-            out->error = QStringLiteral("line %1: broken CSV quoting (%2)")
-                             .arg(reader.line)
-                             .arg(QString::fromLatin1(csv_strerror(csv_error(&parser))));
-    } else if (reader.header && out->ok()) {
-        out->error = QStringLiteral("the CSV file has no header line");
-    }
-    csv_free(&parser);
+    return std::make_unique<YamlReader>(input);
+}
+
+std::unique_ptr<FormatReader> csvReader(TextInput* input)
+{
+    return std::make_unique<CsvReader>(input);
 }
 
 }

@@ -4,14 +4,39 @@
 #include <QtTest>
 
 #include "importer/questionfile.h"
+#include "importer/questionfile_p.h"
 
 using namespace QuestionFile;
+using Detail::chunkBytes;
 
 Q_DECLARE_METATYPE(QuestionFile::Format)
 
 static QString file(const char* name)
 {
     return QStringLiteral(QUIZNEWT_TEST_DATA "/questions/") + QLatin1String(name);
+}
+
+static QByteArray utf16le(const QString& text)
+{
+    return QByteArray("\xff\xfe") + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+}
+
+// Rows as "line|end of the answer"; skipped lines as "line: start of the reason".
+static void compare(const Contents& contents, const QStringList& rows, const QStringList& skipped)
+{
+    QVERIFY2(contents.ok(), qPrintable(contents.error));
+    QStringList actual;
+    for (const Row& row : contents.rows) {
+        const QString end = rows.value(actual.size()).section('|', 1);
+        actual << QString::number(row.line) + '|' + (row.answer.endsWith(end) ? end : row.answer.right(8));
+    }
+    QCOMPARE(actual, rows);
+    QStringList lines;
+    for (const Skip& skip : contents.skipped) {
+        const QString start = skipped.value(lines.size()).section(": ", 1);
+        lines << QString::number(skip.line) + ": " + (skip.reason.startsWith(start) ? start : skip.reason);
+    }
+    QCOMPARE(lines, skipped);
 }
 
 class TestQuestionFile : public QObject
@@ -97,6 +122,72 @@ private Q_SLOTS:
             lines << skip.line;
         }
         QCOMPARE(lines, skippedLines);
+    }
+
+    // A part of the file is decoded at a time; the parts meet anywhere.
+    void readsAcrossParts_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QStringList>("skipped");
+
+        const auto padded = [](qsizetype length) { return QByteArray("Q1?*") + QByteArray(length - 4, 'x'); };
+        QTest::newRow("CR LF split") << padded(chunkBytes - 1) + "\r\nQ2?*A2\r\n" << QStringList{"1|xx", "2|A2"}
+                                     << QStringList{};
+        QTest::newRow("a UTF-8 character split") << padded(chunkBytes - 1) + "\xc3\xa9\nQ2?*A2\n"
+                                                 << QStringList{"1|x\u00e9", "2|A2"} << QStringList{};
+        const QString pair = QStringLiteral("\U0001F600");
+        QTest::newRow("a UTF-16 surrogate pair split")
+            << utf16le(QString(padded(chunkBytes / 2 - 2)) + pair + "\nQ2?*A2\n") << QStringList{"1|x" + pair, "2|A2"}
+            << QStringList{};
+        QTest::newRow("a line too long to hold, alone") << padded(Detail::maxLineLength + 2) + "\nQ2?*A2"
+                                                        << QStringList{"2|A2"}
+                                                        << QStringList{"1: a line of more than"};
+    }
+
+    void readsAcrossParts()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, rows);
+        QFETCH(QStringList, skipped);
+        compare(parse(bytes), rows, skipped);
+    }
+
+    // Text that is no character is never stored as something else: its row
+    // is skipped, naming the line that holds it.
+    void reportsTextThatIsNoCharacter_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QStringList>("skipped");
+
+        const QString lone(QChar(0xdc00));
+        QTest::newRow("UTF-16 lines") << utf16le("Q1?*A1\nQ2?*A" + lone + "\nQ3?*A3\n") << QStringList{"1|A1", "3|A3"}
+                                      << QStringList{"2: a lone UTF-16 surrogate"};
+        QTest::newRow("UTF-16 YAML, in a second answer") << utf16le("Q1?:\n  - A1\n  - B" + lone + "\nQ2?: [A2]\n")
+                                                         << QStringList{"4|A2"}
+                                                         << QStringList{"3: a lone UTF-16 surrogate"};
+        QTest::newRow("UTF-16 CSV, in a category") << utf16le("question,answer,category\nQ1?,A1,C" + lone + "\nQ2?,A2,C\n")
+                                                   << QStringList{"3|A2"} << QStringList{"2: a lone UTF-16 surrogate"};
+        QTest::newRow("UTF-8 with BOM, an invalid byte") << QByteArray("\xef\xbb\xbfQ1?|A\xff\nQ2?|A2\n")
+                                                         << QStringList{"2|A2"} << QStringList{"1: invalid UTF-8 bytes"};
+        QTest::newRow("UTF-8 with BOM, cut inside its last character") << QByteArray("\xef\xbb\xbfQ1?|A1\nQ2?|A\xc3")
+                                                                       << QStringList{"1|A1"}
+                                                                       << QStringList{"2: invalid UTF-8 bytes"};
+        QTest::newRow("blocks: a damaged category skips its rows")
+            << QByteArray("\xef\xbb\xbf" "Category: C\xff\nQuestion: Q1?\nAnswer: A1\n\nCategory: D\nQuestion: Q2?\n"
+                          "Answer: A2\n")
+            << QStringList{"6|A2"} << QStringList{"2: its category (line 1) holds invalid UTF-8 bytes"};
+        QTest::newRow("the file's own noncharacter, which the marks use")
+            << QByteArray("Q1?*A\xef\xb7\x90\nQ2?*A2\n") << QStringList{"2|A2"} << QStringList{"1: a noncharacter"};
+    }
+
+    void reportsTextThatIsNoCharacter()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, rows);
+        QFETCH(QStringList, skipped);
+        compare(parse(bytes), rows, skipped);
     }
 
     // A damaged YAML file and a missing one: tst_importtool.
