@@ -17,6 +17,7 @@
 #include "gui/filedialog.h"
 #include "gui/messagebox.h"
 #include "importer/dlgtriviaimport_p.h"
+#include "importer/regularfile.h"
 #include "importer/rowsource.h"
 
 using namespace ImportWindow;
@@ -166,8 +167,10 @@ void dlgTriviaImport::loadSourceTables(QString path)
         fdbDatabase.close();
     fdbDatabase = QSqlDatabase();
     QSqlDatabase::removeDatabase(fdbConnection);
-    QString error;
-    fdbDatabase = Database::open(path, fdbConnection, &error);
+    // The engine would wait on a FIFO for ever, and the game with it.
+    QString error = RegularFile::problem(path);
+    if (error.isEmpty())
+        fdbDatabase = Database::open(path, fdbConnection, &error);
     if (!fdbDatabase.isOpen()) {
         MessageBox::report(this, QStringLiteral("Info"), QStringLiteral("Unable to open QuizNewt FDB database"),
                            openFailure(path, error));

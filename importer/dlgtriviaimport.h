@@ -8,6 +8,7 @@
 
 #include "importer/importpipeline.h"
 #include "importer/mdbsource.h"
+#include "importer/packedrows.h"
 #include "ui_dlgtriviaimport.h"
 
 class QListWidgetItem;
@@ -57,17 +58,19 @@ private:
 
     // The question file source (dlgtriviaimport_text.cpp). Every row of the
     // source view carries its line (Qt::UserRole of column 0); a file's rows
-    // also the answers they left out (Qt::UserRole + 1).
+    // also the answers they left out (Qt::UserRole + 1). The file is read a
+    // part at a time, the window and the game going on meanwhile.
     void loadTextFile(const QString& path);
     void showTextRows(const QString& entry);
     QString textEntry(const QString& category) const;
-    QList<Import::Skip> textSkips() const;
+    void addTextSkips(Import::Report* report) const;
 
     MdbSource mdbDatabase;
     QSqlDatabase fdbDatabase;
     bool busy = false;
-    QList<Import::Row> textRows;
-    QList<Import::Skip> textSkipped;
+    QuestionFile::PackedRows textRows;
+    // The file's lines that could not be read.
+    Import::Report textSkipped;
     QString textFileName;
     // The source list entry whose file rows are in the source view, or empty.
     QString textShown;

@@ -74,12 +74,6 @@ void dlgTriviaImport::importItems(const QList<QTreeWidgetItem*>& items)
         return;
     }
 
-    QList<Import::Row> rows;
-    rows.reserve(items.size());
-    for (const QTreeWidgetItem* item : items)
-        rows.append({item->data(0, Qt::UserRole).toInt(), QString(), item->text(0), item->text(1),
-                     item->data(0, Qt::UserRole + 1).toStringList()});
-
     // Copies from the database kinds are all stored, as a copy of a category
     // is expected to be; a file's repeats are its author's slips.
     const bool textFile = shownKind == Import::SourceKind::QuestionFile;
@@ -101,8 +95,17 @@ void dlgTriviaImport::importItems(const QList<QTreeWidgetItem*>& items)
     progressBar->setMinimum(0);
     progressBar->setMaximum(sourceCount);
 
+    // The rows of the view are taken, checked and stored a batch at a time:
+    // a long import shows progress from the start, and neither the rows nor
+    // the plan are ever held whole.
+    const qsizetype batch = Import::windowBatches.maxRows;
+    QList<Import::Planned> planned;
+    qsizetype next = 0;
+    // Planned rows already stored and let go, for the bar.
+    qsizetype dropped = 0;
+
     Import::StoreHooks hooks;
-    hooks.beforeRow = [this](qsizetype done) { progressBar->setValue(int(done) + 1); };
+    hooks.beforeRow = [&](qsizetype done) { progressBar->setValue(int(dropped + done) + 1); };
     hooks.committed = [this](const QList<Import::Row>& stored) {
         QList<QTreeWidgetItem*> shown;
         shown.reserve(stored.size());
@@ -118,15 +121,24 @@ void dlgTriviaImport::importItems(const QList<QTreeWidgetItem*>& items)
     // Sorted once at the end rather than after every batch.
     const bool sorting = twDestContent->isSortingEnabled();
     twDestContent->setSortingEnabled(false);
-    // Rows are checked just ahead of the batch that stores them, so that a
-    // long import shows progress from the start.
-    const qsizetype batch = Import::windowBatches.maxRows;
-    QList<Import::Planned> planned;
-    qsizetype next = 0;
     bool stored = true;
-    for (qsizetype from = 0; stored && (from < rows.size() || next < planned.size());) {
-        for (; stored && from < rows.size() && planned.size() - next < batch; from += batch)
-            stored = pipeline.plan(rows.mid(from, batch), &report, &planned);
+    for (qsizetype from = 0; stored && (from < items.size() || next < planned.size());) {
+        if (next == planned.size()) {
+            dropped += planned.size();
+            planned.clear();
+            next = 0;
+        }
+        for (; stored && from < items.size() && planned.size() - next < batch; from += batch) {
+            QList<Import::Row> rows;
+            const qsizetype end = qMin(items.size(), from + batch);
+            rows.reserve(end - from);
+            for (qsizetype i = from; i < end; ++i) {
+                const QTreeWidgetItem* item = items.at(i);
+                rows.append({item->data(0, Qt::UserRole).toInt(), QString(), item->text(0), item->text(1),
+                             item->data(0, Qt::UserRole + 1).toStringList()});
+            }
+            stored = pipeline.plan(std::move(rows), &report, &planned);
+        }
         if (stored && next < planned.size())
             stored = pipeline.storeBatch(planned, &next, &report, Import::windowBatches, hooks);
         // Only between batches: a statement of the game run from here would
@@ -142,6 +154,6 @@ void dlgTriviaImport::importItems(const QList<QTreeWidgetItem*>& items)
     }
     progressBar->setValue(sourceCount);
     if (textFile)
-        report.skipped << textSkips();
+        addTextSkips(&report);
     MessageBox::report(this, QStringLiteral("Import Done"), report.summary(), report.details().join(QLatin1Char('\n')));
 }

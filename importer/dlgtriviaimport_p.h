@@ -12,6 +12,8 @@ namespace ImportWindow {
 
 // How long the window may go without handling events during a load or import.
 inline const int eventIntervalMs = 25;
+// Rows read from a file between looks at that clock.
+inline const int rowsAtATime = 1000;
 
 // A source row carries its line, or its place in the table, for the report.
 inline QTreeWidgetItem* makeRow(const SourceRow& row, int line)

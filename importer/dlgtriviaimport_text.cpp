@@ -4,11 +4,22 @@
 
 #include "importer/dlgtriviaimport.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSet>
 
 #include "gui/messagebox.h"
+#include "importer/dlgtriviaimport_p.h"
 #include "importer/rowsource.h"
+
+namespace {
+
+// The source view holds a tree item for every row on view; a larger file is
+// for quiznewt-import, which holds none.
+constexpr qsizetype maxWindowRows = 200000;
+
+}
 
 QString dlgTriviaImport::textEntry(const QString& category) const
 {
@@ -24,25 +35,47 @@ void dlgTriviaImport::loadTextFile(const QString& path)
     }
     textFileName = QFileInfo(path).fileName();
     textRows.clear();
-    textSkipped.clear();
+    textSkipped = Import::Report();
     const std::unique_ptr<Import::RowSource> source =
         Import::openSource(path, Import::SourceKind::QuestionFile, QString());
-    if (!Import::readAll(*source, &textRows, &textSkipped)) {
-        MessageBox::warning(this, QStringLiteral("Error"),
-                            QStringLiteral("Unable to read the question file %1: %2").arg(textFileName, source->error()));
-        textRows.clear();
-        textSkipped.clear();
-        return;
-    }
 
     QStringList entries;
     QSet<QString> listed;
-    for (const Import::Row& row : std::as_const(textRows)) {
-        const QString entry = textEntry(row.category);
-        if (!listed.contains(entry)) {
-            listed.insert(entry);
-            entries << entry;
+    QList<Import::Row> rows;
+    QList<Import::Skip> skips;
+    QString error;
+    QElapsedTimer sinceEvents;
+    sinceEvents.start();
+    while (error.isEmpty() && source->next(ImportWindow::rowsAtATime, &rows, &skips)) {
+        textSkipped.skip(skips);
+        skips.clear();
+        for (const Import::Row& row : std::as_const(rows)) {
+            const QString entry = textEntry(row.category);
+            if (!listed.contains(entry)) {
+                listed.insert(entry);
+                entries << entry;
+            }
+            textRows.append(row);
         }
+        rows.clear();
+        if (textRows.size() > maxWindowRows)
+            error = QStringLiteral("it holds more than %1 questions, more than this window shows; import it with "
+                                   "quiznewt-import")
+                        .arg(maxWindowRows);
+        // A large file takes a while: the window and the game go on meanwhile.
+        if (sinceEvents.elapsed() >= ImportWindow::eventIntervalMs) {
+            QCoreApplication::processEvents();
+            sinceEvents.restart();
+        }
+    }
+    if (error.isEmpty())
+        error = source->error();
+    if (!error.isEmpty()) {
+        MessageBox::warning(this, QStringLiteral("Error"),
+                            QStringLiteral("Unable to read the question file %1: %2").arg(textFileName, error));
+        textRows.clear();
+        textSkipped = Import::Report();
+        return;
     }
     if (entries.isEmpty())
         entries << textFileName;
@@ -53,7 +86,8 @@ void dlgTriviaImport::showTextRows(const QString& entry)
 {
     twSourceContent->setSortingEnabled(false);
     QList<QTreeWidgetItem*> items;
-    for (const Import::Row& row : std::as_const(textRows)) {
+    for (qsizetype i = 0; i < textRows.size(); ++i) {
+        const Import::Row row = textRows.at(i);
         if (textEntry(row.category) != entry)
             continue;
         auto* item = new QTreeWidgetItem(QStringList{row.question, row.answer});
@@ -69,13 +103,12 @@ void dlgTriviaImport::showTextRows(const QString& entry)
 }
 
 // The lines of the file that could not be read, as far as they belong to the
-// entry on view.
-QList<Import::Skip> dlgTriviaImport::textSkips() const
+// entry on view; those past the report's list count for every entry.
+void dlgTriviaImport::addTextSkips(Import::Report* report) const
 {
-    QList<Import::Skip> skips;
-    for (const Import::Skip& skip : textSkipped) {
+    for (const Import::Skip& skip : textSkipped.skipped) {
         if (skip.category.isEmpty() || textEntry(skip.category) == textShown)
-            skips << skip;
+            report->skip(skip);
     }
-    return skips;
+    report->skipUnlisted(textSkipped.unlisted);
 }

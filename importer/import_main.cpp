@@ -1,7 +1,8 @@
 // quiznewt-import: question files, TriviaBot files and other QuizNewt
 // databases into the database that the settings name, without a display.
 // Every file is read and planned, and every category found, before anything
-// is stored: a refused run stores nothing.
+// is stored: a refused run stores nothing. Only the rows to store are held
+// meanwhile, packed.
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -12,6 +13,7 @@
 #include "db/database.h"
 #include "settings/settings.h"
 #include "importer/importpipeline.h"
+#include "importer/packedrows.h"
 #include "importer/rowsource.h"
 
 namespace {
@@ -38,29 +40,80 @@ struct Options {
     bool dryRun = false;
 };
 
+// Rows read, planned and stored at a time.
+constexpr int chunkRows = 10000;
+
 struct File {
-    QList<Import::Row> rows; // as read, until planned
-    QList<Import::Planned> planned;
+    // The rows to store, from the plan until they are stored; the tag is the
+    // pipeline's number for the category.
+    QuestionFile::PackedRows planned;
     Import::Report report;
 };
 
 void print(const Import::Report& report)
 {
-    out() << report.summary() << Qt::endl;
+    out() << report.summary() << '\n';
     for (const QString& line : report.details())
-        out() << "  " << line << Qt::endl;
+        out() << "  " << line << '\n';
+    out().flush();
 }
 
-int importFiles(QSqlDatabase db, QList<File>& files, const Options& options)
+// The file a part at a time, each part planned as it comes: only the rows to
+// store are kept, packed.
+bool readAndPlan(Import::Pipeline& pipeline, File* file, QString* error)
+{
+    const QString& name = file->report.source;
+    const std::unique_ptr<Import::RowSource> source =
+        Import::openSource(name, Import::kindOf(name), connectionName + QStringLiteral("-source"));
+    file->report.kind = source->kind();
+    QList<Import::Row> rows;
+    QList<Import::Skip> skips;
+    QList<Import::Planned> planned;
+    while (source->next(chunkRows, &rows, &skips)) {
+        file->report.skip(skips);
+        skips.clear();
+        if (!pipeline.plan(std::move(rows), &file->report, &planned)) {
+            *error = pipeline.error();
+            return false;
+        }
+        rows.clear();
+        for (const Import::Planned& row : std::as_const(planned))
+            file->planned.append(row.row, row.category);
+        planned.clear();
+    }
+    if (!source->error().isEmpty()) {
+        *error = QStringLiteral("%1: %2").arg(name, source->error());
+        return false;
+    }
+    return true;
+}
+
+QList<Import::Planned> unpack(const QuestionFile::PackedRows& rows, qsizetype from, qsizetype count)
+{
+    QList<Import::Planned> planned;
+    const qsizetype end = qMin(rows.size(), from + count);
+    planned.reserve(end - from);
+    for (qsizetype i = from; i < end; ++i) {
+        int category = -1;
+        Import::Row row = rows.at(i, &category);
+        planned.append({std::move(row), category});
+    }
+    return planned;
+}
+
+int importFiles(QSqlDatabase db, const QStringList& names, const Options& options)
 {
     Import::Pipeline pipeline(db, Import::Pipeline::Duplicates::Skip);
     if (!pipeline.begin())
         return fail(pipeline.error());
     if (!options.category.isEmpty())
         pipeline.intoCategory(options.category);
-    for (File& file : files) {
-        if (!pipeline.plan(std::move(file.rows), &file.report, &file.planned))
-            return fail(pipeline.error());
+    QList<File> files(names.size());
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        files[i].report.source = names.at(i);
+        QString error;
+        if (!readAndPlan(pipeline, &files[i], &error))
+            return fail(error);
     }
     const QStringList missing = pipeline.missingCategories();
     if (!missing.isEmpty() && !options.create)
@@ -70,9 +123,10 @@ int importFiles(QSqlDatabase db, QList<File>& files, const Options& options)
     if (options.dryRun) {
         for (File& file : files) {
             file.report.imported = int(file.planned.size());
-            for (const Import::Planned& planned : std::as_const(file.planned)) {
-                if (!planned.row.leftOut.isEmpty())
-                    file.report.leftOut << planned.row;
+            for (qsizetype i = 0; i < file.planned.size(); ++i) {
+                const Import::Row row = file.planned.at(i);
+                if (!row.leftOut.isEmpty())
+                    file.report.noteLeftOut(row);
             }
             print(file.report);
         }
@@ -82,11 +136,14 @@ int importFiles(QSqlDatabase db, QList<File>& files, const Options& options)
     if (!pipeline.createCategories())
         return fail(pipeline.error());
     for (File& file : files) {
-        if (!pipeline.store(file.planned, &file.report, Import::toolBatches))
-            return fail(QStringLiteral("%1: the import stopped after %2 stored questions: %3")
-                            .arg(file.report.source)
-                            .arg(file.report.imported)
-                            .arg(pipeline.error()));
+        for (qsizetype from = 0; from < file.planned.size(); from += chunkRows) {
+            if (!pipeline.store(unpack(file.planned, from, chunkRows), &file.report, Import::toolBatches))
+                return fail(QStringLiteral("%1: the import stopped after %2 stored questions: %3")
+                                .arg(file.report.source)
+                                .arg(file.report.imported)
+                                .arg(pipeline.error()));
+        }
+        file.planned.clear();
         print(file.report);
     }
     return Ran;
@@ -133,18 +190,6 @@ int main(int argc, char* argv[])
     if (parser.positionalArguments().isEmpty())
         return usage(QStringLiteral("give at least one file."));
 
-    QList<File> files;
-    for (const QString& name : parser.positionalArguments()) {
-        const std::unique_ptr<Import::RowSource> source =
-            Import::openSource(name, Import::kindOf(name), connectionName + QStringLiteral("-source"));
-        File file;
-        file.report.source = name;
-        file.report.kind = source->kind();
-        if (!Import::readAll(*source, &file.rows, &file.report.skipped))
-            return fail(QStringLiteral("%1: %2").arg(name, source->error()));
-        files.append(std::move(file));
-    }
-
     const Database::Location location = Database::locationFromSettings();
     const QString path = location.connectString();
     if (!location.problem.isEmpty())
@@ -158,7 +203,7 @@ int main(int argc, char* argv[])
         QSqlDatabase db = Database::open(location, connectionName, &error);
         if (db.isOpen())
             Database::upgrade(db);
-        exitCode = db.isOpen() ? importFiles(db, files, options)
+        exitCode = db.isOpen() ? importFiles(db, parser.positionalArguments(), options)
                                : fail(QStringLiteral("cannot open %1: %2").arg(path, error));
         db.close();
     }

@@ -1,10 +1,12 @@
 #include "importer/importpipeline.h"
 
+#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QSqlError>
 #include <QSqlQuery>
 
 #include <algorithm>
+#include <cstring>
 
 #include "db/contentstore.h"
 #include "db/questionwriter.h"
@@ -34,6 +36,11 @@ QString rowProblem(const Row& row, const Limits& limits)
         return QStringLiteral("the question is empty");
     if (answer.trimmed().isEmpty())
         return QStringLiteral("the answer is empty");
+    // The database would store it as "?".
+    if (!row.question.isValidUtf16())
+        return QStringLiteral("the question holds a lone UTF-16 surrogate, which is no character");
+    if (!answer.isValidUtf16())
+        return QStringLiteral("the answer holds a lone UTF-16 surrogate, which is no character");
     if (characters(row.question) > limits.question)
         return QStringLiteral("the question is longer than %1 characters").arg(limits.question);
     if (characters(answer) > limits.answer)
@@ -55,9 +62,52 @@ QString duplicateKey(const QString& question, const QString& answer)
     return question.trimmed().toLower() + QChar(0) + answer.toLower();
 }
 
+Pipeline::Digest Pipeline::digest(const QString& question, const QString& answer)
+{
+    const QString key = duplicateKey(question, answer);
+    const QByteArray hash = QCryptographicHash::hash(
+        QByteArrayView(reinterpret_cast<const char*>(key.constData()), key.size() * qsizetype(sizeof(QChar))),
+        QCryptographicHash::Md5);
+    Digest digest;
+    std::memcpy(&digest.high, hash.constData(), sizeof digest.high);
+    std::memcpy(&digest.low, hash.constData() + sizeof digest.high, sizeof digest.low);
+    return digest;
+}
+
+void Report::skip(Skip skip)
+{
+    skippedLines += skip.count;
+    if (QuestionFile::extendSkip(&skipped, skip))
+        return;
+    if (skipped.size() + leftOut.size() < maxListed)
+        skipped.append(std::move(skip));
+    else
+        unlisted += skip.count;
+}
+
+void Report::skip(const QList<Skip>& skips)
+{
+    for (const Skip& one : skips)
+        skip(one);
+}
+
+void Report::skipUnlisted(int lines)
+{
+    skippedLines += lines;
+    unlisted += lines;
+}
+
+void Report::noteLeftOut(const Row& row)
+{
+    if (skipped.size() + leftOut.size() < maxListed)
+        leftOut << row;
+    else
+        ++unlisted;
+}
+
 QString Report::summary() const
 {
-    QString text = QStringLiteral("%1: %2 imported, %3 skipped").arg(source).arg(imported).arg(skipped.size());
+    QString text = QStringLiteral("%1: %2 imported, %3 skipped").arg(source).arg(imported).arg(skippedLines);
     if (trimmed == 1)
         text += QStringLiteral(", 1 answer trimmed");
     else if (trimmed > 1)
@@ -78,9 +128,13 @@ QStringList Report::details() const
     }
     sortByLine(&lines);
     QStringList text;
-    text.reserve(lines.size());
-    for (const Skip& line : std::as_const(lines))
-        text << QStringLiteral("line %1: %2").arg(line.line).arg(line.reason);
+    text.reserve(lines.size() + 1);
+    for (const Skip& line : std::as_const(lines)) {
+        text << (line.count == 1 ? QStringLiteral("line %1: %2").arg(line.line).arg(line.reason)
+                                 : QStringLiteral("lines %1-%2: %3").arg(line.line).arg(line.lastLine()).arg(line.reason));
+    }
+    if (unlisted > 0)
+        text << QStringLiteral("... and %1 more not listed").arg(unlisted);
     return text;
 }
 
@@ -138,7 +192,7 @@ bool Pipeline::lookUp(Category* category)
         QSqlQuery query(db);
         query.setForwardOnly(true);
         const auto addKey = [category](const QString& question, const QString& answer) {
-            category->seen.insert(duplicateKey(question, answer), Seen());
+            category->seen.insert(digest(question, answer), Seen());
         };
         if (!ContentStore(query).listContent(category->name, addKey)) {
             failure = QStringLiteral("cannot read category \"%1\": %2").arg(category->name, query.lastError().text());
@@ -158,7 +212,6 @@ bool Pipeline::plan(QList<Row> rows, Report* report, QList<Planned>* planned)
     // A database cell's blanks at either end are no part of the answer; in a
     // question file they may be the author's mistake, which the report names.
     const bool trim = report->kind != SourceKind::QuestionFile;
-    planned->reserve(planned->size() + rows.size());
     for (Row& row : rows) {
         bool trimmed = false;
         if (trim) {
@@ -168,12 +221,12 @@ bool Pipeline::plan(QList<Row> rows, Report* report, QList<Planned>* planned)
         }
         const QString problem = rowProblem(row, limits);
         if (!problem.isEmpty()) {
-            report->skipped.append({row.line, problem, row.category});
+            report->skip({row.line, problem, row.category});
             continue;
         }
         const QString name = fixedCategory.isEmpty() ? row.category : fixedCategory;
         if (name.isEmpty()) {
-            report->skipped.append({row.line, QStringLiteral("no category; name one with --category"), {}});
+            report->skip({row.line, QStringLiteral("no category; name one with --category"), {}});
             continue;
         }
         const int index = categoryFor(name);
@@ -181,10 +234,10 @@ bool Pipeline::plan(QList<Row> rows, Report* report, QList<Planned>* planned)
         if (!lookUp(&category))
             return false;
         if (duplicates == Duplicates::Skip) {
-            const QString key = duplicateKey(row.question, row.answer);
+            const Digest key = digest(row.question, row.answer);
             const auto seen = category.seen.constFind(key);
             if (seen != category.seen.constEnd()) {
-                report->skipped.append(
+                report->skip(
                     {row.line,
                      seen->source == source
                          ? QStringLiteral("same question and answer as line %1").arg(seen->line)
@@ -306,12 +359,12 @@ bool Pipeline::storeBatch(const QList<Planned>& rows, qsizetype* next, Report* r
         return false;
     }
     report->imported += int(stored.size());
-    report->skipped << refused;
+    report->skip(refused);
     QList<Row> committed;
     for (qsizetype index : std::as_const(stored)) {
         const Row& row = rows.at(index).row;
         if (!row.leftOut.isEmpty())
-            report->leftOut << row;
+            report->noteLeftOut(row);
         if (hooks.committed)
             committed << row;
     }

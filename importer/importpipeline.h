@@ -46,14 +46,28 @@ struct Report {
     int imported = 0;
     // Answers stored without the blanks a database cell had at either end.
     int trimmed = 0;
+    // The lines skipped, consecutive lines for one reason as one entry.
     QList<Skip> skipped;
     // Stored rows that left further answers out.
     QList<Row> leftOut;
+    // Every line skipped, listed or not.
+    int skippedLines = 0;
+    // Skipped lines and rows with answers left out beyond maxListed entries:
+    // counted, not kept, so that a file of junk cannot fill the memory.
+    int unlisted = 0;
+
+    static constexpr qsizetype maxListed = 100000;
+
+    void skip(Skip skip);
+    void skip(const QList<Skip>& skips);
+    // Lines skipped that another report counted without listing them.
+    void skipUnlisted(int lines);
+    void noteLeftOut(const Row& row);
 
     // "FILE: N imported, M skipped[, K answers trimmed]".
     QString summary() const;
-    // "line N: reason" for each skip and a note for each row in leftOut, in
-    // line order.
+    // "line N: reason" (or "lines N-M: reason") for each skip and a note for
+    // each row in leftOut, in line order, then how many are not listed.
     QStringList details() const;
 };
 
@@ -109,9 +123,9 @@ public:
 
     // Checks rows (blanks trimmed from the answers of database sources),
     // finds their categories and duplicates, appends the rows to store to
-    // *planned and the others to report->skipped. Rows of one report are
-    // compared with each other by line. False with error() when a category
-    // cannot be read.
+    // *planned and the others to the report's skipped lines. Rows of one
+    // report are compared with each other by line. False with error() when a
+    // category cannot be read.
     bool plan(QList<Row> rows, Report* report, QList<Planned>* planned);
 
     // Categories the planned rows name that the database lacks, sorted.
@@ -135,14 +149,23 @@ private:
         int source = 0;
         int line = 0;
     };
+    // A duplicate key by 128 bits of its MD5: the keys themselves would take
+    // more memory than a million rows.
+    struct Digest {
+        quint64 high = 0;
+        quint64 low = 0;
+        bool operator==(const Digest& other) const { return high == other.high && low == other.low; }
+        friend size_t qHash(const Digest& digest, size_t seed) { return size_t(digest.low) ^ seed; }
+    };
     struct Category {
         QString name; // as stored, once found
         qint64 catId = -1;
         bool looked = false;
         bool missing = false;
-        QHash<QString, Seen> seen;
+        QHash<Digest, Seen> seen;
     };
 
+    static Digest digest(const QString& question, const QString& answer);
     int categoryFor(const QString& name);
     bool lookUp(Category* category);
 

@@ -18,6 +18,7 @@
 #include <mdbtools.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -178,6 +179,11 @@ int main(int argc, char** argv)
     }
     // Our output is UTF-8 whatever the user's environment asks libmdb for.
     setenv("MDBICONV", "UTF-8", 1);
+    // The caller checked too, but the name may point elsewhere by now: a FIFO
+    // would hold mdb_open until the caller gives up.
+    struct stat info {};
+    if (stat(argv[2], &info) == 0 && !S_ISREG(info.st_mode))
+        fail("The file is not a regular file.");
     MdbHandle* mdb = mdb_open(argv[2], MDB_NOFLAGS);
     if (!mdb)
         fail("The file cannot be opened as an Access database.");

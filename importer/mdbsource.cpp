@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include "importer/regularfile.h"
+
 namespace {
 
 QStringList openNames;
@@ -84,6 +86,12 @@ MdbSource::~MdbSource()
 bool MdbSource::open(const QString& filePath, const Progress& progress)
 {
     close();
+    // libmdb would wait on a FIFO, and read a device without end.
+    const QString problem = RegularFile::problem(filePath);
+    if (!problem.isEmpty()) {
+        error = QStringLiteral("The file is %1.").arg(problem);
+        return false;
+    }
     Output output;
     if (!runReader({QStringLiteral("tables"), filePath}, &output, progress))
         return false;
@@ -141,9 +149,10 @@ QString MdbSource::readerPath()
 
 bool MdbSource::isAccessFile(const QString& filePath)
 {
-    // A pipe or a device would block the read.
-    QFile file(filePath);
-    if (!QFileInfo(filePath).isFile() || !file.open(QIODevice::ReadOnly))
+    QFile file;
+    qint64 size = 0;
+    QString problem;
+    if (!RegularFile::open(filePath, &file, &size, &problem))
         return false;
     // Jet (Access 97 to 2003) and ACE (2007 on) name themselves at offset 4.
     const QByteArray head = file.read(19);

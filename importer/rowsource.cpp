@@ -10,6 +10,7 @@
 #include "db/contentstore.h"
 #include "db/database.h"
 #include "importer/mdbsource.h"
+#include "importer/regularfile.h"
 
 namespace Import {
 
@@ -43,31 +44,27 @@ protected:
     qsizetype position = 0;
 };
 
-// The readers of the formats take the whole file; it is handed out in chunks.
-class QuestionFileSource : public BufferedSource
+// A part of the file at a time, as the reader reads it.
+class QuestionFileSource : public RowSource
 {
 public:
     explicit QuestionFileSource(const QString& path)
-        : BufferedSource(SourceKind::QuestionFile)
+        : RowSource(SourceKind::QuestionFile), reader(path)
     {
-        contents = QuestionFile::read(path);
-        failure = contents.error;
+        failure = reader.error();
     }
 
-protected:
-    bool refill(QList<Skip>* skipped) override
+    bool next(int max, QList<Row>* rows, QList<Skip>* skipped) override
     {
-        if (done)
+        if (!failure.isEmpty())
             return false;
-        done = true;
-        skipped->append(std::move(contents.skipped));
-        buffer = std::move(contents.rows);
-        return true;
+        const bool more = reader.next(max, rows, skipped);
+        failure = reader.error();
+        return more;
     }
 
 private:
-    QuestionFile::Contents contents;
-    bool done = false;
+    QuestionFile::Reader reader;
 };
 
 // A table at a time, through the reader process.
@@ -113,6 +110,10 @@ public:
     QuizNewtSource(const QString& path, const QString& connectionName)
         : BufferedSource(SourceKind::QuizNewt), connectionName(connectionName)
     {
+        // The engine would wait on a FIFO for ever.
+        failure = RegularFile::problem(path);
+        if (!failure.isEmpty())
+            return;
         QString error;
         db = Database::open(path, connectionName, &error);
         if (!db.isOpen()) {
@@ -164,9 +165,10 @@ SourceKind kindOf(const QString& path)
     if (MdbSource::isAccessFile(path))
         return SourceKind::TriviaBot;
     const QFileInfo info(path);
-    QFile file(path);
-    // A pipe or a device would block the read.
-    const QByteArray head = info.isFile() && file.open(QIODevice::ReadOnly) ? file.read(20) : QByteArray();
+    QFile file;
+    qint64 size = 0;
+    QString error;
+    const QByteArray head = RegularFile::open(path, &file, &size, &error) ? file.read(20) : QByteArray();
     // Page type 1, and the Firebird flag in the ODS version.
     if (head.size() == 20 && head.at(0) == 1 && (uchar(head.at(19)) & 0x80))
         return SourceKind::QuizNewt;
@@ -189,13 +191,6 @@ std::unique_ptr<RowSource> openSource(const QString& path, SourceKind kind, cons
         break;
     }
     return std::make_unique<QuestionFileSource>(path);
-}
-
-bool readAll(RowSource& source, QList<Row>* rows, QList<Skip>* skipped)
-{
-    while (source.next(10000, rows, skipped)) {
-    }
-    return source.error().isEmpty();
 }
 
 }

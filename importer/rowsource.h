@@ -45,9 +45,6 @@ SourceKind kindOf(const QString& path);
 // it until it is destroyed.
 std::unique_ptr<RowSource> openSource(const QString& path, SourceKind kind, const QString& connectionName);
 
-// Every remaining row and skipped line; false with source.error() on failure.
-bool readAll(RowSource& source, QList<Row>* rows, QList<Skip>* skipped);
-
 }
 
 #endif

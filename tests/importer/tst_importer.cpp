@@ -8,6 +8,8 @@
 #include <QProgressBar>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include "db/database.h"
 #include "editor/dlgquestioneditor.h"
 #include "gui/filedialog.h"
@@ -72,14 +74,14 @@ private Q_SLOTS:
     }
 
     // Truncated copies, table definitions whose counts lie, a byte that
-    // crashes the reader and a file whose first read never returns: one case
-    // for each of the reader's defences.
+    // crashes the reader and a FIFO: one case for each of the reader's
+    // defences.
     void damagedFilesFailCleanly_data()
     {
         QTest::addColumn<QString>("file");
         // First, so that the table is never empty: Qt would run the test without data.
-        QTest::newRow("reader that stalls") << dir.filePath("stall.mdb");
-        QCOMPARE(QProcess::execute(QStringLiteral("mkfifo"), {dir.filePath("stall.mdb")}), 0);
+        QTest::newRow("a FIFO, refused before the reader runs") << dir.filePath("stall.mdb");
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("stall.mdb")).constData(), 0600), 0);
         const auto add = [&](const QString& label, const QByteArray& data) {
             QFile out(dir.filePath(label));
             QVERIFY(out.open(QIODevice::WriteOnly) && out.write(data) == data.size());
@@ -145,6 +147,33 @@ private Q_SLOTS:
                 actual << row.question + '|' + row.answer;
             QCOMPARE(actual, expected);
         }
+    }
+
+    // A FIFO chosen as a question file or as a QuizNewt file is refused at
+    // once with the reason; nothing waits for a writer, the game included.
+    void refusesAFifo_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("textFile");
+        QTest::newRow("question file") << "fifo.txt" << true;
+        QTest::newRow("QuizNewt file") << "fifo.fdb" << false;
+    }
+    void refusesAFifo()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, textFile);
+        const QString fifo = dir.filePath(name);
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const FifoUnblocker unblocker(fifo);
+        dlgTriviaImport dialog(nullptr);
+        (textFile ? dialog.rbTextFile : dialog.rbQuizNewt)->setChecked(true);
+        FileDialog::setNextFileName(fifo);
+        dialog.pbBrowse->click();
+        QVERIFY2(!unblocker.wasNeeded(), "the window waited on the FIFO");
+        const MessageBox::Shown box = MessageBox::takeShown().value(0);
+        QVERIFY2((box.text + '\n' + box.details).contains(name + ": a named pipe (FIFO), not a regular file"),
+                 qPrintable(box.text + '|' + box.details));
+        QCOMPARE(dialog.lwSourceTables->count(), 0);
     }
 
     // A question file's rows show in file order; a category of it imports with

@@ -62,8 +62,8 @@ private Q_SLOTS:
             << SourceKind::QuestionFile << false << "Target"
             << QStringList{"|Capital of Italy?| Rome", "|Capital of Spain?|Madrid ", "|Tab?|a\tb"} << QStringList{}
             << QStringList{}
-            << QStringList{"src: 0 imported, 3 skipped", "line 1: the answer begins or ends with a blank",
-                           "line 2: the answer begins or ends with a blank", "line 3: the game can never match"};
+            << QStringList{"src: 0 imported, 3 skipped", "lines 1-2: the answer begins or ends with a blank",
+                           "line 3: the game can never match"};
         QTest::newRow("duplicates: in the category and in the import, ignoring case; answers left out named")
             << SourceKind::QuestionFile << false << "Target"
             << QStringList{"|capital of peru? |LIMA", "|Q1?|A", "|q1?|a", "|Two plus two?|4|four"}
@@ -80,12 +80,17 @@ private Q_SLOTS:
                            "line 4: same question and answer as line 3", "line 5: already in category \"Science\""};
         // Firebird counts characters: 1000 outside the BMP fit.
         const QString wide = QStringLiteral("\U0001F600").repeated(1000);
-        QTest::newRow("columns measured in characters")
+        // A lone surrogate would be stored as "?".
+        const QString lone(QChar(0xdc00));
+        QTest::newRow("columns measured in characters; no lone surrogate")
             << SourceKind::QuizNewt << true << "Target"
-            << QStringList{"|" + QString(4001, 'q') + "|Yes", "|Long?|" + QString(1001, 'a'), "|Smileys?|" + wide}
+            << QStringList{"|" + QString(4001, 'q') + "|Yes", "|Long?|" + QString(1001, 'a'), "|Smileys?|" + wide,
+                           "|Lone" + lone + "?|Yes", "|Lone?|Y" + lone}
             << QStringList{"Target|Smileys?|" + wide} << QStringList{}
-            << QStringList{"src: 1 imported, 2 skipped", "line 1: the question is longer than 4000 characters",
-                           "line 2: the answer is longer than 1000 characters"};
+            << QStringList{"src: 1 imported, 4 skipped", "line 1: the question is longer than 4000 characters",
+                           "line 2: the answer is longer than 1000 characters",
+                           "line 4: the question holds a lone UTF-16 surrogate",
+                           "line 5: the answer holds a lone UTF-16 surrogate"};
         QTest::newRow("a link the database refuses leaves that row out, and only that")
             << SourceKind::TriviaBot << true << "Target"
             << QStringList{"|Keep me?|Yes", "|Refuse me?|No", "|Keep me too?|Yes"}
@@ -113,7 +118,9 @@ private Q_SLOTS:
         QVERIFY2(pipeline.begin(), qPrintable(pipeline.error()));
         if (!into.isEmpty())
             pipeline.intoCategory(into);
-        Report done{QStringLiteral("src"), kind};
+        Report done;
+        done.source = QStringLiteral("src");
+        done.kind = kind;
         QList<Planned> planned;
         const qsizetype half = input.size() / 2;
         QVERIFY(pipeline.plan(input.mid(0, half), &done, &planned) && pipeline.plan(input.mid(half), &done, &planned));
@@ -138,6 +145,25 @@ private Q_SLOTS:
         QCOMPARE(lines.size(), report.size());
         for (int i = 0; i < lines.size(); ++i)
             QVERIFY2(i == 0 ? lines[i] == report[i] : lines[i].startsWith(report[i]), qPrintable(lines[i]));
+    }
+
+    // A file of junk lines cannot fill the memory with its report: past
+    // maxListed entries, lines and notes are counted but not kept.
+    void reportListsAtMostMaxListed()
+    {
+        Report report;
+        report.source = QStringLiteral("src");
+        const int lines = int(Report::maxListed) + 3;
+        for (int i = 0; i < lines; ++i)
+            report.skip({2 * i + 1, QStringLiteral("junk"), {}});
+        report.skip({2 * lines, QStringLiteral("junk"), {}});
+        report.noteLeftOut({2 * lines + 2, {}, "Q?", "A", {"B"}});
+        QCOMPARE(report.skipped.size(), Report::maxListed);
+        QCOMPARE(report.skipped.last().count, 1);
+        QCOMPARE(report.summary(), QStringLiteral("src: 0 imported, %1 skipped").arg(lines + 1));
+        const QStringList details = report.details();
+        QCOMPARE(details.size(), Report::maxListed + 1);
+        QCOMPARE(details.last(), QStringLiteral("... and 5 more not listed"));
     }
 };
 
