@@ -82,6 +82,14 @@ QVariant accept(Kind kind, const QVariant& raw, QString* why)
         *why = QStringLiteral("%1 is not a port number").arg(quoted(text));
         return {};
     }
+    case Kind::Seconds: {
+        bool ok = false;
+        const int seconds = text.trimmed().toInt(&ok);
+        if (ok && seconds >= 0 && seconds <= 86400)
+            return seconds;
+        *why = QStringLiteral("%1 is not a number of seconds from 0 to 86400").arg(quoted(text));
+        return {};
+    }
     case Kind::Host:
     case Kind::OptionalHost: {
         const QString host = text.trimmed();

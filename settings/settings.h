@@ -43,6 +43,7 @@ enum class Kind {
     Host,         // a host name or address
     OptionalHost, // the same, or empty
     Port,         // 1 to 65535
+    Seconds,      // whole seconds, 0 to 86400
     Flag,         // true or false
     Nick,         // one word without , : ! or @
     Channel,      // one word without ',', given a '#' unless it starts with # & + or !
@@ -90,6 +91,13 @@ struct Room
     QString saslUser;
     QString saslPassword;
     bool autoConnect = false;
+    // Seconds before going back into the room after a kick; 0: never.
+    int rejoinAfterKick = 30;
+    // Greet the room again when the link returns on its own.
+    bool greetOnRejoin = true;
+
+    // SASL sends the password in clear over a connection without TLS.
+    bool saslInClear() const { return !saslUser.isEmpty() && !tls; }
 
     void fields(FieldVisitor& f)
     {
@@ -102,6 +110,8 @@ struct Room
         f.field("SaslUser", Kind::Text, saslUser);
         f.field("SaslPassword", Kind::Secret, saslPassword);
         f.field("AutoConnect", Kind::Flag, autoConnect);
+        f.field("RejoinAfterKick", Kind::Seconds, rejoinAfterKick);
+        f.field("GreetOnRejoin", Kind::Flag, greetOnRejoin);
     }
     Problems together() const;
 };

@@ -67,11 +67,14 @@ private Q_SLOTS:
         };
         row("empty file: the defaults", {},
             {{"set", false}, {"Room/Server", "127.0.0.1"}, {"Room/Port", "6667"}, {"Room/Tls", "false"},
-             {"Room/Nick", "QuizNewt"}, {"Room/Channel", "#trivia"}, {"Database/Port", "3050"}, {"Database/User", "sysdba"}});
+             {"Room/Nick", "QuizNewt"}, {"Room/Channel", "#trivia"}, {"Room/RejoinAfterKick", "30"},
+             {"Room/GreetOnRejoin", "true"}, {"Database/Port", "3050"}, {"Database/User", "sysdba"}});
         row("empty InstallDir is not set", {{"InstallDir", ""}}, {{"set", false}});
         row("relative InstallDir", {{"InstallDir", "quiz"}}, {}, "InstallDir: \"quiz\" is not an absolute path");
         row("port not a number", {{"Database/Server", "db"}, {"Database/Path", "/q.fdb"}, {"Database/Port", "abc"}},
             {{"Database/Port", "3050"}}, "Database/Port: \"abc\" is not a port number");
+        row("rejoin delay out of range", {{"Room/RejoinAfterKick", "-1"}}, {{"Room/RejoinAfterKick", "30"}},
+            "Room/RejoinAfterKick: \"-1\" is not a number of seconds from 0 to 86400");
         row("flag neither true nor false", {{"Room/AutoConnect", "maybe"}}, {},
             "Room/AutoConnect: \"maybe\" is not true or false");
         row("nick with a blank", {{"Room/Nick", "Quiz Master"}}, {{"Room/Nick", "QuizNewt"}},
