@@ -291,7 +291,8 @@ void Game::endStartPause()
 
 void Game::roomJoined()
 {
-    sendToRoom(Replies::connected());
+    if (link->greetsOnJoin())
+        sendToRoom(Replies::connected());
     // A start in progress posts its question when its pause ends.
     if (!playing || startTimer->isActive())
         return;

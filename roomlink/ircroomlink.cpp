@@ -29,7 +29,8 @@ IrcRoomLink::IrcRoomLink(const IrcRoomSettings& settings, QObject* parent, int b
       queue(burst, intervalMs),
       sendTimer(new QTimer(this)),
       aliveTimer(new QTimer(this)),
-      reconnectTimer(new QTimer(this))
+      reconnectTimer(new QTimer(this)),
+      rejoinTimer(new QTimer(this))
 {
     clock.start();
     sendTimer->setSingleShot(true);
@@ -38,8 +39,17 @@ IrcRoomLink::IrcRoomLink(const IrcRoomSettings& settings, QObject* parent, int b
     connect(aliveTimer, &QTimer::timeout, this, &IrcRoomLink::checkAlive);
     reconnectTimer->setSingleShot(true);
     connect(reconnectTimer, &QTimer::timeout, this, [this] {
-        if (state == Unconnected && stayIn)
+        if (state == Unconnected && stayIn) {
+            returning = true;
             openSocket();
+        }
+    });
+    rejoinTimer->setSingleShot(true);
+    connect(rejoinTimer, &QTimer::timeout, this, [this] {
+        if (state == Registered && !banned) {
+            returning = true;
+            writeNow("JOIN " + this->settings.channel);
+        }
     });
 }
 
@@ -61,6 +71,8 @@ void IrcRoomLink::setStateText(const QString& text)
 
 void IrcRoomLink::join()
 {
+    returning = false;
+    rejoinTimer->stop();
     switch (state) {
     case Unconnected:
         reconnectTimer->stop();
@@ -158,6 +170,11 @@ void IrcRoomLink::socketReady()
     state = Registering;
     nick = settings.nick;
     nickTries = 0;
+    monitorOffered = false;
+    banned = false;
+    if (!settings.saslUser.isEmpty() && !settings.tls)
+        qWarning("Room: SASL login to %s without TLS sends the password in clear",
+                 qPrintable(settings.server));
     lastActivity = clock.elapsed();
     if (!settings.password.isEmpty())
         writeNow("PASS :" + settings.password);
@@ -299,6 +316,7 @@ void IrcRoomLink::leave()
 {
     stayIn = false;
     reconnectTimer->stop();
+    rejoinTimer->stop();
     if (socket && socket->state() == QAbstractSocket::ConnectedState && state != Connecting) {
         // Whatever still waits goes out first: it no longer matters if the
         // server thinks it a flood, we are leaving anyway.
@@ -368,4 +386,7 @@ void IrcRoomLink::checkAlive()
         writeNow("PING :quiznewt");
         pingSent = true;
     }
+    // Without MONITOR, and when the holder is in none of our channels, ask.
+    if ((state == Registered || state == Joined) && ircLower(nick) != ircLower(settings.nick) && !monitorOffered)
+        writeNow("ISON " + settings.nick);
 }

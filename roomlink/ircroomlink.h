@@ -28,6 +28,9 @@ struct IrcRoomSettings
     // An account to log in with SASL PLAIN before joining; empty: no login.
     QByteArray saslUser;
     QByteArray saslPassword;
+    // Not part of where the room is: changing them keeps the link in place.
+    int rejoinAfterKickSeconds = 30;    // 0: stay out after a kick
+    bool greetOnRejoin = true;
 
     // Reads the "Room" group of the program's settings; a setting that
     // cannot be used keeps its default.
@@ -47,7 +50,9 @@ QList<QByteArray> saslPlainLines(const QByteArray& user, const QByteArray& passw
 
 // The room as an IRC channel: QuizNewt is its own client. TCP and TLS share
 // one code path through QAbstractSocket. A lost connection is reconnected on
-// its own, with a growing wait; a kick, a ban or a refused login is not.
+// its own, with a growing wait; a kick is rejoined once after the configured
+// wait, unless we were banned; a refused join or login is not retried. A nick
+// taken at registration is won back as soon as its holder leaves.
 class IrcRoomLink : public RoomLink
 {
     Q_OBJECT
@@ -68,6 +73,7 @@ public:
     bool configure(QSettings& settings) override;
     QString stateText() const override { return state_; }
     int textBytes(const QString& name, bool toRoom) const override;
+    bool greetsOnJoin() const override { return !returning || settings.greetOnRejoin; }
 
     // The nick the server accepted, which may differ from the wanted one.
     QByteArray currentNick() const { return nick; }
@@ -86,6 +92,9 @@ private:
     void handleCap(const IrcMessage& message);
     void handlePrivmsg(const IrcMessage& message);
     void nickInUse();
+    void regainNick();
+    void kicked(const QString& why);
+    void watchBans(const IrcMessage& message);
     void leftRoom(const QString& why);
     void quit(const QString& why);
     void writeNow(const QByteArray& line);
@@ -107,6 +116,7 @@ private:
     QTimer* sendTimer = nullptr;
     QTimer* aliveTimer = nullptr;
     QTimer* reconnectTimer = nullptr;
+    QTimer* rejoinTimer = nullptr;
     qint64 lastActivity = 0;
     bool pingSent = false;
     int nickTries = 0;
@@ -120,6 +130,12 @@ private:
     Sasl sasl = Sasl::Off;
     QByteArray offeredCaps;
     bool certificateRejected = false;
+    // The join under way is one the link makes on its own, not the operator.
+    bool returning = false;
+    // How the server shows us ("nick!user@host"), to know a ban on us.
+    QByteArray ownPrefix;
+    bool banned = false;
+    bool monitorOffered = false;
 };
 
 #endif

@@ -1,6 +1,8 @@
 #include "ircroomlink.h"
 
 #include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTimer>
 
 // What the link does with each line from the server.
 
@@ -30,6 +32,10 @@ void IrcRoomLink::handle(const IrcMessage& message)
     const QByteArray& command = message.command;
     auto ours = [&] { return ircLower(message.nick()) == ircLower(nick); };
     auto ourChannel = [&] { return ircLower(message.param(0)) == channelLower; };
+    // The holder of the nick we wanted, going away.
+    auto wantedFreed = [&] {
+        return ircLower(nick) != ircLower(settings.nick) && ircLower(message.nick()) == ircLower(settings.nick);
+    };
     if (command == "PRIVMSG") {
         handlePrivmsg(message);
     } else if (command == "PING") {
@@ -77,7 +83,10 @@ void IrcRoomLink::handle(const IrcMessage& message)
         if (state == Registered && ours() && ourChannel()) {
             state = Joined;
             stayIn = true;
+            banned = false;
+            ownPrefix = message.prefix;
             reconnectAttempt = 0;
+            regainNick();
             setStateText(QStringLiteral("In %1 on %2").arg(QString::fromUtf8(settings.channel), settings.server));
             if (state == Joined)
                 emit joined();
@@ -91,11 +100,36 @@ void IrcRoomLink::handle(const IrcMessage& message)
             QString why = QStringLiteral("Kicked by %1").arg(shownText(message.nick()));
             if (!reason.isEmpty())
                 why += QStringLiteral(": ") + reason;
-            leftRoom(why);
+            kicked(why);
         }
+    } else if (command == "MODE") {
+        if (ourChannel())
+            watchBans(message);
     } else if (command == "NICK") {
-        if (ours() && !message.param(0).isEmpty())
+        if (ours() && !message.param(0).isEmpty()) {
             nick = message.param(0);
+            if (ircLower(nick) == ircLower(settings.nick) && monitorOffered)
+                writeNow("MONITOR - " + settings.nick);
+        } else if (wantedFreed()) {
+            writeNow("NICK " + settings.nick);
+        }
+    } else if (command == "QUIT") {
+        if (wantedFreed())
+            writeNow("NICK " + settings.nick);
+    } else if (command == "005") {
+        for (const QByteArray& token : message.params) {
+            if (token == "MONITOR" || token.startsWith("MONITOR="))
+                monitorOffered = true;
+        }
+    } else if (command == "731" || command == "303") {
+        // MONITOR says a watched nick went offline; ISON lists those online.
+        const bool offline = command == "731";
+        bool listed = false;
+        for (const QByteArray& entry : message.params.value(1).split(command == "731" ? ',' : ' '))
+            listed = listed || ircLower(entry.split('!').value(0)) == ircLower(settings.nick);
+        if (ircLower(nick) != ircLower(settings.nick) && (state == Registered || state == Joined)
+            && listed == offline)
+            writeNow("NICK " + settings.nick);
     } else if (command == "ERROR") {
         const QString reason = shownText(message.param(0));
         endConnection(reason.isEmpty() ? QStringLiteral("Server closed the connection")
@@ -152,6 +186,61 @@ void IrcRoomLink::handlePrivmsg(const IrcMessage& message)
     emit textCaptured(name + QStringLiteral(": ") + said);
     emit textCaptured(QStringLiteral("\n"));
     emit lineSaid(name, said);
+}
+
+// Ours again once free: watched with MONITOR where offered (else by the
+// holder's QUIT or NICK, and ISON now and then); a logged-in account may also
+// ask the services to free it.
+void IrcRoomLink::regainNick()
+{
+    if (ircLower(nick) == ircLower(settings.nick))
+        return;
+    if (monitorOffered)
+        writeNow("MONITOR + " + settings.nick);
+    if (sasl == Sasl::Done)
+        writeNow("PRIVMSG NickServ :REGAIN " + settings.nick);
+}
+
+void IrcRoomLink::kicked(const QString& why)
+{
+    leftRoom(why);
+    // A ban says we are not wanted back.
+    if (settings.rejoinAfterKickSeconds <= 0 || banned)
+        return;
+    rejoinTimer->start(settings.rejoinAfterKickSeconds * 1000);
+}
+
+// An IRC mask: * any run, ? any one character, everything else literal.
+static bool maskMatches(const QByteArray& mask, const QByteArray& prefix)
+{
+    QString pattern;
+    for (QChar c : QString::fromUtf8(ircLower(mask)))
+        pattern += c == QLatin1Char('*') ? QStringLiteral(".*")
+            : c == QLatin1Char('?')      ? QStringLiteral(".")
+                                         : QRegularExpression::escape(QString(c));
+    return QRegularExpression(QRegularExpression::anchoredPattern(pattern))
+        .match(QString::fromUtf8(ircLower(prefix)))
+        .hasMatch();
+}
+
+// "MODE #chan +b-o mask nick": a ban (or its lifting) that covers us.
+void IrcRoomLink::watchBans(const IrcMessage& message)
+{
+    const QByteArray modes = message.param(1);
+    bool adding = true;
+    int argument = 2;
+    for (char mode : modes) {
+        if (mode == '+' || mode == '-') {
+            adding = mode == '+';
+            continue;
+        }
+        // Modes that take an argument either way, and those that take one when set.
+        if (QByteArray("beIkovhqa").contains(mode) || (adding && QByteArray("lfjL").contains(mode))) {
+            const QByteArray value = message.param(argument++);
+            if (mode == 'b' && !ownPrefix.isEmpty() && maskMatches(value, ownPrefix))
+                banned = adding;
+        }
+    }
 }
 
 void IrcRoomLink::nickInUse()

@@ -17,6 +17,8 @@ IrcRoomSettings::IrcRoomSettings(const Settings::Room& room)
     , channel(room.channel.toUtf8())
     , saslUser(room.saslUser.toUtf8())
     , saslPassword(room.saslPassword.toUtf8())
+    , rejoinAfterKickSeconds(room.rejoinAfterKick)
+    , greetOnRejoin(room.greetOnRejoin)
 {
 }
 
@@ -35,6 +37,8 @@ bool IrcRoomSettings::operator==(const IrcRoomSettings& other) const
 bool IrcRoomLink::configure(QSettings& settings)
 {
     const IrcRoomSettings wanted = IrcRoomSettings::read(settings);
+    this->settings.rejoinAfterKickSeconds = wanted.rejoinAfterKickSeconds;
+    this->settings.greetOnRejoin = wanted.greetOnRejoin;
     if (wanted == this->settings)
         return false;
     // Out of the old place before anything is sent with the new names.

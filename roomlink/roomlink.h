@@ -52,6 +52,10 @@ public:
         Q_UNUSED(toRoom);
         return 400;
     }
+    // Whether the room should be greeted on the join just made: always when
+    // the operator asked for it; on a return the link made on its own, as the
+    // settings say.
+    virtual bool greetsOnJoin() const { return true; }
     // One line for the operator: where the link is, or why it failed last.
     virtual QString stateText() const { return QString(); }
 
