@@ -22,6 +22,12 @@ RoomDialog::RoomDialog(QWidget* parent)
     leSaslUser->setText(room.saslUser);
     leSaslPassword->setText(room.saslPassword);
     chkAutoConnect->setChecked(room.autoConnect);
+    sbRejoinAfterKick->setValue(room.rejoinAfterKick);
+    chkGreetOnRejoin->setChecked(room.greetOnRejoin);
+    auto showSaslInClear = [this] { lblSaslInClear->setVisible(values().saslInClear()); };
+    connect(chkTls, &QCheckBox::toggled, this, showSaslInClear);
+    connect(leSaslUser, &QLineEdit::textChanged, this, showSaslInClear);
+    showSaslInClear();
     lblProblems->setText(problems.join(QLatin1Char('\n')));
     lblProblems->setVisible(!problems.isEmpty());
 }
@@ -38,6 +44,8 @@ Settings::Room RoomDialog::values() const
     room.saslUser = leSaslUser->text().trimmed();
     room.saslPassword = leSaslPassword->text();
     room.autoConnect = chkAutoConnect->isChecked();
+    room.rejoinAfterKick = sbRejoinAfterKick->value();
+    room.greetOnRejoin = chkGreetOnRejoin->isChecked();
     return room;
 }
 

@@ -42,6 +42,13 @@ int main(int argc, char* argv[])
         QStringLiteral("Join the room at start-up, without a click on Connect."));
     const QCommandLineOption noAutoConnect(QStringLiteral("no-auto-connect"),
         QStringLiteral("Join the room only when Connect is clicked."));
+    const QCommandLineOption rejoinAfterKick(QStringLiteral("rejoin-after-kick"),
+        QStringLiteral("Seconds before going back into the room after a kick (0: never; default 30)."),
+        QStringLiteral("seconds"));
+    const QCommandLineOption greetOnRejoin(QStringLiteral("greet-on-rejoin"),
+        QStringLiteral("Greet the room again when QuizNewt returns after a lost connection or a kick."));
+    const QCommandLineOption noGreetOnRejoin(QStringLiteral("no-greet-on-rejoin"),
+        QStringLiteral("Greet the room only when Connect is clicked or at start-up."));
     const QCommandLineOption profile(QStringLiteral("profile"),
         QStringLiteral("Write the settings of this profile (one room) instead of the default ones."),
         QStringLiteral("name"));
@@ -63,7 +70,7 @@ int main(int argc, char* argv[])
         QStringLiteral("Restore a backup into a new DIR/quiznewt.fdb (or --db-path on --db-server) and exit."),
         QStringLiteral("file"));
     parser.addOptions({settingsOnly, server, port, tls, noTls, serverPassword, nick, channel, saslUser, saslPassword,
-                       autoConnect, noAutoConnect, profile, dbServer, dbPort, dbPath, dbUser, dbPassword, backup,
+                       autoConnect, noAutoConnect, rejoinAfterKick, greetOnRejoin, noGreetOnRejoin, profile, dbServer, dbPort, dbPath, dbUser, dbPassword, backup,
                        restore});
     parser.process(app);
 
@@ -73,6 +80,8 @@ int main(int argc, char* argv[])
         return fail(QStringLiteral("--tls and --no-tls exclude each other."));
     if (parser.isSet(autoConnect) && parser.isSet(noAutoConnect))
         return fail(QStringLiteral("--auto-connect and --no-auto-connect exclude each other."));
+    if (parser.isSet(greetOnRejoin) && parser.isSet(noGreetOnRejoin))
+        return fail(QStringLiteral("--greet-on-rejoin and --no-greet-on-rejoin exclude each other."));
 
     // Each option gives the setting of its name, checked as a value in the
     // file is, so a bad one is named the same way.
@@ -87,11 +96,14 @@ int main(int argc, char* argv[])
     const QVariantMap databaseGiven = given(
         {{&dbServer, "Server"}, {&dbPort, "Port"}, {&dbPath, "Path"}, {&dbUser, "User"}, {&dbPassword, "Password"}});
     QVariantMap roomGiven = given({{&server, "Server"}, {&port, "Port"}, {&serverPassword, "Password"}, {&nick, "Nick"},
-                                   {&channel, "Channel"}, {&saslUser, "SaslUser"}, {&saslPassword, "SaslPassword"}});
+                                   {&channel, "Channel"}, {&saslUser, "SaslUser"}, {&saslPassword, "SaslPassword"},
+                                   {&rejoinAfterKick, "RejoinAfterKick"}});
     if (parser.isSet(tls) || parser.isSet(noTls))
         roomGiven.insert(QStringLiteral("Tls"), parser.isSet(tls));
     if (parser.isSet(autoConnect) || parser.isSet(noAutoConnect))
         roomGiven.insert(QStringLiteral("AutoConnect"), parser.isSet(autoConnect));
+    if (parser.isSet(greetOnRejoin) || parser.isSet(noGreetOnRejoin))
+        roomGiven.insert(QStringLiteral("GreetOnRejoin"), parser.isSet(greetOnRejoin));
 
     // A new server starts from the defaults, not from the old server's port
     // and login. A wrong setting is named before the database is used or the
@@ -107,6 +119,8 @@ int main(int argc, char* argv[])
     const Settings::Room room = Settings::load<Settings::Room>(&roomProblems, roomGiven);
     if (!roomProblems.isEmpty() && !roomGiven.isEmpty())
         return fail(roomProblems.first());
+    if (!roomGiven.isEmpty() && room.saslInClear())
+        QTextStream(stderr) << "Warning: without TLS the SASL password goes over the network in clear." << Qt::endl;
 
     if (parser.isSet(backup)) {
         Settings::Problems installProblems;
