@@ -34,8 +34,10 @@ bool SendQueue::enqueueReply(const QByteArray& member, const QList<QByteArray>& 
             return true;
     }
     const int size = int(lines.size());
-    const bool fits = replyLines == 0
-        || (mine.lines + size <= maxMemberLines && replyLines + size <= maxWaitingReplyLines);
+    // Members with replies waiting leave the last lines of the total to those
+    // who have none, so someone who asks once is not turned away by a flood.
+    const int total = mine.lines > 0 ? maxWaitingReplyLines - newcomerLines : maxWaitingReplyLines;
+    const bool fits = replyLines == 0 || (mine.lines + size <= maxMemberLines && replyLines + size <= total);
     if (fits) {
         mine.replies.append({lines, false});
         mine.lines += size;

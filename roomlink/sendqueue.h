@@ -33,6 +33,8 @@ public:
     // Reply lines that may wait, all members together. A reply longer than
     // this is still taken whole when no other reply waits.
     static constexpr int maxWaitingReplyLines = 64;
+    // Of those, lines kept for members who have nothing waiting yet.
+    static constexpr int newcomerLines = 16;
     // Busy notices that may wait, all members together.
     static constexpr int maxWaitingNotices = 8;
 
