@@ -25,6 +25,7 @@ public:
         emit joined();
     }
     bool isJoined() const override { return inRoom; }
+    bool greetsOnJoin() const override { return greets; }
     void post(const QString& text, std::function<void()> onSent = {}) override
     {
         record(text);
@@ -63,6 +64,7 @@ public:
     QList<qint64> postTimes;
     std::function<void(const QString&)> onPost;
     bool holding = false;
+    bool greets = true;
 
 private:
     void record(const QString& text)
