@@ -71,16 +71,10 @@ private Q_SLOTS:
         row("a second request answered too, after the first", "0 g G*5 | 0 ann A*2 | 500 ann B*2", "G1-G5 A1-A2 B1-B2");
         row("the same request while it waits: once", "0 g G*5 | 0 ann A*2 | 500 ann A*2 | 900 ann B1",
             "G1-G5 A1-A2 B1");
-        row("members take turns, a line each", "0 g G*5 | 0 ann A*3 | 0 bob B*3 | 100 cy C1",
-            "G1-G5 A1 B1 C1 A2 B2 A3 B3");
         row("a flooder does not delay a newcomer", "0 g G*5 | 0 ann A*8 | 0 ann B*8 | 0 ann C*8 | 2500 cy D1",
             "G1-G5 A1 D1 A2-A8 B1-B8 C1-C8");
         row("past a member's bound: one notice, then silence",
             "0 g G*5 | 0 ann A*20 | 0 ann B*5 | 0 ann C*4 | 0 bob D1", "G1-G5 A1 D1 A2-A20 !ann");
-        row("past the total: the newcomer gets a notice", "0 g G*5 | 0 a A*24 | 0 b B*24 | 0 c C*16 | 0 d D1",
-            "G1-G5 A1 B1 C1 !d A2 B2 C2 A3 B3 C3 A4 B4 C4 A5 B5 C5 A6 B6 C6 A7 B7 C7 A8 B8 C8 A9 B9 C9 A10 B10 C10 "
-            "A11 B11 C11 A12 B12 C12 A13 B13 C13 A14 B14 C14 A15 B15 C15 A16 B16 C16 A17 B17 A18 B18 A19 B19 A20 "
-            "B20 A21 B21 A22 B22 A23 B23 A24 B24");
         row("a flood leaves room for a newcomer", "0 g G*5 | 0 a A*20 | 0 b B*20 | 0 c C*8 | 0 c X1 | 0 d D1",
             "G1-G5 A1 B1 C1 D1 A2 B2 C2 A3 B3 C3 A4 B4 C4 A5 B5 C5 A6 B6 C6 A7 B7 C7 A8 B8 C8 A9 B9 !c A10 B10 A11 "
             "B11 A12 B12 A13 B13 A14 B14 A15 B15 A16 B16 A17 B17 A18 B18 A19 B19 A20 B20");
