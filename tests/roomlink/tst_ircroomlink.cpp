@@ -7,72 +7,6 @@
 #include <memory>
 
 using Lines = QList<QByteArray>;
-struct Sent { qint64 at; QByteArray line; };
-
-// Drives a SendQueue on a made-up clock the way the link does: after every enqueue and whenever the
-// queue says the next line may go. Entries, in time order: "MS g LINES" a game text, "MS s LINES" one
-// with an onSent (logged as "sent"), "MS r MEMBER LINES" a reply; "A*3" is A1 A2 A3. How replies are
-// shared among members is tst_replies'.
-static QList<Sent> runQueue(const QStringList& script)
-{
-    auto expand = [](const QStringList& words) {
-        Lines out;
-        for (const QString& word : words) {
-            const qsizetype star = word.indexOf('*');
-            for (int n = 1; n <= (star < 0 ? 1 : word.mid(star + 1).toInt()); ++n)
-                out.append(star < 0 ? word.toUtf8() : word.left(star).toUtf8() + QByteArray::number(n));
-        }
-        return out;
-    };
-    SendQueue queue;
-    QList<Sent> sent;
-    for (qint64 i = 0, now = 0, wait; (wait = queue.msUntilNext(now)) >= 0 || i < script.size();) {
-        QStringList words = script.value(i).split(' ');
-        if (i < script.size() && (wait < 0 || words.first().toLongLong() <= now + wait)) {
-            now = words.takeFirst().toLongLong();
-            const QString kind = words.takeFirst();
-            const QByteArray member = kind == "r" ? words.takeFirst().toUtf8() : QByteArray();
-            if (kind == "r")
-                queue.enqueueReply(member, expand(words));
-            else
-                queue.enqueueGame(expand(words),
-                                  kind == "s" ? [&] { sent.append({now, "sent"}); } : std::function<void()>());
-            ++i;
-        } else {
-            now += wait;
-        }
-        for (const SendQueue::Line& line : queue.takeDue(now)) {
-            if (!line.bytes.isEmpty())
-                sent.append({now, line.bytes});
-            if (line.onSent)
-                line.onSent();
-        }
-    }
-    return sent;
-}
-
-// "0:G1-G5 1000..2000:G6-G7": runs of numbered lines written at once or one a second.
-static QString timeline(const QList<Sent>& sent)
-{
-    auto follows = [&](int j) {
-        const QByteArray a = sent[j - 1].line, b = sent[j].line;
-        int n = int(a.size());
-        while (n > 0 && isdigit(uchar(a.at(n - 1))))
-            --n;
-        return n < a.size() && b.startsWith(a.left(n)) && b.mid(n) == QByteArray::number(a.mid(n).toInt() + 1);
-    };
-    QStringList out;
-    for (int i = 0, j; i < sent.size(); i = j) {
-        const qint64 step = i + 1 < sent.size() ? sent[i + 1].at - sent[i].at : -1;
-        for (j = i + 1; j < sent.size() && (step == 0 || step == 1000) && sent[j].at - sent[j - 1].at == step
-                        && follows(j);)
-            ++j;
-        const bool run = j - i > 1;
-        out.append(QString::number(sent[i].at) + (run && step ? ".." + QString::number(sent[j - 1].at) : QString())
-                   + ':' + sent[i].line + (run ? '-' + sent[j - 1].line : QByteArray()));
-    }
-    return out.join(QLatin1Char(' '));
-}
 
 // The link registering and joining, as the server sees it.
 #define REGISTERED "C * connect | C NICK QuizNewt | C USER quiznewt 0 * :QuizNewt trivia" \
@@ -216,27 +150,6 @@ class TestIrcRoomLink : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void queue_data()
-    {
-        QTest::addColumn<QString>("script");
-        QTest::addColumn<QString>("timeline");
-        auto row = [](const char* name, const char* script, const char* timeline) {
-            QTest::newRow(name) << QString(script) << QString(timeline);
-        };
-        row("burst, then one a second", "0 g G*7", "0:G1-G5 1000..2000:G6-G7");
-        row("refill one a second", "0 g G*6 | 4000 g H*6", "0:G1-G5 1000:G6 4000:H1-H3 5000..7000:H4-H6");
-        row("refill up to the burst", "0 g G*6 | 60000 g H*6", "0:G1-G5 1000:G6 60000:H1-H5 61000:H6");
-        row("onSent with the last line", "0 g G*4 | 0 s Q1 Q2 | 0 s", "0:G1-G4 0..1000:Q1-Q2 1000:sent 1000:sent");
-        // Replies leave two tokens to the game: its texts go the moment they are posted.
-        row("game lines before waiting replies", "0 r ann A*8 | 500 g Q1 | 600 g Q2",
-            "0:A1-A3 500:Q1 600:Q2 3000..7000:A4-A8");
-    }
-    void queue()
-    {
-        QFETCH(QString, script);
-        QTEST(timeline(runQueue(script.split(" | "))), "timeline");
-    }
-
     void lines_data()
     {
         QTest::addColumn<QString>("text");

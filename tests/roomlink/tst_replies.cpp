@@ -1,59 +1,78 @@
 // What members receive: the lines a text becomes, and how the send queue
-// shares the room among them.
+// paces them and shares the room among members.
 
-#include <QRegularExpression>
 #include <QTest>
 
 #include "roomlink/sendqueue.h"
 
 using Lines = QList<QByteArray>;
+struct Sent { qint64 at; QByteArray line; };
 
-// Runs a script on a made-up clock and gives the order in which lines went,
-// numbered runs joined ("A1-A3"). Steps: "MS g LINES" a game text, "MS NAME
-// LINES" a reply for NAME; "A*3" is A1 A2 A3. A busy notice is "!NAME".
-static QString sendOrder(const QString& script)
+// Drives a SendQueue on a made-up clock the way the link does: after every enqueue and whenever the
+// queue says the next line may go. Entries, in time order: "MS g LINES" a game text, "MS s LINES" one
+// with an onSent (logged as "sent"), "MS NAME LINES" a reply for NAME; "A*3" is A1 A2 A3. A busy
+// notice is "!NAME".
+static QList<Sent> runQueue(const QStringList& script)
 {
-    SendQueue queue;
-    QStringList sent;
-    qint64 now = 0;
-    auto drain = [&](qint64 until) {
-        for (qint64 wait; (wait = queue.msUntilNext(now)) >= 0 && now + wait <= until;) {
-            now += wait;
-            for (const SendQueue::Line& line : queue.takeDue(now))
-                sent.append(QString::fromUtf8(line.bytes));
+    auto expand = [](const QStringList& words) {
+        Lines out;
+        for (const QString& word : words) {
+            const qsizetype star = word.indexOf('*');
+            for (int n = 1; n <= (star < 0 ? 1 : word.mid(star + 1).toInt()); ++n)
+                out.append(star < 0 ? word.toUtf8() : word.left(star).toUtf8() + QByteArray::number(n));
         }
-        now = until;
+        return out;
     };
-    for (const QString& step : script.split(QStringLiteral(" | "))) {
-        QStringList words = step.split(QLatin1Char(' '));
-        drain(words.takeFirst().toLongLong());
-        const QString who = words.takeFirst();
-        Lines lines;
-        for (const QString& word : std::as_const(words)) {
-            const int count = word.contains(QLatin1Char('*')) ? word.section(QLatin1Char('*'), 1).toInt() : 0;
-            for (int n = 1; n <= qMax(1, count); ++n)
-                lines.append(count ? word.section(QLatin1Char('*'), 0, 0).toUtf8() + QByteArray::number(n)
-                                   : word.toUtf8());
+    SendQueue queue;
+    QList<Sent> sent;
+    for (qint64 i = 0, now = 0, wait; (wait = queue.msUntilNext(now)) >= 0 || i < script.size();) {
+        QStringList words = script.value(i).split(' ');
+        if (i < script.size() && (wait < 0 || words.first().toLongLong() <= now + wait)) {
+            now = words.takeFirst().toLongLong();
+            const QString kind = words.takeFirst();
+            if (kind != "g" && kind != "s")
+                queue.enqueueReply(kind.toUtf8(), expand(words), "!" + kind.toUtf8());
+            else
+                queue.enqueueGame(expand(words),
+                                  kind == "s" ? [&] { sent.append({now, "sent"}); } : std::function<void()>());
+            ++i;
+        } else {
+            now += wait;
         }
-        if (who == QLatin1String("g"))
-            queue.enqueueGame(lines);
-        else
-            queue.enqueueReply(who.toUtf8(), lines, "!" + who.toUtf8());
+        for (const SendQueue::Line& line : queue.takeDue(now)) {
+            if (!line.bytes.isEmpty())
+                sent.append({now, line.bytes});
+            if (line.onSent)
+                line.onSent();
+        }
     }
-    drain(1000000);
-    // Runs of one letter counting up are joined.
-    QStringList runs;
-    static const QRegularExpression numbered(QStringLiteral("^(\\D+)(\\d+)$"));
-    for (const QString& line : std::as_const(sent)) {
-        const QRegularExpressionMatch now = numbered.match(line);
-        const QRegularExpressionMatch last = numbered.match(runs.isEmpty() ? QString() : runs.last().section('-', -1));
-        if (now.hasMatch() && last.hasMatch() && now.captured(1) == last.captured(1)
-            && now.captured(2).toInt() == last.captured(2).toInt() + 1)
-            runs.last() = runs.last().section('-', 0, 0) + QLatin1Char('-') + line;
-        else
-            runs.append(line);
+    return sent;
+}
+
+// "0:G1-G5 1000..2000:G6-G7": runs of numbered lines written at once or one a second. Without times,
+// only the order: "G1-G7".
+static QString timeline(const QString& script, bool times = true)
+{
+    const QList<Sent> sent = runQueue(script.split(" | "));
+    auto follows = [&](int j) {
+        const QByteArray a = sent[j - 1].line, b = sent[j].line;
+        int n = int(a.size());
+        while (n > 0 && isdigit(uchar(a.at(n - 1))))
+            --n;
+        return n < a.size() && b.startsWith(a.left(n)) && b.mid(n) == QByteArray::number(a.mid(n).toInt() + 1);
+    };
+    QStringList out;
+    for (int i = 0, j; i < sent.size(); i = j) {
+        const qint64 step = i + 1 < sent.size() && times ? sent[i + 1].at - sent[i].at : 0;
+        for (j = i + 1; j < sent.size() && (step == 0 || step == 1000)
+                        && (!times || sent[j].at - sent[j - 1].at == step) && follows(j);)
+            ++j;
+        const bool run = j - i > 1;
+        out.append((times ? QString::number(sent[i].at) + (run && step ? ".." + QString::number(sent[j - 1].at)
+                                                                        : QString()) + ':' : QString())
+                   + sent[i].line + (run ? '-' + sent[j - 1].line : QByteArray()));
     }
-    return runs.join(QLatin1Char(' '));
+    return out.join(QLatin1Char(' '));
 }
 
 class TestReplies : public QObject
@@ -61,6 +80,27 @@ class TestReplies : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void queue_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("timeline");
+        auto row = [](const char* name, const char* script, const char* timeline) {
+            QTest::newRow(name) << QString(script) << QString(timeline);
+        };
+        row("burst, then one a second", "0 g G*7", "0:G1-G5 1000..2000:G6-G7");
+        row("refill one a second", "0 g G*6 | 4000 g H*6", "0:G1-G5 1000:G6 4000:H1-H3 5000..7000:H4-H6");
+        row("refill up to the burst", "0 g G*6 | 60000 g H*6", "0:G1-G5 1000:G6 60000:H1-H5 61000:H6");
+        row("onSent with the last line", "0 g G*4 | 0 s Q1 Q2 | 0 s", "0:G1-G4 0..1000:Q1-Q2 1000:sent 1000:sent");
+        // Replies leave two tokens to the game: its texts go the moment they are posted.
+        row("game lines before waiting replies", "0 ann A*8 | 500 g Q1 | 600 g Q2",
+            "0:A1-A3 500:Q1 600:Q2 3000..7000:A4-A8");
+    }
+    void queue()
+    {
+        QFETCH(QString, script);
+        QTEST(timeline(script), "timeline");
+    }
+
     void fairShares_data()
     {
         QTest::addColumn<QString>("script");
@@ -83,7 +123,7 @@ private Q_SLOTS:
     void fairShares()
     {
         QFETCH(QString, script);
-        QTEST(sendOrder(script), "order");
+        QTEST(timeline(script, false), "order");
     }
 
     // Bold as the member sees it; "*" stands for the bold code.
