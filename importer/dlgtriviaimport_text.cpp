@@ -15,9 +15,11 @@
 
 namespace {
 
-// The source view holds a tree item for every row on view; a larger file is
-// for quiznewt-import, which holds none.
-constexpr qsizetype maxWindowRows = 200000;
+// The source view holds a tree item for every row on view, and the window
+// the file's rows, packed; larger files and categories are for
+// quiznewt-import, which holds neither.
+constexpr qsizetype maxFileRows = 1000000;
+constexpr qsizetype maxViewRows = 100000;
 
 }
 
@@ -58,10 +60,10 @@ void dlgTriviaImport::loadTextFile(const QString& path)
             textRows.append(row);
         }
         rows.clear();
-        if (textRows.size() > maxWindowRows)
-            error = QStringLiteral("it holds more than %1 questions, more than this window shows; import it with "
+        if (textRows.size() > maxFileRows)
+            error = QStringLiteral("it holds more than %1 questions, more than this window takes; import it with "
                                    "quiznewt-import")
-                        .arg(maxWindowRows);
+                        .arg(maxFileRows);
         // A large file takes a while: the window and the game go on meanwhile.
         if (sinceEvents.elapsed() >= ImportWindow::eventIntervalMs) {
             QCoreApplication::processEvents();
@@ -85,11 +87,24 @@ void dlgTriviaImport::loadTextFile(const QString& path)
 void dlgTriviaImport::showTextRows(const QString& entry)
 {
     twSourceContent->setSortingEnabled(false);
+    QList<Import::Row> rows;
+    for (qsizetype i = 0; i < textRows.size() && rows.size() <= maxViewRows; ++i) {
+        Import::Row row = textRows.at(i);
+        if (textEntry(row.category) == entry)
+            rows.append(std::move(row));
+    }
+    if (rows.size() > maxViewRows) {
+        MessageBox::warning(this, QStringLiteral("Error"),
+                            QStringLiteral("\"%1\" holds more than %2 questions, more than this window shows; import "
+                                           "%3 with quiznewt-import.")
+                                .arg(entry)
+                                .arg(maxViewRows)
+                                .arg(textFileName));
+        return;
+    }
     QList<QTreeWidgetItem*> items;
-    for (qsizetype i = 0; i < textRows.size(); ++i) {
-        const Import::Row row = textRows.at(i);
-        if (textEntry(row.category) != entry)
-            continue;
+    items.reserve(rows.size());
+    for (const Import::Row& row : std::as_const(rows)) {
         auto* item = new QTreeWidgetItem(QStringList{row.question, row.answer});
         item->setData(0, Qt::UserRole, row.line);
         if (!row.leftOut.isEmpty())
