@@ -21,24 +21,6 @@ static QByteArray utf16le(const QString& text)
     return QByteArray("\xff\xfe") + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
 }
 
-// Rows as "line|end of the answer"; skipped lines as "line: start of the reason".
-static void compare(const Contents& contents, const QStringList& rows, const QStringList& skipped)
-{
-    QVERIFY2(contents.ok(), qPrintable(contents.error));
-    QStringList actual;
-    for (const Row& row : contents.rows) {
-        const QString end = rows.value(actual.size()).section('|', 1);
-        actual << QString::number(row.line) + '|' + (row.answer.endsWith(end) ? end : row.answer.right(8));
-    }
-    QCOMPARE(actual, rows);
-    QStringList lines;
-    for (const Skip& skip : contents.skipped) {
-        const QString start = skipped.value(lines.size()).section(": ", 1);
-        lines << QString::number(skip.line) + ": " + (skip.reason.startsWith(start) ? start : skip.reason);
-    }
-    QCOMPARE(lines, skipped);
-}
-
 class TestQuestionFile : public QObject
 {
     Q_OBJECT
@@ -125,7 +107,7 @@ private Q_SLOTS:
     }
 
     // A part of the file is decoded at a time; the parts meet anywhere.
-    void readsAcrossParts_data()
+    void readsBytes_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("rows");
@@ -143,24 +125,8 @@ private Q_SLOTS:
         QTest::newRow("a line too long to hold, alone") << padded(Detail::maxLineLength + 2) + "\nQ2?*A2"
                                                         << QStringList{"2|A2"}
                                                         << QStringList{"1: a line of more than"};
-    }
-
-    void readsAcrossParts()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QStringList, rows);
-        QFETCH(QStringList, skipped);
-        compare(parse(bytes), rows, skipped);
-    }
-
-    // Text that is no character is never stored as something else: its row
-    // is skipped, naming the line that holds it.
-    void reportsTextThatIsNoCharacter_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QStringList>("rows");
-        QTest::addColumn<QStringList>("skipped");
-
+        // Text that is no character is never stored as something else: its row
+        // is skipped, naming the line that holds it.
         const QString lone(QChar(0xdc00));
         QTest::newRow("UTF-16 lines") << utf16le("Q1?*A1\nQ2?*A" + lone + "\nQ3?*A3\n") << QStringList{"1|A1", "3|A3"}
                                       << QStringList{"2: a lone UTF-16 surrogate"};
@@ -182,12 +148,26 @@ private Q_SLOTS:
             << QByteArray("Q1?*A\xef\xb7\x90\nQ2?*A2\n") << QStringList{"2|A2"} << QStringList{"1: a noncharacter"};
     }
 
-    void reportsTextThatIsNoCharacter()
+    // Rows as "line|end of the answer"; skipped lines as "line: start of the reason".
+    void readsBytes()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, rows);
         QFETCH(QStringList, skipped);
-        compare(parse(bytes), rows, skipped);
+        const Contents contents = parse(bytes);
+        QVERIFY2(contents.ok(), qPrintable(contents.error));
+        QStringList actual;
+        for (const Row& row : contents.rows) {
+            const QString end = rows.value(actual.size()).section('|', 1);
+            actual << QString::number(row.line) + '|' + (row.answer.endsWith(end) ? end : row.answer.right(8));
+        }
+        QCOMPARE(actual, rows);
+        QStringList lines;
+        for (const Skip& skip : contents.skipped) {
+            const QString start = skipped.value(lines.size()).section(": ", 1);
+            lines << QString::number(skip.line) + ": " + (skip.reason.startsWith(start) ? start : skip.reason);
+        }
+        QCOMPARE(lines, skipped);
     }
 
     // A damaged YAML file and a missing one: tst_importtool.
