@@ -101,11 +101,8 @@ private Q_SLOTS:
     // Planned in two chunks, stored in batches of two.
     void plansStoresAndReports()
     {
-        QFETCH(SourceKind, kind);
         QFETCH(QString, into);
         QFETCH(QStringList, rows);
-        QFETCH(QStringList, added);
-        QFETCH(QStringList, report);
 
         QList<Row> input;
         for (int i = 0; i < rows.size(); ++i) {
@@ -114,6 +111,9 @@ private Q_SLOTS:
         }
 
         QFETCH(bool, keepCopies);
+        QFETCH(SourceKind, kind);
+        QFETCH(QStringList, added);
+        QFETCH(QStringList, report);
         Pipeline pipeline(db.connection(), keepCopies ? Pipeline::Duplicates::Keep : Pipeline::Duplicates::Skip);
         QVERIFY2(pipeline.begin(), qPrintable(pipeline.error()));
         if (!into.isEmpty())
@@ -141,10 +141,11 @@ private Q_SLOTS:
         QCOMPARE(stored, expected);
         QCOMPARE(db.value("SELECT COUNT(*) FROM content WHERE contentID NOT IN "
                           "(SELECT contentID FROM category_content)").toInt(), 0);
-        const QStringList lines = QStringList{done.summary()} + done.details();
-        QCOMPARE(lines.size(), report.size());
-        for (int i = 0; i < lines.size(); ++i)
-            QVERIFY2(i == 0 ? lines[i] == report[i] : lines[i].startsWith(report[i]), qPrintable(lines[i]));
+        // Detail lines compared by their start.
+        QStringList lines = QStringList{done.summary()} + done.details();
+        for (int i = 1; i < lines.size(); ++i)
+            lines[i].truncate(report.value(i).size());
+        QCOMPARE(lines, report);
     }
 
     // A file of junk lines cannot fill the memory with its report: past
