@@ -1,11 +1,13 @@
-// Replies through a real server (ngircd), from the game to members: two
+// The link on a real server (ngircd). Replies from the game to members: two
 // requests both answered, every member of a flood served and a quiet one
 // after it, 60 categories listed, a refused restart that stops nothing, and
-// no empty message anywhere.
+// no empty message anywhere. Its place: its nick back once the holder leaves,
+// back in after a kick, but not after a ban.
 
 #include "game/clock.h"
 #include "game/game.h"
 #include "roomlink/ircroomlink.h"
+#include "tests/common/ircclient.h"
 #include "tests/common/memorygamestore.h"
 #include "tests/common/ngircdserver.h"
 
@@ -52,9 +54,18 @@ struct Member
     }
 };
 
-class TestRepliesInRoom : public QObject
+class TestRoomServer : public QObject
 {
     Q_OBJECT
+
+    IrcRoomSettings settingsFor(const NgircdServer& server)
+    {
+        IrcRoomSettings settings;
+        settings.port = server.port();
+        settings.rejoinAfterKickSeconds = 1;
+        settings.greetOnRejoin = false;
+        return settings;
+    }
 
 private Q_SLOTS:
     void repliesInARunningGame()
@@ -68,10 +79,8 @@ private Q_SLOTS:
                                QStringLiteral("A"));
         store->addMember(QStringLiteral("Host"), 0, true, false);
         const QStringList categories = store->categories.keys();
-        IrcRoomSettings settings;
-        settings.port = server.port();
         // The real burst, quicker slots: the rules are the queue tests' part.
-        IrcRoomLink link(settings, nullptr, SendQueue::defaultBurst, 150);
+        IrcRoomLink link(settingsFor(server), nullptr, SendQueue::defaultBurst, 150);
         Game game(&link, std::move(store), Clock::system(), Quiz::standardRandom());
         game.setAnswerSeconds(4);
         game.setWaitSeconds(1);
@@ -130,7 +139,54 @@ private Q_SLOTS:
                          line.constData());
         }
     }
+
+    void nickRegained()
+    {
+        NgircdServer server;
+        QVERIFY2(server.isRunning(), qPrintable(server.error()));
+        IrcClient ghost;
+        QVERIFY(ghost.connectAndJoin(server.port(), "QuizNewt", "#trivia"));
+        IrcRoomLink link(settingsFor(server));
+        link.join();
+        QTRY_VERIFY_WITH_TIMEOUT(link.isJoined(), 10000);
+        QCOMPARE(link.currentNick(), QByteArray("QuizNewt_"));
+        ghost.sendRaw("QUIT :gone");
+        QTRY_COMPARE_WITH_TIMEOUT(link.currentNick(), QByteArray("QuizNewt"), 10000);
+    }
+
+    void afterKick_data()
+    {
+        QTest::addColumn<bool>("banned");
+        QTest::newRow("kicked: back in") << false;
+        QTest::newRow("banned and kicked: stays out") << true;
+    }
+    void afterKick()
+    {
+        QFETCH(bool, banned);
+        NgircdServer server;
+        QVERIFY2(server.isRunning(), qPrintable(server.error()));
+        IrcClient op; // first in the channel, so its operator
+        QVERIFY(op.connectAndJoin(server.port(), "Op", "#trivia"));
+        IrcRoomLink link(settingsFor(server));
+        int joins = 0;
+        connect(&link, &RoomLink::joined, this, [&] { ++joins; });
+        link.join();
+        QTRY_COMPARE_WITH_TIMEOUT(joins, 1, 10000);
+        QVERIFY2(link.greetsOnJoin(), "the operator's join greets");
+        if (banned)
+            op.sendRaw("MODE #trivia +b QuizNewt!*@*");
+        op.sendRaw("KICK #trivia QuizNewt :out");
+        QTRY_VERIFY_WITH_TIMEOUT(!link.isJoined(), 10000);
+        if (banned) {
+            // Twice the wait before a rejoin.
+            QTest::qWait(2000);
+            QVERIFY(!link.isJoined());
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(joins, 2, 10000);
+            QVERIFY2(!link.greetsOnJoin(), "a return greets only when the settings say so");
+        }
+    }
 };
 
-QTEST_GUILESS_MAIN(TestRepliesInRoom)
+QTEST_GUILESS_MAIN(TestRoomServer)
 #include "tst_repliesinroom.moc"
