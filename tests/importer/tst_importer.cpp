@@ -230,9 +230,8 @@ private Q_SLOTS:
             for (int i = 0; i < 10; ++i)
                 QCOMPARE(dialog->twDestContent->topLevelItem(i)->background(1).color(), QColor(Qt::green));
         }
-        const QList<MessageBox::Shown> done = MessageBox::takeShown();
-        QCOMPARE(done.size(), 3);
-        QCOMPARE(done[0].text + '|' + done[2].text, "small.mdb: 3 imported, 0 skipped|small.mdb: 10 imported, 0 skipped");
+        // One report box per import; what a report says is the pipeline's.
+        QCOMPARE(MessageBox::takeShown().size(), 3);
         // Showing the category again lists every copy without colour.
         emit dialog->lwDestTables->itemDoubleClicked(item(dialog->lwDestTables, "Imported"));
         const QStringList stored = treeRows(dialog->twDestContent);
