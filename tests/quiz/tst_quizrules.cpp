@@ -56,7 +56,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("answer");
         QTest::addColumn<bool>("correct");
-        QTest::newRow("same") << "Paris" << "Paris" << true;
         QTest::newRow("other case") << "PARIS" << "paris" << true;
         QTest::newRow("full stop") << "Paris." << "Paris" << false;
         QTest::newRow("more words") << "It is Paris" << "Paris" << false;
@@ -112,14 +111,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("line");
         QTest::addColumn<Command>("command");
         QTest::addColumn<QString>("argument");
-        QTest::newRow("start") << "!start Geography" << Command::Start << "Geography";
         QTest::newRow("any case") << "!START geography" << Command::Start << "geography";
         QTest::newRow("second word only") << "!start World History" << Command::Start << "World";
         QTest::newRow("no argument") << "!restart" << Command::Restart << "";
         QTest::newRow("q is not a prefix") << "!quit" << Command::Quit << "";
         QTest::newRow("question") << "!q" << Command::Question << "";
         QTest::newRow("unknown") << "!dance now" << Command::None << "now";
-        QTest::newRow("admin") << "!answertime 45" << Command::AnswerTime << "45";
     }
     void commands()
     {

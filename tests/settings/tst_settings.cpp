@@ -65,10 +65,6 @@ private Q_SLOTS:
         const auto row = [](const char* name, const Map& written, const Map& expected, const char* problem = "") {
             QTest::newRow(name) << written << expected << QString::fromUtf8(problem);
         };
-        row("empty file: the defaults", {},
-            {{"set", false}, {"Room/Server", "127.0.0.1"}, {"Room/Port", "6667"}, {"Room/Tls", "false"},
-             {"Room/Nick", "QuizNewt"}, {"Room/Channel", "#trivia"}, {"Room/RejoinAfterKick", "30"},
-             {"Room/GreetOnRejoin", "true"}, {"Database/Port", "3050"}, {"Database/User", "sysdba"}});
         row("empty InstallDir is not set", {{"InstallDir", ""}}, {{"set", false}});
         row("relative InstallDir", {{"InstallDir", "quiz"}}, {}, "InstallDir: \"quiz\" is not an absolute path");
         row("port not a number", {{"Database/Server", "db"}, {"Database/Path", "/q.fdb"}, {"Database/Port", "abc"}},
