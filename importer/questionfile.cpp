@@ -422,9 +422,11 @@ bool Reader::next(int max, QList<Row>* rows, QList<Skip>* skipped)
     return !d->done && d->error.isEmpty();
 }
 
-Contents parse(const QByteArray& bytes, const QString& suffix)
+namespace {
+
+// Everything a reader gives, or nothing but the error.
+Contents readAll(Reader& reader)
 {
-    Reader reader(bytes, suffix);
     Contents contents;
     while (reader.next(10000, &contents.rows, &contents.skipped)) {
     }
@@ -438,20 +440,18 @@ Contents parse(const QByteArray& bytes, const QString& suffix)
     return contents;
 }
 
+}
+
+Contents parse(const QByteArray& bytes, const QString& suffix)
+{
+    Reader reader(bytes, suffix);
+    return readAll(reader);
+}
+
 Contents read(const QString& path)
 {
     Reader reader(path);
-    Contents contents;
-    while (reader.next(10000, &contents.rows, &contents.skipped)) {
-    }
-    contents.format = reader.format();
-    contents.encoding = reader.encoding();
-    contents.error = reader.error();
-    if (!contents.ok()) {
-        contents.rows.clear();
-        contents.skipped.clear();
-    }
-    return contents;
+    return readAll(reader);
 }
 
 }
