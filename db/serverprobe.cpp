@@ -1,7 +1,6 @@
 #include "db/serverprobe.h"
 
 #include <QEventLoop>
-#include <QThread>
 #include <QTimer>
 
 #include <atomic>
@@ -87,32 +86,36 @@ ServerAnswer askServer(const Location& location, int timeoutMs, QString* error)
         probe->done = true;
     }).detach();
 
+    // The client library would wait on a silent server's socket for ever and
+    // hold up the program's exit: once the time is up, the connection is
+    // ended under it, so the attach fails and the thread ends.
+    const auto endConnection = [&] {
+        for (int fd : socketsTo(location.port)) {
+            if (!before.contains(fd))
+                ::shutdown(fd, SHUT_RDWR);
+        }
+    };
+    constexpr int graceMs = 2000;
     QEventLoop loop;
     QTimer poll;
+    bool timedOut = false;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
         if (probe->done)
             loop.quit();
+        else if (timedOut)
+            endConnection();
     });
     poll.start(20);
-    bool timedOut = false;
     QTimer::singleShot(timeoutMs, Qt::PreciseTimer, &loop, [&] {
         timedOut = true;
-        loop.quit();
+        endConnection();
     });
+    QTimer::singleShot(timeoutMs + graceMs, &loop, &QEventLoop::quit);
     // A stop signal ends every event loop, this one too.
     loop.exec();
 
-    if (!probe->done) {
-        // The client library would wait on that socket for ever and hold up
-        // the program's exit: end the connection under it, so the attach
-        // fails and the thread ends.
-        for (int i = 0; i < 100 && !probe->done; ++i) {
-            for (int fd : socketsTo(location.port)) {
-                if (!before.contains(fd))
-                    ::shutdown(fd, SHUT_RDWR);
-            }
-            QThread::msleep(20);
-        }
+    if (timedOut || !probe->done) {
+        endConnection();
         *error = !timedOut
             ? QStringLiteral("stopped while waiting for the database server %1").arg(location.connectString())
             : QStringLiteral("the database server %1 did not answer within %2 s")
