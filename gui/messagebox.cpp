@@ -33,7 +33,10 @@ QMessageBox::StandardButton MessageBox::show(Kind kind, QWidget* parent, const Q
         return kind == Question ? QMessageBox::No : defaultButton;
     }
     if (!details.isEmpty()) {
-        QMessageBox box(QMessageBox::Information, title, text, buttons, parent);
+        const QMessageBox::Icon icon = kind == Warning    ? QMessageBox::Warning
+                                       : kind == Critical ? QMessageBox::Critical
+                                                          : QMessageBox::Information;
+        QMessageBox box(icon, title, text, buttons, parent);
         box.setDefaultButton(defaultButton);
         box.setDetailedText(details);
         box.setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -60,6 +63,12 @@ QMessageBox::StandardButton MessageBox::information(QWidget* parent, const QStri
 QMessageBox::StandardButton MessageBox::warning(QWidget* parent, const QString& title, const QString& text)
 {
     return show(Warning, parent, title, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+QMessageBox::StandardButton MessageBox::warning(QWidget* parent, const QString& title, const QString& text,
+                                                const QString& details)
+{
+    return show(Warning, parent, title, text, QMessageBox::Ok, QMessageBox::Ok, details);
 }
 
 QMessageBox::StandardButton MessageBox::critical(QWidget* parent, const QString& title, const QString& text)

@@ -21,6 +21,9 @@ public:
 
     static QMessageBox::StandardButton information(QWidget* parent, const QString& title, const QString& text);
     static QMessageBox::StandardButton warning(QWidget* parent, const QString& title, const QString& text);
+    // A warning with the technical reason under "Show Details...".
+    static QMessageBox::StandardButton warning(QWidget* parent, const QString& title, const QString& text,
+                                               const QString& details);
     static QMessageBox::StandardButton critical(QWidget* parent, const QString& title, const QString& text);
     // Information with a longer report under "Show Details...", where the
     // user can select and copy it (Ctrl+C copies the whole box).
