@@ -104,7 +104,8 @@ bool runGbak(const Location& location, QStringList arguments, QString* error)
 }
 
 // A restored file is only kept when it holds a whole database of ours: the
-// tables open, and no question or link lost its other half.
+// tables open, and no question or link lost its other half. A backup of an
+// older database comes back with today's tables.
 bool checkRestored(const Location& location, QString* error)
 {
     const QString connection = QStringLiteral("quiznewt-restore-check");
@@ -127,6 +128,8 @@ bool checkRestored(const Location& location, QString* error)
                              .arg(query.value(0).toLongLong());
             }
             query.finish();
+            if (ok)
+                upgrade(db);
         }
         db.close();
     }

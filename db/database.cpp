@@ -15,7 +15,7 @@
 
 namespace Database {
 
-QStringList schemaStatements()
+QStringList schemaStatements(const QString& section)
 {
     QFile file(QStringLiteral(":/db/schema.sql"));
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
@@ -24,10 +24,14 @@ QStringList schemaStatements()
     QString current;
     QString terminator = QStringLiteral(";");
     const QLatin1String setTerm("SET TERM ");
+    bool taking = section.isEmpty();
     QTextStream in(&file);
     while (!in.atEnd()) {
         const QString line = in.readLine();
         const QString trimmed = line.trimmed();
+        // "-- [name]" opens a section that runs to the end of the file.
+        if (!section.isEmpty() && trimmed.startsWith(QLatin1String("-- [")))
+            taking = taking || trimmed.mid(4).startsWith(section + QLatin1Char(']'));
         if (trimmed.isEmpty() || trimmed.startsWith(QLatin1String("--")))
             continue;
         // "SET TERM ^ ;" is isql's, not the engine's: it only changes the separator.
@@ -39,7 +43,8 @@ QStringList schemaStatements()
         if (trimmed.endsWith(terminator)) {
             current = current.trimmed();
             current.chop(terminator.size());
-            statements << current;
+            if (taking)
+                statements << current;
             current.clear();
         }
     }
@@ -155,12 +160,20 @@ void upgrade(const QSqlDatabase& db)
 {
     QVariantList row;
     QString ignored;
-    if (!runReserving(db.driver(), Statements::categoryCheckMissing, {}, {}, &row, &ignored) || row.isEmpty())
+    if (runReserving(db.driver(), Statements::categoryCheckMissing, {}, {}, &row, &ignored) && !row.isEmpty()) {
+        for (const QString& statement : schemaStatements()) {
+            if (statement.contains(QLatin1String("category_exists"), Qt::CaseInsensitive)
+                && !runReserving(db.driver(), statement.toUtf8(), {}, {}, &row, &ignored))
+                return;
+        }
+    }
+    if (!runReserving(db.driver(), Statements::playTablesMissing, {}, {}, &row, &ignored) || row.isEmpty())
         return;
-    for (const QString& statement : schemaStatements()) {
-        if (statement.contains(QLatin1String("category_exists"), Qt::CaseInsensitive)
-            && !runReserving(db.driver(), statement.toUtf8(), {}, {}, &row, &ignored))
-            return;
+    // Another process may be adding the same tables: a table that exists by
+    // now is passed over, and everything else still runs.
+    for (const QString& statement : schemaStatements(QStringLiteral("play"))) {
+        if (!runReserving(db.driver(), statement.toUtf8(), {}, {}, &row, &ignored))
+            qWarning("QuizNewt: upgrading the database: %s", qPrintable(ignored));
     }
 }
 

@@ -58,8 +58,9 @@ Location locationFromSettings(const QSettings& settings);
 // not set; the values' own problems are the caller's.
 Location locationFrom(const Settings::Install& install, const Settings::Database& database);
 
-// The schema's statements, in order.
-QStringList schemaStatements();
+// The schema's statements, in order; with a section name, those from the
+// line "-- [name]" on.
+QStringList schemaStatements(const QString& section = QString());
 
 // Creates a new database file with the schema. Never touches an existing
 // file. On failure returns false and sets *error to one readable sentence.
@@ -71,8 +72,9 @@ bool create(const Location& location, QString* error);
 QSqlDatabase open(const QString& filePath, const QString& connectionName, QString* error);
 QSqlDatabase open(const Location& location, const QString& connectionName, QString* error);
 
-// Brings a database made by an earlier QuizNewt up to the schema: today
-// the check that category names differ in more than case. Cheap when
+// Brings a database made by an earlier QuizNewt up to the schema: the
+// check that category names differ in more than case, and the tables of
+// play data (accepted answers, statistics, reports). Cheap when
 // nothing is missing; when another process holds the table it is left for
 // the next start. Only for the program's own database, never a source
 // that is only read.

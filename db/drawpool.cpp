@@ -57,7 +57,7 @@ bool DrawPool::addNew(qint64 upTo)
 // those drops it and draws again. Questions added since are put in first and
 // the draw is made again. Either way every present question stays equally
 // likely.
-bool DrawPool::draw(const QString& name, QString* question, QString* answer)
+bool DrawPool::draw(const QString& name, Database::DrawnQuestion* drawn)
 {
     const QString upperName = name.toUpper();
     if (!loaded || category != upperName)
@@ -71,6 +71,7 @@ bool DrawPool::draw(const QString& name, QString* question, QString* answer)
         query.prepare(Statements::drawOne);
         query.bindValue(QStringLiteral(":catName"), upperName);
         query.bindValue(QStringLiteral(":contentID"), picked ? ids.at(index) : -1);
+        query.bindValue(QStringLiteral(":acceptedFor"), picked ? ids.at(index) : -1);
         if (!query.exec())
             return false;
 
@@ -78,12 +79,18 @@ bool DrawPool::draw(const QString& name, QString* question, QString* answer)
         qint64 newGenerator = generator;
         QString drawnQuestion;
         QString drawnAnswer;
+        QStringList accepted;
         while (query.next()) {
-            if (query.value(0).toInt() == 1) {
+            switch (query.value(0).toInt()) {
+            case 1:
                 found = true;
                 drawnQuestion = query.value(1).toString();
                 drawnAnswer = query.value(2).toString();
-            } else {
+                break;
+            case 2:
+                accepted.append(query.value(2).toString());
+                break;
+            default:
                 newGenerator = query.value(3).toLongLong();
             }
         }
@@ -102,8 +109,7 @@ bool DrawPool::draw(const QString& name, QString* question, QString* answer)
             ids.removeLast();
             continue;
         }
-        *question = drawnQuestion;
-        *answer = drawnAnswer;
+        *drawn = {ids.at(index), drawnQuestion, drawnAnswer, accepted};
         return true;
     }
     return false;

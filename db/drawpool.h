@@ -6,6 +6,8 @@
 
 #include <functional>
 
+#include "db/lookup.h"
+
 class QSqlQuery;
 
 // The content IDs of the category being drawn from, so a draw is one key
@@ -25,7 +27,7 @@ public:
     void invalidate() { loaded = false; }
     // False when the category has no playable question left or the database
     // failed.
-    bool draw(const QString& category, QString* question, QString* answer);
+    bool draw(const QString& category, Database::DrawnQuestion* drawn);
     // Questions known to the pool, and the index of the last pick.
     int size() const { return int(ids.size()); }
     int lastIndex() const { return index; }

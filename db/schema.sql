@@ -59,3 +59,78 @@ BEGIN
     END
 END^
 SET TERM ; ^
+
+-- [play] What play teaches about each question: further accepted answers,
+-- lines that nearly matched, counts, players' reports and retired questions.
+-- Databases made before these tables get this whole section when the program
+-- or the setup tool opens them (Database::upgrade).
+CREATE TABLE content_answer (
+    contentID INTEGER NOT NULL,
+    answer VARCHAR(1000) NOT NULL
+);
+CREATE INDEX content_answer_content ON content_answer (contentID);
+
+CREATE TABLE question_stat (
+    contentID INTEGER NOT NULL PRIMARY KEY,
+    asked INTEGER DEFAULT 0 NOT NULL,
+    answered INTEGER DEFAULT 0 NOT NULL,
+    timed_out INTEGER DEFAULT 0 NOT NULL,
+    total_ms BIGINT DEFAULT 0 NOT NULL,
+    fastest_ms INTEGER,
+    last_asked TIMESTAMP
+);
+
+CREATE TABLE near_miss (
+    contentID INTEGER NOT NULL,
+    answer VARCHAR(1000) NOT NULL,
+    times INTEGER DEFAULT 1 NOT NULL,
+    last_by VARCHAR(255),
+    last_at TIMESTAMP
+);
+CREATE INDEX near_miss_content ON near_miss (contentID);
+
+CREATE TABLE question_report (
+    contentID INTEGER NOT NULL,
+    reporter VARCHAR(255) NOT NULL,
+    reported_at TIMESTAMP NOT NULL,
+    note VARCHAR(1000)
+);
+CREATE INDEX question_report_content ON question_report (contentID);
+CREATE INDEX question_report_reporter ON question_report COMPUTED BY (UPPER(reporter));
+
+-- A retired question stays in its category but is never drawn.
+CREATE TABLE content_retired (
+    contentID INTEGER NOT NULL PRIMARY KEY,
+    retired_at TIMESTAMP
+);
+
+-- Two accepted answers of a question differ in more than case; the answer
+-- itself is not repeated among them.
+CREATE OR ALTER EXCEPTION answer_exists 'The question already accepts "@1"';
+
+SET TERM ^ ;
+CREATE OR ALTER TRIGGER content_answer_unique FOR content_answer BEFORE INSERT OR UPDATE AS
+DECLARE taken VARCHAR(1000) CHARACTER SET UTF8;
+BEGIN
+    IF (INSERTING OR UPPER(NEW.answer) IS DISTINCT FROM UPPER(OLD.answer)) THEN
+    BEGIN
+        SELECT FIRST 1 answer FROM content WHERE contentID = NEW.contentID AND UPPER(answer) = UPPER(NEW.answer)
+            INTO :taken;
+        IF (taken IS NULL) THEN
+            SELECT FIRST 1 answer FROM content_answer
+                WHERE contentID = NEW.contentID AND UPPER(answer) = UPPER(NEW.answer) INTO :taken;
+        IF (taken IS NOT NULL) THEN
+            EXCEPTION answer_exists USING (taken);
+    END
+END^
+
+-- What play kept about a question goes with it.
+CREATE OR ALTER TRIGGER content_play_data_go FOR content AFTER DELETE AS
+BEGIN
+    DELETE FROM content_answer WHERE contentID = OLD.contentID;
+    DELETE FROM question_stat WHERE contentID = OLD.contentID;
+    DELETE FROM near_miss WHERE contentID = OLD.contentID;
+    DELETE FROM question_report WHERE contentID = OLD.contentID;
+    DELETE FROM content_retired WHERE contentID = OLD.contentID;
+END^
+SET TERM ; ^

@@ -33,6 +33,13 @@ inline const QString findCategoryPrefix = QStringLiteral("SELECT catID FROM cate
 inline const QByteArray categoryCheckMissing = QByteArrayLiteral(
     "SELECT 1 FROM RDB$DATABASE WHERE EXISTS(SELECT 1 FROM RDB$RELATIONS WHERE RDB$RELATION_NAME='CATEGORY') "
     "AND NOT EXISTS(SELECT 1 FROM RDB$TRIGGERS WHERE RDB$TRIGGER_NAME='CATEGORY_UNIQUE_NAME')");
+// A row when a table or trigger of play data is missing: a database made
+// before them, or an upgrade cut short.
+inline const QByteArray playTablesMissing = QByteArrayLiteral(
+    "SELECT 1 FROM RDB$DATABASE WHERE (SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$RELATION_NAME IN "
+    "('CONTENT_ANSWER', 'QUESTION_STAT', 'NEAR_MISS', 'QUESTION_REPORT', 'CONTENT_RETIRED')) "
+    "+ (SELECT COUNT(*) FROM RDB$TRIGGERS WHERE RDB$TRIGGER_NAME IN ('CONTENT_ANSWER_UNIQUE', "
+    "'CONTENT_PLAY_DATA_GO')) < 7");
 
 // --- Questions -----------------------------------------------------------
 
@@ -85,7 +92,8 @@ inline const QString drawPool = QStringLiteral(
 // no question was added anywhere.
 inline const QString generator = QStringLiteral("SELECT GEN_ID(AUTO_INC, 0) FROM RDB$DATABASE");
 // One draw in one statement (each statement costs a transaction): the chosen
-// question by its key (flag 1) and the generator's value (flag 0).
+// question by its key unless it is retired (flag 1), its further accepted
+// answers (flag 2) and the generator's value (flag 0).
 // "cc.catID+0" keeps the engine off the catID index, which would walk the
 // whole category.
 inline const QString drawOne = QStringLiteral(
@@ -93,6 +101,8 @@ inline const QString drawOne = QStringLiteral(
     "INNER JOIN category_content cc ON c.contentID=cc.contentID "
     "INNER JOIN category cat ON cc.catID+0=cat.catID "
     "WHERE UPPER(cat.catName)=:catName AND c.contentID=:contentID "
+    "AND NOT EXISTS (SELECT 1 FROM content_retired r WHERE r.contentID=c.contentID) "
+    "UNION ALL SELECT 2, NULL, a.answer, NULL FROM content_answer a WHERE a.contentID=:acceptedFor "
     "UNION ALL SELECT 0, NULL, NULL, GEN_ID(AUTO_INC, 0) FROM RDB$DATABASE");
 // The category's links among the IDs drawn since the pool was last brought
 // up to date: a walk over the new IDs only.
