@@ -4,6 +4,7 @@
 #include "app/quiznewt.h"
 
 #include "game/game.h"
+#include "settings/settings.h"
 
 void QuizNewt::bindGame()
 {
@@ -19,6 +20,18 @@ void QuizNewt::bindGame()
     connect(gameEngine, &Game::questionDrawn, this, [this](const QString& question, const QString& answer) {
         teQuestion->setPlainText(question);
         leAnswer->setText(answer);
+    });
+
+    // Unlike the times, the judging is kept: an admin's choice outlives a restart.
+    const Settings::Game stored = Settings::load<Settings::Game>();
+    gameEngine->setJudging(Quiz::judgingFromName(stored.judging));
+    gameEngine->setArticles(stored.articleList());
+    connect(gameEngine, &Game::judgingChanged, this, [](Quiz::Judging judging) {
+        Settings::Game values = Settings::load<Settings::Game>();
+        values.judging = Quiz::judgingName(judging);
+        QString error;
+        if (!Settings::save(values, &error))
+            qWarning("QuizNewt: the judging is not kept: %s", qPrintable(error));
     });
 }
 

@@ -1,5 +1,6 @@
 #include "game/clock.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 
 namespace {
@@ -26,7 +27,12 @@ private:
 class SystemClock : public Clock
 {
 public:
+    SystemClock() { started.start(); }
     GameTimer* createTimer(QObject* parent) override { return new SystemTimer(parent); }
+    qint64 elapsedMs() const override { return started.elapsed(); }
+
+private:
+    QElapsedTimer started;
 };
 
 } // namespace

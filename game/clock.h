@@ -29,6 +29,8 @@ class Clock
 public:
     virtual ~Clock() = default;
     virtual GameTimer* createTimer(QObject* parent) = 0;
+    // Milliseconds on a steady clock, for measuring spans.
+    virtual qint64 elapsedMs() const = 0;
 
     // The event loop's time; lives as long as the program.
     static Clock* system();

@@ -9,7 +9,7 @@
 #include "roomlink/roomlink.h"
 
 Game::Game(RoomLink* link, std::unique_ptr<GameStore> store, Clock* clock, Quiz::Random random, QObject* parent)
-    : QObject(parent), link(link), gameStore(std::move(store)), random(std::move(random)),
+    : QObject(parent), link(link), clock(clock), gameStore(std::move(store)), random(std::move(random)),
       currentAnswer(Quiz::noAnswer)
 {
     answerTimerPtr = clock->createTimer(this);
@@ -58,6 +58,14 @@ void Game::setGiveAnswer(bool on)
     emit giveAnswerChanged(on);
 }
 
+void Game::setJudging(Quiz::Judging judging)
+{
+    if (judging == rules.mode)
+        return;
+    rules.mode = judging;
+    emit judgingChanged(judging);
+}
+
 bool Game::isStopped() const
 {
     return !answerTimerPtr->isActive() && !hintTimerPtr->isActive() && !nextTimerPtr->isActive()
@@ -99,8 +107,37 @@ void Game::takeLine(const Line& line)
     if (line.text.startsWith(QLatin1Char('!')))
         runCommand(line.speaker, Quiz::parseCommand(line.text));
     // A command line is judged too, against the state the command left.
-    if (Quiz::isCorrect(line.text, currentAnswer))
+    judgeLine(line);
+}
+
+void Game::judgeLine(const Line& line)
+{
+    if (currentAnswer == Quiz::noAnswer)
+        return;
+    switch (judge.judge(line.text)) {
+    case Quiz::Verdict::Correct:
         scoreCorrectLine(line.speaker);
+        break;
+    case Quiz::Verdict::NearMiss:
+        if (!line.text.startsWith(QLatin1Char('!')))
+            gameStore->recordNearMiss(currentId, line.text, line.speaker);
+        break;
+    case Quiz::Verdict::Wrong:
+        break;
+    }
+}
+
+// The question's statistics: one record each time a question closes.
+void Game::closeQuestion(GameStore::End end)
+{
+    if (currentId >= 0) {
+        const qint64 ms = end == GameStore::End::Answered && openedAt >= 0 ? clock->elapsedMs() - openedAt : 0;
+        gameStore->recordEnd(currentId, end, ms);
+    }
+    currentId = -1;
+    openedAt = -1;
+    currentQuestion.clear();
+    currentAnswer = Quiz::noAnswer;
 }
 
 void Game::scoreCorrectLine(const QString& speaker)
@@ -108,8 +145,7 @@ void Game::scoreCorrectLine(const QString& speaker)
     // The question ends before anything is posted: a line handled while the
     // post is on its way must find it closed, so it can score only once.
     lineBuffer.clear();
-    currentQuestion.clear();
-    currentAnswer = Quiz::noAnswer;
+    closeQuestion(GameStore::End::Answered);
     answerTimerPtr->stop();
     hintTimerPtr->stop();
 
@@ -134,22 +170,26 @@ void Game::nextQuestion()
         nextDuringStart = true;
         return;
     }
-    QString question;
-    QString answer;
-    if (drawQuestion(&question, &answer))
-        openQuestion(question, answer, true);
+    GameStore::Drawn drawn;
+    if (drawQuestion(&drawn))
+        openQuestion(drawn, true);
 }
 
-void Game::openQuestion(const QString& question, const QString& answer, bool withHint)
+void Game::openQuestion(const GameStore::Drawn& drawn, bool withHint)
 {
-    currentQuestion = question;
-    currentAnswer = answer;
+    currentQuestion = drawn.question;
+    currentAnswer = drawn.answer;
+    judge = Quiz::AnswerJudge(QStringList(drawn.answer) + drawn.accepted, rules);
+    currentId = lastAskedId = drawn.id;
+    currentAccepted = drawn.accepted;
+    openedAt = -1;
 
     // The question is open for answers now, but its time runs from when the
     // room has it: a busy send queue must not eat into it.
     answerTimerPtr->stop();
     hintTimerPtr->stop();
-    postThen(question, [this, withHint] {
+    postThen(drawn.question, [this, withHint] {
+        openedAt = clock->elapsedMs();
         const int answerMs = answerTime * 1000;
         answerTimerPtr->start(answerMs);
         if (withHint)
@@ -199,7 +239,11 @@ void Game::answerTimeout()
     answerTimerPtr->stop();
     hintTimerPtr->stop();
     const QString answer = currentAnswer;
-    currentAnswer = Quiz::noAnswer;
+    const QString question = currentQuestion;
+    if (answer != Quiz::noAnswer)
+        closeQuestion(GameStore::End::TimedOut);
+    // The room can still ask for the question that ran out.
+    currentQuestion = question;
     postThen(Replies::timedOut(answer, giveAnswer, waitTime), [this] { nextTimerPtr->start(waitTime * 1000); });
 }
 
@@ -222,6 +266,8 @@ void Game::stopGame()
     hintTimerPtr->stop();
     startTimer->stop();
     nextDuringStart = false;
+    if (currentAnswer != Quiz::noAnswer)
+        closeQuestion(GameStore::End::Abandoned);
     currentQuestion.clear();
     currentAnswer = Quiz::noAnswer;
     playing = false;
@@ -229,10 +275,10 @@ void Game::stopGame()
 }
 
 // With nothing left to draw the game ends, with a notice.
-bool Game::drawQuestion(QString* question, QString* answer)
+bool Game::drawQuestion(GameStore::Drawn* drawn)
 {
-    if (gameStore->draw(currentCategory, question, answer)) {
-        emit questionDrawn(*question, *answer);
+    if (gameStore->draw(currentCategory, drawn)) {
+        emit questionDrawn(drawn->question, drawn->answer);
         return true;
     }
     stopGame();
@@ -256,14 +302,17 @@ void Game::startGame(const QString& speaker, const QString& category, bool resta
 
     currentCategory = category;
     gameStore->resetDraw();
-    QString question;
-    QString answer;
-    if (!drawQuestion(&question, &answer))
+    GameStore::Drawn drawn;
+    if (!drawQuestion(&drawn))
         return;
 
     // The question that was open is closed now; the new one opens after the
     // announcement and the pause, so nothing can answer it before it is seen.
-    currentAnswer = Quiz::noAnswer;
+    if (currentAnswer != Quiz::noAnswer) {
+        const QString question = currentQuestion;
+        closeQuestion(GameStore::End::Abandoned);
+        currentQuestion = question;
+    }
     answerTimerPtr->stop();
     hintTimerPtr->stop();
     ++gameStep;
@@ -271,8 +320,7 @@ void Game::startGame(const QString& speaker, const QString& category, bool resta
     sendToRoom(restart ? Replies::restarting(currentCategory, speaker) : Replies::started(speaker));
     // The room sees a gap between the announcement and the question. The
     // event loop goes on meanwhile; room lines wait for the question.
-    pendingQuestion = question;
-    pendingAnswer = answer;
+    pending = drawn;
     pendingHint = !restart;
     if (startPause > 0)
         startTimer->start(startPause);
@@ -283,7 +331,7 @@ void Game::startGame(const QString& speaker, const QString& category, bool resta
 void Game::endStartPause()
 {
     startTimer->stop();
-    openQuestion(pendingQuestion, pendingAnswer, pendingHint);
+    openQuestion(pending, pendingHint);
     if (std::exchange(nextDuringStart, false))
         nextQuestion();
     handleHeldLines();
@@ -300,7 +348,7 @@ void Game::roomJoined()
     // it had been seen. The open question is asked again with its full time;
     // a pause whose result never went out starts over.
     if (currentAnswer != Quiz::noAnswer)
-        openQuestion(currentQuestion, currentAnswer, true);
+        openQuestion({currentId, currentQuestion, currentAnswer, currentAccepted}, true);
     else if (!nextTimerPtr->isActive())
         nextTimeout();
 }

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "game/gamestore.h"
+#include "quiz/judging.h"
 #include "quiz/rules.h"
 
 class Clock;
@@ -45,6 +46,11 @@ public:
     void setAnswerSeconds(int seconds);
     void setWaitSeconds(int seconds);
     void setGiveAnswer(bool on);
+    // How lines are judged, from the next question on.
+    Quiz::Judging judging() const { return rules.mode; }
+    void setJudging(Quiz::Judging judging);
+    // Words lenient judging drops from the start of a line and an answer.
+    void setArticles(const QStringList& articles) { rules.articles = articles; }
     // Tests shorten the start pause; 0 posts the first question at once.
     void setStartPause(int ms) { startPause = ms; }
 
@@ -82,6 +88,7 @@ Q_SIGNALS:
     void answerSecondsChanged(int seconds);
     void waitSecondsChanged(int seconds);
     void giveAnswerChanged(bool on);
+    void judgingChanged(Quiz::Judging judging);
     // A question was drawn: the operator sees it and its answer.
     void questionDrawn(const QString& question, const QString& answer);
 
@@ -98,8 +105,10 @@ private:
     bool mayStart(const QString& speaker, const QString& category);
     void startGame(const QString& speaker, const QString& category, bool restart);
     void endStartPause();
-    bool drawQuestion(QString* question, QString* answer);
-    void openQuestion(const QString& question, const QString& answer, bool withHint);
+    bool drawQuestion(GameStore::Drawn* drawn);
+    void openQuestion(const GameStore::Drawn& drawn, bool withHint);
+    void closeQuestion(GameStore::End end);
+    void judgeLine(const Line& line);
     void stopGame();
     void scoreCorrectLine(const QString& speaker);
     void postThen(const QString& text, std::function<void()> then);
@@ -107,6 +116,8 @@ private:
     void replyToRoom(const QString& speaker, const QString& text);
     void setTime(const QString& speaker, void (Game::*set)(int), const QString& argument, const QString& reply);
     void setGiveAnswerBy(const QString& speaker, const QString& argument);
+    void setJudgingBy(const QString& speaker, const QString& argument);
+    void report(const QString& speaker, const QString& note);
     void listCategories(const QString& speaker);
     void showScore(const QString& speaker, GameStore::Lookup found, const QString& foundText,
                    const QString& missingText);
@@ -114,6 +125,7 @@ private:
     void roomLost();
 
     RoomLink* link;
+    Clock* clock;
     std::unique_ptr<GameStore> gameStore;
     Quiz::Random random;
 
@@ -121,6 +133,15 @@ private:
     QString currentQuestion;
     QString currentCategory;
     QString lineBuffer;
+    // The open question's key, answers and judge; -1 while none is open.
+    int currentId = -1;
+    QStringList currentAccepted;
+    Quiz::AnswerJudge judge;
+    // When the room got the open question; -1 until it has.
+    qint64 openedAt = -1;
+    // The question a report is about: the open one, or the last asked.
+    int lastAskedId = -1;
+    Quiz::JudgingRules rules;
     // Speaker of the line being handled, for parseCommand(line).
     QString speakerName;
 
@@ -133,8 +154,7 @@ private:
     GameTimer* categoriesTimer = nullptr;
     // What the start pause holds back: the first question, whether it gets a
     // hint, and whether the pause of the game before ran out meanwhile.
-    QString pendingQuestion;
-    QString pendingAnswer;
+    GameStore::Drawn pending;
     bool pendingHint = false;
     bool nextDuringStart = false;
 

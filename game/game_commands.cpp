@@ -95,6 +95,12 @@ void Game::runCommand(const QString& speaker, const Quiz::ChatCommand& parsed)
     case Command::About:
         replyPrivately(speaker, Replies::about());
         break;
+    case Command::Report:
+        report(speaker, parsed.rest);
+        break;
+    case Command::Judging:
+        setJudgingBy(speaker, argument);
+        break;
     }
 }
 
@@ -147,4 +153,40 @@ void Game::setGiveAnswerBy(const QString& speaker, const QString& argument)
         return;
     setGiveAnswer(argument == QLatin1String("1"));
     replyPrivately(speaker, Replies::giveAnswerSet(argument));
+}
+
+// Any other word, or none, tells the judging in force.
+void Game::setJudgingBy(const QString& speaker, const QString& argument)
+{
+    if (!gameStore->hasAdmin(speaker)) {
+        replyPrivately(speaker, Replies::notAdmin());
+        return;
+    }
+    bool known = false;
+    const Quiz::Judging wanted = Quiz::judgingFromName(argument, &known);
+    if (known)
+        setJudging(wanted);
+    replyPrivately(speaker, Replies::judgedLeniently(judging() == Quiz::Judging::Lenient));
+}
+
+// The open question, or the last one asked; the note is the rest of the line.
+void Game::report(const QString& speaker, const QString& note)
+{
+    if (lastAskedId < 0) {
+        replyPrivately(speaker, Replies::nothingToReport());
+        return;
+    }
+    switch (gameStore->report(lastAskedId, speaker, note)) {
+    case GameStore::Report::Stored:
+        replyPrivately(speaker, Replies::reported());
+        break;
+    case GameStore::Report::AlreadyReported:
+        replyPrivately(speaker, Replies::alreadyReported());
+        break;
+    case GameStore::Report::TooMany:
+        replyPrivately(speaker, Replies::tooManyReports());
+        break;
+    case GameStore::Report::Failed:
+        break;
+    }
 }

@@ -14,6 +14,9 @@ class GameStore
 {
 public:
     using Lookup = Database::Lookup;
+    using Drawn = Database::DrawnQuestion;
+    using End = Database::QuestionEnd;
+    using Report = Database::ReportOutcome;
 
     virtual ~GameStore() = default;
 
@@ -21,8 +24,8 @@ public:
     // Questions of the category; 0 when the lookup fails.
     virtual int countCategory(const QString& name) = 0;
     // A uniform pick among the category's playable questions as they are
-    // now; false when none is left or the lookup failed.
-    virtual bool draw(const QString& category, QString* question, QString* answer) = 0;
+    // now, retired ones left out; false when none is left or the lookup failed.
+    virtual bool draw(const QString& category, Drawn* drawn) = 0;
     // The next draw reads the category afresh: it was renamed or restarted.
     virtual void resetDraw() = 0;
     // Lets go of any result a lookup still holds.
@@ -41,6 +44,13 @@ public:
     // The speaker's own score, the name compared exactly.
     virtual Lookup myScore(const QString& name, QString* score) = 0;
     virtual Lookup userScore(const QString& name, QString* score) = 0;
+
+    // What play teaches about a question, by its key. A record that cannot
+    // be stored is let go: play goes on.
+    // ms: from the question reaching the room to the correct answer.
+    virtual void recordEnd(int id, End end, qint64 ms) = 0;
+    virtual void recordNearMiss(int id, const QString& line, const QString& speaker) = 0;
+    virtual Report report(int id, const QString& reporter, const QString& note) = 0;
 };
 
 #endif

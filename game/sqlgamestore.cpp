@@ -5,6 +5,7 @@
 #include "db/contentstore.h"
 #include "db/drawpool.h"
 #include "db/playerstore.h"
+#include "db/playstore.h"
 #include "quiz/rules.h"
 
 SqlGameStore::SqlGameStore(const QSqlDatabase& db)
@@ -12,6 +13,7 @@ SqlGameStore::SqlGameStore(const QSqlDatabase& db)
 {
     drawPool = std::make_unique<DrawPool>(
         *gameQuery, [](int count) { return Quiz::randomIndex(count, Quiz::standardRandom()); }, Quiz::isPlayable);
+    playStore = std::make_unique<PlayStore>(db);
 }
 
 SqlGameStore::~SqlGameStore()
@@ -33,9 +35,9 @@ int SqlGameStore::countCategory(const QString& name)
     return ContentStore(*gameQuery).countCategory(name);
 }
 
-bool SqlGameStore::draw(const QString& category, QString* question, QString* answer)
+bool SqlGameStore::draw(const QString& category, Drawn* drawn)
 {
-    return drawPool->draw(category, question, answer);
+    return drawPool->draw(category, drawn);
 }
 
 void SqlGameStore::resetDraw()
@@ -86,4 +88,19 @@ GameStore::Lookup SqlGameStore::myScore(const QString& name, QString* score)
 GameStore::Lookup SqlGameStore::userScore(const QString& name, QString* score)
 {
     return PlayerStore(*gameQuery).userScore(name, score);
+}
+
+void SqlGameStore::recordEnd(int id, End end, qint64 ms)
+{
+    playStore->recordEnd(id, end, ms);
+}
+
+void SqlGameStore::recordNearMiss(int id, const QString& line, const QString& speaker)
+{
+    playStore->recordNearMiss(id, line, speaker);
+}
+
+GameStore::Report SqlGameStore::report(int id, const QString& reporter, const QString& note)
+{
+    return playStore->report(id, reporter, note);
 }

@@ -8,6 +8,7 @@
 #include "game/gamestore.h"
 
 class DrawPool;
+class PlayStore;
 class QSqlQuery;
 
 // The game's store on the program's database: the control right and every
@@ -20,7 +21,7 @@ public:
 
     bool categoryExists(const QString& name) override;
     int countCategory(const QString& name) override;
-    bool draw(const QString& category, QString* question, QString* answer) override;
+    bool draw(const QString& category, Drawn* drawn) override;
     void resetDraw() override;
     void finish() override;
     QString givePoint(const QString& name) override;
@@ -30,11 +31,15 @@ public:
     bool topTen(QList<QPair<QString, QString>>* rows) override;
     Lookup myScore(const QString& name, QString* score) override;
     Lookup userScore(const QString& name, QString* score) override;
+    void recordEnd(int id, End end, qint64 ms) override;
+    void recordNearMiss(int id, const QString& line, const QString& speaker) override;
+    Report report(int id, const QString& reporter, const QString& note) override;
 
 private:
     std::unique_ptr<QSqlQuery> gameQuery;
     std::unique_ptr<QSqlQuery> adminQuery;
     std::unique_ptr<DrawPool> drawPool;
+    std::unique_ptr<PlayStore> playStore;
 };
 
 #endif

@@ -20,6 +20,8 @@ ChatCommand parseCommand(const QString& line)
         {QStringLiteral("!nexttime"), Command::NextTime},
         {QStringLiteral("!giveanswer"), Command::GiveAnswer},
         {QStringLiteral("!about"), Command::About},
+        {QStringLiteral("!report"), Command::Report},
+        {QStringLiteral("!judging"), Command::Judging},
     };
     ChatCommand parsed;
     parsed.command = words.value(line.section(QLatin1Char(' '), 0, 0).toLower(), Command::None);

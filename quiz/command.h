@@ -20,6 +20,8 @@ enum class Command {
     NextTime,
     GiveAnswer,
     About,
+    Report,
+    Judging,
 };
 
 struct ChatCommand {

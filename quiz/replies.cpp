@@ -100,11 +100,13 @@ QString help(bool admin)
     text += QStringLiteral("!start | !restart <category>\n"
                            "!categories\n!quit\n!help\n!top\n!myscore\n"
                            "!userscore <username>\n"
-                           "!q\n");
+                           "!q\n"
+                           "!report <note>\n");
     if (admin)
         return text + QStringLiteral("!about</b>\n"
                                      "--- Admin Section ---\n"
-                                     "<b>!answertime | !nexttime <sec>\n!giveanswer (0|1)\n</b>");
+                                     "<b>!answertime | !nexttime <sec>\n!giveanswer (0|1)\n"
+                                     "!judging (exact|lenient)\n</b>");
     return text + QStringLiteral("!about</b>");
 }
 
@@ -167,6 +169,31 @@ QString about()
                           "Website:  none\n"
                           "Developer:  The QuizNewt team\n"
                           "Testing: The QuizNewt team");
+}
+
+QString reported()
+{
+    return QStringLiteral("Thanks, the question is reported.");
+}
+
+QString alreadyReported()
+{
+    return QStringLiteral("You have reported this question already.");
+}
+
+QString tooManyReports()
+{
+    return QStringLiteral("You have reported five questions within the hour; please wait a while.");
+}
+
+QString nothingToReport()
+{
+    return QStringLiteral("There is no question to report yet.");
+}
+
+QString judgedLeniently(bool lenient)
+{
+    return lenient ? QStringLiteral("Answers are judged leniently.") : QStringLiteral("Answers are judged exactly.");
 }
 
 }

@@ -38,6 +38,11 @@ QString nextTimeSet(const QString& argument);
 // Empty for an argument other than "0" and "1": nothing is posted then.
 QString giveAnswerSet(const QString& argument);
 QString about();
+QString reported();
+QString alreadyReported();
+QString tooManyReports();
+QString nothingToReport();
+QString judgedLeniently(bool lenient);
 
 }
 

@@ -112,6 +112,17 @@ QVariant accept(Kind kind, const QVariant& raw, QString* why)
         *why = QStringLiteral("%1 is not a channel: one word without a comma, such as #trivia").arg(quoted(text));
         return {};
     }
+    case Kind::Judging: {
+        const QString word = text.trimmed().toLower();
+        if (word == QLatin1String("exact") || word == QLatin1String("lenient"))
+            return word;
+        *why = QStringLiteral("%1 is not exact or lenient").arg(quoted(text));
+        return {};
+    }
+    case Kind::Words:
+        if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')) && !text.contains(QChar(0)))
+            return text.simplified().toLower();
+        break;
     case Kind::Text:
     case Kind::Secret:
     case Kind::Directory:

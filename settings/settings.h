@@ -47,6 +47,8 @@ enum class Kind {
     Flag,         // true or false
     Nick,         // one word without , : ! or @
     Channel,      // one word without ',', given a '#' unless it starts with # & + or !
+    Judging,      // exact or lenient
+    Words,        // words separated by blanks, kept in lower case
 };
 
 // A group's fields() hands each of its settings to this; loading, checking
@@ -138,6 +140,24 @@ struct Database
         f.field("Password", Kind::Secret, password);
     }
     Problems together() const;
+};
+
+// How the game judges answers.
+struct Game
+{
+    static constexpr const char* group = "Game";
+    QString judging = QStringLiteral("exact");
+    // Words lenient judging drops from the start of a line and an answer.
+    QString articles = QStringLiteral("a an the");
+
+    QStringList articleList() const { return articles.split(QLatin1Char(' '), Qt::SkipEmptyParts); }
+
+    void fields(FieldVisitor& f)
+    {
+        f.field("Judging", Kind::Judging, judging);
+        f.field("Articles", Kind::Words, articles);
+    }
+    Problems together() const { return {}; }
 };
 
 namespace detail {

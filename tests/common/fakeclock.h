@@ -33,6 +33,7 @@ public:
         qint64 due = -1;
     };
 
+    qint64 elapsedMs() const override { return now; }
     GameTimer* createTimer(QObject* parent) override
     {
         auto* timer = new Timer(this, parent);

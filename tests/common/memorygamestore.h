@@ -5,6 +5,7 @@
 // the order added, members with scores and rights. The draw takes the
 // questions in turn, so a test knows what comes next.
 
+#include <QHash>
 #include <QMap>
 
 #include "game/gamestore.h"
@@ -23,6 +24,11 @@ public:
     QMap<QString, QList<QPair<QString, QString>>> categories; // upper-cased name
     QList<Member> members;
     int drawn = 0;
+    // Further accepted answers by key; what play recorded, one line each:
+    // "end ID Answered|TimedOut|Abandoned MS", "near ID LINE by SPEAKER",
+    // "report ID REPORTER: NOTE".
+    QHash<int, QStringList> accepted;
+    QStringList records;
 
     void addQuestion(const QString& category, const QString& question, const QString& answer)
     {
@@ -35,18 +41,19 @@ public:
 
     bool categoryExists(const QString& name) override { return categories.contains(name.toUpper()); }
     int countCategory(const QString& name) override { return int(categories.value(name.toUpper()).size()); }
-    bool draw(const QString& category, QString* question, QString* answer) override
+    // The question's key is its place in its category.
+    bool draw(const QString& category, Drawn* drawnQuestion) override
     {
-        QList<QPair<QString, QString>> playable;
-        for (const auto& row : categories.value(category.toUpper())) {
-            if (Quiz::isPlayable(row.first, row.second))
-                playable.append(row);
+        QList<int> playable;
+        const auto& rows = categories.value(category.toUpper());
+        for (int i = 0; i < rows.size(); ++i) {
+            if (Quiz::isPlayable(rows.at(i).first, rows.at(i).second))
+                playable.append(i);
         }
         if (playable.isEmpty())
             return false;
-        const auto& row = playable.at(drawn++ % playable.size());
-        *question = row.first;
-        *answer = row.second;
+        const int id = playable.at(drawn++ % playable.size());
+        *drawnQuestion = {id, rows.at(id).first, rows.at(id).second, accepted.value(id)};
         return true;
     }
     void resetDraw() override { drawn = 0; }
@@ -75,6 +82,25 @@ public:
     }
     Lookup myScore(const QString& name, QString* score) override { return scoreOf(name, score); }
     Lookup userScore(const QString& name, QString* score) override { return scoreOf(name, score); }
+
+    void recordEnd(int id, End end, qint64 ms) override
+    {
+        const char* how = end == End::Answered ? "Answered" : end == End::TimedOut ? "TimedOut" : "Abandoned";
+        records << QStringLiteral("end %1 %2 %3").arg(id).arg(QLatin1String(how)).arg(ms);
+    }
+    void recordNearMiss(int id, const QString& line, const QString& speaker) override
+    {
+        records << QStringLiteral("near %1 %2 by %3").arg(id).arg(line, speaker);
+    }
+    // Refuses a second report by the same member, as the database does.
+    Report report(int id, const QString& reporter, const QString& note) override
+    {
+        const QString line = QStringLiteral("report %1 %2: %3").arg(id).arg(reporter, note);
+        if (!records.filter(QStringLiteral("report %1 %2:").arg(id).arg(reporter), Qt::CaseInsensitive).isEmpty())
+            return Report::AlreadyReported;
+        records << line;
+        return Report::Stored;
+    }
 
 private:
     Member* find(const QString& name)

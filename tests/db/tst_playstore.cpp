@@ -1,0 +1,144 @@
+// What play keeps about questions, on a real database: accepted answers and
+// retired questions in the draw, the statistics, near misses and reports,
+// and older databases gaining the tables.
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+
+#include "db/database.h"
+#include "db/drawpool.h"
+#include "db/playstore.h"
+#include "quiz/rules.h"
+#include "tests/common/testdatabase.h"
+
+class TestPlayStore : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestDatabase> db;
+    qint64 art = -1;
+    qint64 monaLisa = -1;
+
+    QString stat(qint64 id)
+    {
+        return db->column(QStringLiteral("SELECT asked || '/' || answered || '/' || timed_out || '/' || total_ms || "
+                                         "'/' || COALESCE(fastest_ms, '-') FROM question_stat WHERE contentID=%1")
+                              .arg(id))
+            .join(QLatin1Char('|'));
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        isolateSettings();
+        db = std::make_unique<TestDatabase>();
+        QVERIFY2(db->isValid(), qPrintable(db->error()));
+        art = db->addCategory(QStringLiteral("Art"));
+        monaLisa = db->addQuestion(art, QStringLiteral("Painter of the Mona Lisa?"), QStringLiteral("Leonardo"));
+    }
+
+    // Accepted answers come with the draw; a retired question is never drawn;
+    // deleting a question takes what play kept about it.
+    void acceptedAnswersAndRetiredQuestions()
+    {
+        const qint64 scream = db->addQuestion(art, QStringLiteral("Painter of The Scream?"), QStringLiteral("Munch"));
+        QVERIFY(db->exec(QStringLiteral("INSERT INTO content_answer VALUES (%1, 'da Vinci')").arg(monaLisa)));
+        QVERIFY(db->exec(QStringLiteral("INSERT INTO content_answer VALUES (%1, 'Leonardo da Vinci')").arg(monaLisa)));
+        QVERIFY2(!db->exec(QStringLiteral("INSERT INTO content_answer VALUES (%1, 'DA VINCI')").arg(monaLisa)),
+                 "the same answer in another case");
+        QVERIFY2(!db->exec(QStringLiteral("INSERT INTO content_answer VALUES (%1, 'leonardo')").arg(monaLisa)),
+                 "the question's own answer");
+        QVERIFY(db->exec(QStringLiteral("INSERT INTO content_retired VALUES (%1, CURRENT_TIMESTAMP)").arg(scream)));
+
+        QSqlQuery query(db->connection());
+        int next = 0;
+        DrawPool pool(query, [&next](int count) { return next++ % count; }, Quiz::isPlayable);
+        for (int i = 0; i < 4; ++i) {
+            Database::DrawnQuestion drawn;
+            QVERIFY(pool.draw(QStringLiteral("art"), &drawn));
+            QCOMPARE(drawn.id, int(monaLisa));
+            drawn.accepted.sort();
+            QCOMPARE(drawn.accepted, QStringList({"Leonardo da Vinci", "da Vinci"}));
+        }
+
+        PlayStore play(db->connection());
+        QVERIFY(play.recordEnd(int(monaLisa), PlayStore::End::TimedOut, 0));
+        QVERIFY(play.recordNearMiss(int(monaLisa), QStringLiteral("Leonardi"), QStringLiteral("Bob")));
+        QCOMPARE(play.report(int(monaLisa), QStringLiteral("Bob"), QString()), PlayStore::Report::Stored);
+        QVERIFY(db->exec(QStringLiteral("DELETE FROM content WHERE contentID=%1").arg(monaLisa)));
+        for (const char* table : {"content_answer", "question_stat", "near_miss", "question_report"})
+            QCOMPARE(db->value(QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(table))).toInt(), 0);
+    }
+
+    void statistics()
+    {
+        PlayStore play(db->connection());
+        QVERIFY(play.recordEnd(int(monaLisa), PlayStore::End::Answered, 3000));
+        QCOMPARE(stat(monaLisa), QStringLiteral("1/1/0/3000/3000"));
+        QVERIFY(play.recordEnd(int(monaLisa), PlayStore::End::TimedOut, 0));
+        QVERIFY(play.recordEnd(int(monaLisa), PlayStore::End::Abandoned, 0));
+        QVERIFY(play.recordEnd(int(monaLisa), PlayStore::End::Answered, 1200));
+        QVERIFY(play.recordEnd(int(monaLisa), PlayStore::End::Answered, 5000));
+        QCOMPARE(stat(monaLisa), QStringLiteral("5/3/1/9200/1200"));
+    }
+
+    // The same slip in any case counts again; at most 20 different ones.
+    void nearMisses()
+    {
+        PlayStore play(db->connection());
+        QVERIFY(play.recordNearMiss(int(monaLisa), QStringLiteral("Leonardi"), QStringLiteral("Bob")));
+        QVERIFY(play.recordNearMiss(int(monaLisa), QStringLiteral("LEONARDI"), QStringLiteral("Ann")));
+        for (int i = 0; i < 25; ++i)
+            QVERIFY(play.recordNearMiss(int(monaLisa), QStringLiteral("Leonard %1").arg(i), QStringLiteral("Cy")));
+        QCOMPARE(db->column(QStringLiteral("SELECT answer || ' ' || times || ' ' || last_by FROM near_miss "
+                                           "WHERE times > 1")),
+                 QStringList("Leonardi 2 Ann"));
+        QCOMPARE(db->value(QStringLiteral("SELECT COUNT(*) FROM near_miss")).toInt(), PlayStore::nearMissesKept);
+    }
+
+    // One report per member and question, whatever the case of the name;
+    // five an hour; the note kept as typed.
+    void reports()
+    {
+        PlayStore play(db->connection());
+        const QString note = QStringLiteral("it's wrong'); DROP TABLE users; --");
+        QCOMPARE(play.report(int(monaLisa), QStringLiteral("Bob"), note), PlayStore::Report::Stored);
+        QCOMPARE(play.report(int(monaLisa), QStringLiteral("BOB"), QString()), PlayStore::Report::AlreadyReported);
+        for (int id = 1; id < PlayStore::reportsPerHour; ++id)
+            QCOMPARE(play.report(int(monaLisa) + id, QStringLiteral("bob"), QString()), PlayStore::Report::Stored);
+        QCOMPARE(play.report(int(monaLisa) + 99, QStringLiteral("Bob"), QString()), PlayStore::Report::TooMany);
+        QCOMPARE(play.report(int(monaLisa) + 99, QStringLiteral("Ann"), QString()), PlayStore::Report::Stored);
+        QCOMPARE(db->column(QStringLiteral("SELECT note FROM question_report WHERE reporter='Bob'")), QStringList(note));
+    }
+
+    // A database made before the play tables gains them, with its data.
+    void olderDatabaseGainsTheTables()
+    {
+        db->connection().close();
+        {
+            QString error;
+            QSqlDatabase old = Database::open(db->filePath(), QStringLiteral("old"), &error);
+            QSqlQuery ddl(old);
+            for (const char* statement :
+                 {"DROP TRIGGER content_play_data_go", "DROP TRIGGER content_answer_unique", "DROP TABLE content_answer",
+                  "DROP TABLE question_stat", "DROP TABLE near_miss", "DROP TABLE question_report",
+                  "DROP TABLE content_retired"})
+                QVERIFY2(ddl.exec(QLatin1String(statement)), qPrintable(ddl.lastError().text()));
+            ddl.finish();
+            Database::upgrade(old);
+            Database::upgrade(old);
+            PlayStore play(old);
+            QVERIFY(play.recordEnd(int(monaLisa), PlayStore::End::Answered, 10));
+            old.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("old"));
+        db->connection().open();
+        QCOMPARE(stat(monaLisa), QStringLiteral("1/1/0/10/10"));
+        QVERIFY2(!db->exec(QStringLiteral("INSERT INTO content_answer VALUES (%1, 'LEONARDO')").arg(monaLisa)),
+                 "the check came back too");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPlayStore)
+#include "tst_playstore.moc"
