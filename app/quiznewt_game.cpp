@@ -22,6 +22,9 @@ void QuizNewt::bindGame()
         leAnswer->setText(answer);
     });
 
+    const Settings::Room room = Settings::load<Settings::Room>();
+    gameEngine->store().setRoom(room.server, room.channel);
+
     // Unlike the times, the judging is kept: an admin's choice outlives a restart.
     const Settings::Game stored = Settings::load<Settings::Game>();
     gameEngine->setJudging(Quiz::judgingFromName(stored.judging));

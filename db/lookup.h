@@ -14,6 +14,15 @@ enum class QuestionEnd { Answered, TimedOut, Abandoned };
 // What became of a player's report.
 enum class ReportOutcome { Stored, AlreadyReported, TooMany, Failed };
 
+// A room's game as others may watch it: "starting", "question", "pause" or
+// "stopped", and the questions asked since the start.
+struct RoomState {
+    QString category;
+    QString state;
+    int answerSeconds = 0;
+    int questionNumber = 0;
+};
+
 // A question as the draw hands it to the game: its key, its texts and the
 // further answers it accepts.
 struct DrawnQuestion {

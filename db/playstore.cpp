@@ -5,6 +5,10 @@
 #include <limits>
 
 #include "db/database.h"
+#include "db/playerstore.h"
+#include "db/statements.h"
+
+#include <QSqlQuery>
 
 namespace {
 
@@ -101,4 +105,45 @@ PlayStore::Report PlayStore::report(int contentId, const QString& reporter, cons
     default:
         return Report::TooMany;
     }
+}
+
+void PlayStore::setRoom(const QString& network, const QString& channel)
+{
+    this->network = network;
+    this->channel = channel;
+}
+
+QString PlayStore::givePoint(const QString& name, int contentId)
+{
+    if (logsPoints) {
+        QVariantList row;
+        QString error;
+        if (Database::runReserving(db.driver(), Statements::givePointLogged, Statements::reservedForPoints,
+                                   {name, name.toUpper(), contentId < 0 ? QString() : QString::number(contentId),
+                                    network.left(nameLength), channel.left(nameLength)},
+                                   &row, &error))
+            return row.value(0).toString();
+        if (!error.contains(QLatin1String("SCORE_EVENT"), Qt::CaseInsensitive)) {
+            qWarning("QuizNewt: no point stored for %s: %s", qPrintable(name), qPrintable(error));
+            return {};
+        }
+        logsPoints = false;
+    }
+    QSqlQuery query(db);
+    return PlayerStore(query).givePoint(name);
+}
+
+bool PlayStore::updateRoom(const Database::RoomState& room)
+{
+    QSqlQuery query(db);
+    query.prepare(Statements::updateRoomState);
+    query.bindValue(QStringLiteral(":roomKey"), (network + QLatin1Char(' ') + channel).left(nameLength));
+    query.bindValue(QStringLiteral(":network"), network.left(nameLength));
+    query.bindValue(QStringLiteral(":channel"), channel.left(nameLength));
+    query.bindValue(QStringLiteral(":category"), room.category.left(nameLength));
+    query.bindValue(QStringLiteral(":state"), room.state);
+    query.bindValue(QStringLiteral(":isQuestion"), room.state == QLatin1String("question") ? 1 : 0);
+    query.bindValue(QStringLiteral(":answerSeconds"), room.answerSeconds);
+    query.bindValue(QStringLiteral(":questionNumber"), room.questionNumber);
+    return query.exec();
 }

@@ -30,8 +30,19 @@ public:
     bool recordNearMiss(int contentId, const QString& line, const QString& speaker);
     Report report(int contentId, const QString& reporter, const QString& note);
 
+    // The room this store's game plays in, for the points log and the room's row.
+    void setRoom(const QString& network, const QString& channel);
+    // A correct answer's point, as PlayerStore gives it, logged in the same
+    // step; the new score, or an empty text when it could not be stored.
+    QString givePoint(const QString& name, int contentId);
+    bool updateRoom(const Database::RoomState& room);
+
 private:
     QSqlDatabase db;
+    QString network;
+    QString channel;
+    // A database whose points log could not be added takes points unlogged.
+    bool logsPoints = true;
 };
 
 #endif

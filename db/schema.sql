@@ -134,3 +134,31 @@ BEGIN
     DELETE FROM content_retired WHERE contentID = OLD.contentID;
 END^
 SET TERM ; ^
+
+-- Every point given, with its question, room and time: the history behind
+-- the boards by period. users.score stays the score; this is not summed
+-- into it, so editing or resetting scores leaves the history alone.
+CREATE TABLE score_event (
+    username VARCHAR(255) NOT NULL,
+    contentID INTEGER,
+    network VARCHAR(255),
+    channel VARCHAR(255),
+    scored_at TIMESTAMP NOT NULL
+);
+CREATE INDEX score_event_at ON score_event (scored_at);
+CREATE INDEX score_event_upper_name ON score_event COMPUTED BY (UPPER(username));
+
+-- One row per room a QuizNewt plays in, kept up to date at each step of its
+-- game, for whoever watches from outside. Never the open question's answer.
+-- roomKey is network and channel joined by a blank.
+CREATE TABLE room_state (
+    roomKey VARCHAR(255) NOT NULL PRIMARY KEY,
+    network VARCHAR(255),
+    channel VARCHAR(255),
+    category VARCHAR(255),
+    state VARCHAR(16),
+    asked_at TIMESTAMP,
+    answer_seconds INTEGER,
+    question_number INTEGER,
+    updated_at TIMESTAMP
+);

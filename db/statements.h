@@ -37,9 +37,9 @@ inline const QByteArray categoryCheckMissing = QByteArrayLiteral(
 // before them, or an upgrade cut short.
 inline const QByteArray playTablesMissing = QByteArrayLiteral(
     "SELECT 1 FROM RDB$DATABASE WHERE (SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$RELATION_NAME IN "
-    "('CONTENT_ANSWER', 'QUESTION_STAT', 'NEAR_MISS', 'QUESTION_REPORT', 'CONTENT_RETIRED')) "
-    "+ (SELECT COUNT(*) FROM RDB$TRIGGERS WHERE RDB$TRIGGER_NAME IN ('CONTENT_ANSWER_UNIQUE', "
-    "'CONTENT_PLAY_DATA_GO')) < 7");
+    "('CONTENT_ANSWER', 'QUESTION_STAT', 'NEAR_MISS', 'QUESTION_REPORT', 'CONTENT_RETIRED', 'SCORE_EVENT', "
+    "'ROOM_STATE')) + (SELECT COUNT(*) FROM RDB$TRIGGERS WHERE RDB$TRIGGER_NAME IN ('CONTENT_ANSWER_UNIQUE', "
+    "'CONTENT_PLAY_DATA_GO')) < 9");
 
 // --- Questions -----------------------------------------------------------
 
@@ -132,6 +132,29 @@ inline const QByteArray givePoint = QByteArrayLiteral(
     "VALUES (:memberName, 1, 0, 0, GEN_ID(AUTO_INC, 1)); "
     "SELECT FIRST 1 score FROM users WHERE UPPER(username)=:upperName INTO :newScore; "
     "SUSPEND; END");
+// givePoint, and the point logged with its question, room and time in the
+// same step. Parameters: the name, the name upper-cased, contentID, network,
+// channel.
+inline const QByteArray givePointLogged = QByteArrayLiteral(
+    "EXECUTE BLOCK (memberName VARCHAR(255) CHARACTER SET UTF8 = ?, upperName VARCHAR(255) CHARACTER SET UTF8 = ?, "
+    "id INTEGER = ?, network VARCHAR(255) CHARACTER SET UTF8 = ?, channel VARCHAR(255) CHARACTER SET UTF8 = ?) "
+    "RETURNS (newScore INTEGER) AS BEGIN "
+    "UPDATE users SET score=(score+1) WHERE UPPER(username)=:upperName; "
+    "IF (ROW_COUNT = 0) THEN "
+    "INSERT INTO users (username, score, hasControl, hasAdmin, userID) "
+    "VALUES (:memberName, 1, 0, 0, GEN_ID(AUTO_INC, 1)); "
+    "INSERT INTO score_event (username, contentID, network, channel, scored_at) "
+    "VALUES (:memberName, :id, :network, :channel, CURRENT_TIMESTAMP); "
+    "SELECT FIRST 1 score FROM users WHERE UPPER(username)=:upperName INTO :newScore; "
+    "SUSPEND; END");
+// The room's row, replaced at each step of its game. Parameters: roomKey,
+// network, channel, category, state, answer seconds, question number; the
+// question's time is the moment the state becomes "question".
+inline const QString updateRoomState = QStringLiteral(
+    "UPDATE OR INSERT INTO room_state (roomKey, network, channel, category, state, asked_at, answer_seconds, "
+    "question_number, updated_at) VALUES (:roomKey, :network, :channel, :category, :state, "
+    "IIF(:isQuestion = 1, CURRENT_TIMESTAMP, NULL), :answerSeconds, :questionNumber, CURRENT_TIMESTAMP) "
+    "MATCHING (roomKey)");
 inline const QList<QByteArray> reservedForPoints = {QByteArrayLiteral("USERS")};
 inline const QString userScore = QStringLiteral("SELECT score FROM users WHERE UPPER(username)=:username");
 inline const QString hasControl = QStringLiteral("SELECT hasControl FROM users WHERE UPPER(username)=:username");

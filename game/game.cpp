@@ -145,11 +145,13 @@ void Game::scoreCorrectLine(const QString& speaker)
     // The question ends before anything is posted: a line handled while the
     // post is on its way must find it closed, so it can score only once.
     lineBuffer.clear();
+    const int id = currentId;
     closeQuestion(GameStore::End::Answered);
     answerTimerPtr->stop();
     hintTimerPtr->stop();
 
-    const QString score = gameStore->givePoint(speaker);
+    const QString score = gameStore->givePoint(speaker, id);
+    showRoom(QStringLiteral("pause"));
     // The pause counts from when the room has the result.
     postThen(Replies::correct(speaker, score, waitTime), [this] { nextTimeout(); });
 }
@@ -177,6 +179,9 @@ void Game::nextQuestion()
 
 void Game::openQuestion(const GameStore::Drawn& drawn, bool withHint)
 {
+    // Asked again after a lost connection, it is still the same question.
+    if (drawn.id != currentId || currentAnswer == Quiz::noAnswer)
+        ++questionNumber;
     currentQuestion = drawn.question;
     currentAnswer = drawn.answer;
     judge = Quiz::AnswerJudge(QStringList(drawn.answer) + drawn.accepted, rules);
@@ -190,6 +195,7 @@ void Game::openQuestion(const GameStore::Drawn& drawn, bool withHint)
     hintTimerPtr->stop();
     postThen(drawn.question, [this, withHint] {
         openedAt = clock->elapsedMs();
+        showRoom(QStringLiteral("question"));
         const int answerMs = answerTime * 1000;
         answerTimerPtr->start(answerMs);
         if (withHint)
@@ -240,8 +246,10 @@ void Game::answerTimeout()
     hintTimerPtr->stop();
     const QString answer = currentAnswer;
     const QString question = currentQuestion;
-    if (answer != Quiz::noAnswer)
+    if (answer != Quiz::noAnswer) {
         closeQuestion(GameStore::End::TimedOut);
+        showRoom(QStringLiteral("pause"));
+    }
     // The room can still ask for the question that ran out.
     currentQuestion = question;
     postThen(Replies::timedOut(answer, giveAnswer, waitTime), [this] { nextTimerPtr->start(waitTime * 1000); });
@@ -270,8 +278,14 @@ void Game::stopGame()
         closeQuestion(GameStore::End::Abandoned);
     currentQuestion.clear();
     currentAnswer = Quiz::noAnswer;
-    playing = false;
+    if (std::exchange(playing, false))
+        showRoom(QStringLiteral("stopped"));
     ++gameStep;
+}
+
+void Game::showRoom(const QString& state)
+{
+    gameStore->updateRoom({currentCategory, state, answerTime, questionNumber});
 }
 
 // With nothing left to draw the game ends, with a notice.
@@ -317,6 +331,8 @@ void Game::startGame(const QString& speaker, const QString& category, bool resta
     hintTimerPtr->stop();
     ++gameStep;
     playing = true;
+    questionNumber = 0;
+    showRoom(QStringLiteral("starting"));
     sendToRoom(restart ? Replies::restarting(currentCategory, speaker) : Replies::started(speaker));
     // The room sees a gap between the announcement and the question. The
     // event loop goes on meanwhile; room lines wait for the question.

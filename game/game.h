@@ -109,6 +109,7 @@ private:
     void openQuestion(const GameStore::Drawn& drawn, bool withHint);
     void closeQuestion(GameStore::End end);
     void judgeLine(const Line& line);
+    void showRoom(const QString& state);
     void stopGame();
     void scoreCorrectLine(const QString& speaker);
     void postThen(const QString& text, std::function<void()> then);
@@ -142,6 +143,8 @@ private:
     // The question a report is about: the open one, or the last asked.
     int lastAskedId = -1;
     Quiz::JudgingRules rules;
+    // Questions opened since the game started.
+    int questionNumber = 0;
     // Speaker of the line being handled, for parseCommand(line).
     QString speakerName;
 

@@ -17,6 +17,7 @@ public:
     using Drawn = Database::DrawnQuestion;
     using End = Database::QuestionEnd;
     using Report = Database::ReportOutcome;
+    using RoomState = Database::RoomState;
 
     virtual ~GameStore() = default;
 
@@ -31,9 +32,10 @@ public:
     // Lets go of any result a lookup still holds.
     virtual void finish() {}
 
-    // One point for name, who is added with no rights when unknown; the new
-    // score as text ("0" when it cannot be read back).
-    virtual QString givePoint(const QString& name) = 0;
+    // One point for name, who is added with no rights when unknown, for the
+    // question with key id; the new score as text ("0" when it cannot be read
+    // back).
+    virtual QString givePoint(const QString& name, int id) = 0;
     virtual bool hasControl(const QString& name) = 0;
     virtual bool hasAdmin(const QString& name) = 0;
 
@@ -51,6 +53,9 @@ public:
     virtual void recordEnd(int id, End end, qint64 ms) = 0;
     virtual void recordNearMiss(int id, const QString& line, const QString& speaker) = 0;
     virtual Report report(int id, const QString& reporter, const QString& note) = 0;
+    // The room the game plays in, and its game's state for those watching.
+    virtual void setRoom(const QString& network, const QString& channel) = 0;
+    virtual void updateRoom(const RoomState& room) = 0;
 };
 
 #endif

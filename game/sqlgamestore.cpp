@@ -50,14 +50,11 @@ void SqlGameStore::finish()
     gameQuery->finish();
 }
 
-QString SqlGameStore::givePoint(const QString& name)
+QString SqlGameStore::givePoint(const QString& name, int id)
 {
-    PlayerStore players(*gameQuery);
-    if (players.exists(name))
-        players.raiseScore(name);
-    else
-        players.addPlayer(name);
-    return players.readScore(name);
+    const QString score = playStore->givePoint(name, id);
+    // A point that could not be stored reads the score as it stands.
+    return score.isNull() ? PlayerStore(*gameQuery).readScore(name) : score;
 }
 
 bool SqlGameStore::hasControl(const QString& name)
@@ -103,4 +100,14 @@ void SqlGameStore::recordNearMiss(int id, const QString& line, const QString& sp
 GameStore::Report SqlGameStore::report(int id, const QString& reporter, const QString& note)
 {
     return playStore->report(id, reporter, note);
+}
+
+void SqlGameStore::setRoom(const QString& network, const QString& channel)
+{
+    playStore->setRoom(network, channel);
+}
+
+void SqlGameStore::updateRoom(const RoomState& room)
+{
+    playStore->updateRoom(room);
 }

@@ -24,7 +24,7 @@ public:
     bool draw(const QString& category, Drawn* drawn) override;
     void resetDraw() override;
     void finish() override;
-    QString givePoint(const QString& name) override;
+    QString givePoint(const QString& name, int id) override;
     bool hasControl(const QString& name) override;
     bool hasAdmin(const QString& name) override;
     bool listCategories(QStringList* names) override;
@@ -34,6 +34,8 @@ public:
     void recordEnd(int id, End end, qint64 ms) override;
     void recordNearMiss(int id, const QString& line, const QString& speaker) override;
     Report report(int id, const QString& reporter, const QString& note) override;
+    void setRoom(const QString& network, const QString& channel) override;
+    void updateRoom(const RoomState& room) override;
 
 private:
     std::unique_ptr<QSqlQuery> gameQuery;

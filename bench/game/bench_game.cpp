@@ -14,6 +14,7 @@
 
 #include "gui/messagebox.h"
 #include "app/quiznewt.h"
+#include "db/playstore.h"
 #include "game/game.h"
 #include "tests/common/recordingroomlink.h"
 #include "tests/common/testdatabase.h"
@@ -83,9 +84,23 @@ int main(int argc, char** argv)
         report("correct answer to success post", ms);
     }
 
-    // Room chatter while a question is open: lines that are neither commands
-    // nor the answer.
+    // The question's statistics at its end, alone: part of the figure above
+    // for an answer, all of the cost for a time-out.
     {
+        PlayStore play(QSqlDatabase::database());
+        QList<double> ms;
+        for (int i = 0; i < 300; ++i) {
+            const qint64 before = clock.nsecsElapsed();
+            play.recordEnd(1 + i % 50, i % 2 ? PlayStore::End::Answered : PlayStore::End::TimedOut, 1234);
+            ms.append((clock.nsecsElapsed() - before) / 1e6);
+        }
+        report("question end: statistics update", ms);
+    }
+
+    // Room chatter while a question is open: lines that are neither commands
+    // nor the answer, judged each way.
+    for (Quiz::Judging judging : {Quiz::Judging::Exact, Quiz::Judging::Lenient}) {
+        game.setJudging(judging);
         game.nextQuestion();
         const int lines = 200000;
         const QString speaker = QStringLiteral("Player42");
@@ -96,7 +111,9 @@ int main(int argc, char** argv)
             emit link->lineSaid(speaker, guess);
         }
         const double seconds = timer.nsecsElapsed() / 1e9;
-        std::printf("%-44s %10.0f lines/s (%d lines, question open: %s)\n", "wrong answers handled", lines / seconds,
+        std::printf("%-44s %10.0f lines/s (%d lines, question open: %s)\n",
+                    qPrintable(QStringLiteral("wrong answers handled, %1").arg(Quiz::judgingName(judging))),
+                    lines / seconds,
                     lines, game.answer() == QLatin1String("Paris") ? "yes" : "no");
         link->takePosts();
     }

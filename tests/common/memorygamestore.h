@@ -58,7 +58,7 @@ public:
     }
     void resetDraw() override { drawn = 0; }
 
-    QString givePoint(const QString& name) override
+    QString givePoint(const QString& name, int) override
     {
         Member* member = find(name);
         if (!member) {
@@ -92,6 +92,16 @@ public:
     {
         records << QStringLiteral("near %1 %2 by %3").arg(id).arg(line, speaker);
     }
+    void setRoom(const QString&, const QString&) override {}
+    // "room STATE CATEGORY #NUMBER Ns"
+    void updateRoom(const RoomState& room) override
+    {
+        rooms << QStringLiteral("room %1 %2 #%3 %4s")
+                     .arg(room.state, room.category)
+                     .arg(room.questionNumber)
+                     .arg(room.answerSeconds);
+    }
+    QStringList rooms;
     // Refuses a second report by the same member, as the database does.
     Report report(int id, const QString& reporter, const QString& note) override
     {

@@ -112,6 +112,26 @@ private Q_SLOTS:
         QCOMPARE(db->column(QStringLiteral("SELECT note FROM question_report WHERE reporter='Bob'")), QStringList(note));
     }
 
+    // Each point is logged with its question and room; the room's row is
+    // one, replaced at each step.
+    void pointsLogAndRoomState()
+    {
+        PlayStore play(db->connection());
+        play.setRoom(QStringLiteral("irc.example.net"), QStringLiteral("#trivia"));
+        QCOMPARE(play.givePoint(QStringLiteral("Bob"), int(monaLisa)), QStringLiteral("1"));
+        QCOMPARE(play.givePoint(QStringLiteral("BOB"), -1), QStringLiteral("2"));
+        QCOMPARE(db->column(QStringLiteral("SELECT username || ' ' || COALESCE(contentID, '-') || ' ' || network || ' ' "
+                                           "|| channel FROM score_event ORDER BY scored_at, username")),
+                 QStringList({QStringLiteral("Bob %1 irc.example.net #trivia").arg(monaLisa),
+                              QStringLiteral("BOB - irc.example.net #trivia")}));
+        QCOMPARE(db->column(QStringLiteral("SELECT score FROM users")), QStringList("2"));
+        QVERIFY(play.updateRoom({QStringLiteral("Art"), QStringLiteral("question"), 30, 1}));
+        QVERIFY(play.updateRoom({QStringLiteral("Art"), QStringLiteral("pause"), 30, 1}));
+        QCOMPARE(db->column(QStringLiteral("SELECT roomKey || '|' || category || '|' || state || '|' || "
+                                           "COALESCE(asked_at, '-') || '|' || question_number FROM room_state")),
+                 QStringList("irc.example.net #trivia|Art|pause|-|1"));
+    }
+
     // A database made before the play tables gains them, with its data.
     void olderDatabaseGainsTheTables()
     {
@@ -123,13 +143,14 @@ private Q_SLOTS:
             for (const char* statement :
                  {"DROP TRIGGER content_play_data_go", "DROP TRIGGER content_answer_unique", "DROP TABLE content_answer",
                   "DROP TABLE question_stat", "DROP TABLE near_miss", "DROP TABLE question_report",
-                  "DROP TABLE content_retired"})
+                  "DROP TABLE content_retired", "DROP TABLE score_event"})
                 QVERIFY2(ddl.exec(QLatin1String(statement)), qPrintable(ddl.lastError().text()));
             ddl.finish();
             Database::upgrade(old);
             Database::upgrade(old);
             PlayStore play(old);
             QVERIFY(play.recordEnd(int(monaLisa), PlayStore::End::Answered, 10));
+            QCOMPARE(play.givePoint(QStringLiteral("Ann"), int(monaLisa)), QStringLiteral("1"));
             old.close();
         }
         QSqlDatabase::removeDatabase(QStringLiteral("old"));

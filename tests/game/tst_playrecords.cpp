@@ -74,6 +74,29 @@ private Q_SLOTS:
         QTEST(store->records + room.takePosts().filter(QRegularExpression(QStringLiteral("^/msg "))), "seen");
     }
 
+    // The room's row through a game: a question asked again after a lost
+    // connection keeps its number.
+    void roomStates()
+    {
+        FakeClock clock;
+        RecordingRoomLink room;
+        auto memory = std::make_unique<MemoryGameStore>();
+        MemoryGameStore* store = memory.get();
+        store->addQuestion(QStringLiteral("Art"), QStringLiteral("Painter of the Mona Lisa?"), QStringLiteral("Leo"));
+        store->addMember(QStringLiteral("Ctrl"), 0, true, false);
+        Game game(&room, std::move(memory), &clock, Quiz::standardRandom());
+        room.say(QStringLiteral("Ctrl: !start Art"));
+        clock.advance(Game::startPauseMs);
+        room.say(QStringLiteral("Bob: leo"));
+        clock.advance(10000);
+        emit room.lost();
+        room.join();
+        room.say(QStringLiteral("Ctrl: !quit"));
+        QCOMPARE(store->rooms, QStringList({"room starting Art #0 30s", "room question Art #1 30s",
+                                            "room pause Art #1 30s", "room question Art #2 30s",
+                                            "room question Art #2 30s", "room stopped Art #2 30s"}));
+    }
+
     // Nothing asked yet: nothing to report. The judging lasts from the next
     // question and says when it changes.
     void beforeAnyQuestion()
