@@ -10,7 +10,6 @@
 
 #include <atomic>
 #include <memory>
-#include <vector>
 
 #include "app/quiznewt.h"
 #include "gui/messagebox.h"
@@ -72,39 +71,4 @@ HeardInRoom playInRoom(quint16 port, int answerSeconds, int waitSeconds,
     (void)QTest::qWaitFor([&] { return bob->isFinished(); }, 15000);
     bob->wait();
     return heard;
-}
-
-QList<QuestionTiming> playWithRepliesWaiting(quint16 port, int answerSeconds, int waitSeconds, int seconds,
-                                              QString* heardText)
-{
-    std::vector<std::unique_ptr<IrcClient>> askers;
-    for (const char* nick : {"Carol", "Dave", "Erin"}) {
-        askers.push_back(std::make_unique<IrcClient>());
-        if (!askers.back()->connectAndJoin(port, nick, "#trivia"))
-            return {};
-    }
-    const HeardInRoom heard = playInRoom(port, answerSeconds, waitSeconds, [&](QuizNewt&, IrcClient&) {
-        for (int round = 0; round < seconds * 10 / 7; ++round) {
-            for (auto& asker : askers)
-                asker->say(QStringLiteral("!help"));
-            QTest::qWait(700);
-        }
-    });
-    const QStringList& lines = heard.lines;
-    // Question, hint, the result's two lines, then the next question.
-    QList<QuestionTiming> timings;
-    for (int i = 0; i + 3 < lines.size(); ++i) {
-        if (!lines.at(i).startsWith(QLatin1String("Capital of")) || !lines.at(i + 1).startsWith(QLatin1String("Hint: "))
-            || !lines.at(i + 2).startsWith(QLatin1String("Not answered")))
-            continue;
-        QuestionTiming timing;
-        timing.hint = heard.times.at(i + 1) - heard.times.at(i);
-        timing.timedOut = heard.times.at(i + 2) - heard.times.at(i);
-        if (i + 4 < lines.size() && lines.at(i + 4).startsWith(QLatin1String("Capital of")))
-            timing.pause = heard.times.at(i + 4) - heard.times.at(i + 3);
-        timings.append(timing);
-    }
-    if (heardText)
-        *heardText = lines.join(QLatin1Char('\n'));
-    return timings;
 }

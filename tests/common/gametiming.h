@@ -25,14 +25,6 @@ struct RoomGame {
     TestDatabase db;
 };
 
-// What the room sees of one question, in ms after the question's line.
-struct QuestionTiming {
-    qint64 hint = -1;
-    qint64 timedOut = -1;
-    // From the result's last line to the next question; -1 after the last.
-    qint64 pause = -1;
-};
-
 // What QuizNewt said in the room, its "QuizNewt: " taken off, and when each
 // line arrived, in ms.
 struct HeardInRoom {
@@ -48,10 +40,5 @@ struct HeardInRoom {
 HeardInRoom playInRoom(quint16 port, int answerSeconds, int waitSeconds,
                        const std::function<void(QuizNewt& window, IrcClient& host)>& play, const QString& cue = {},
                        const QString& reply = {});
-
-// playInRoom() for about `seconds` while three members ask for help every
-// 0.7 s. Every question runs out unanswered.
-QList<QuestionTiming> playWithRepliesWaiting(quint16 port, int answerSeconds, int waitSeconds, int seconds,
-                                              QString* heard);
 
 #endif
