@@ -147,3 +147,16 @@ bool PlayStore::updateRoom(const Database::RoomState& room)
     query.bindValue(QStringLiteral(":questionNumber"), room.questionNumber);
     return query.exec();
 }
+
+bool PlayStore::topTenSince(const QDateTime& since, QList<QPair<QString, QString>>* rows)
+{
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    query.prepare(Statements::topTenSince);
+    query.bindValue(QStringLiteral(":since"), since);
+    if (!query.exec())
+        return false;
+    while (query.next())
+        rows->append({query.value(0).toString(), query.value(1).toString()});
+    return true;
+}

@@ -1,6 +1,9 @@
 #ifndef PLAYSTORE_H
 #define PLAYSTORE_H
 
+#include <QDateTime>
+#include <QList>
+#include <QPair>
 #include <QSqlDatabase>
 #include <QString>
 
@@ -36,6 +39,8 @@ public:
     // step; the new score, or an empty text when it could not be stored.
     QString givePoint(const QString& name, int contentId);
     bool updateRoom(const Database::RoomState& room);
+    // Names and points of the ten who scored most since `since`.
+    bool topTenSince(const QDateTime& since, QList<QPair<QString, QString>>* rows);
 
 private:
     QSqlDatabase db;

@@ -147,6 +147,10 @@ inline const QByteArray givePointLogged = QByteArrayLiteral(
     "VALUES (:memberName, :id, :network, :channel, CURRENT_TIMESTAMP); "
     "SELECT FIRST 1 score FROM users WHERE UPPER(username)=:upperName INTO :newScore; "
     "SUSPEND; END");
+// The best ten by points logged since a moment, each name counted in any case.
+inline const QString topTenSince = QStringLiteral(
+    "SELECT FIRST 10 MAX(username), COUNT(*) FROM score_event WHERE scored_at >= :since "
+    "GROUP BY UPPER(username) ORDER BY 2 DESC, 1");
 // The room's row, replaced at each step of its game. Parameters: roomKey,
 // network, channel, category, state, answer seconds, question number; the
 // question's time is the moment the state becomes "question".

@@ -64,9 +64,14 @@ void Game::runCommand(const QString& speaker, const Quiz::ChatCommand& parsed)
         replyPrivately(speaker, Replies::help(gameStore->hasAdmin(speaker)));
         break;
     case Command::Top: {
+        // Plain !top, or any other word, is the all-time board.
+        const Quiz::Period period = Quiz::periodFromArgument(argument);
         QList<QPair<QString, QString>> rows;
-        if (gameStore->topTen(&rows))
-            replyPrivately(speaker, Replies::topTen(rows));
+        const bool found = period == Quiz::Period::AllTime
+            ? gameStore->topTen(&rows)
+            : gameStore->topTenSince(Quiz::periodStart(period, QDateTime::currentDateTime()), &rows);
+        if (found)
+            replyPrivately(speaker, Replies::topTen(rows, Quiz::periodName(period)));
         break;
     }
     case Command::MyScore: {

@@ -1,6 +1,7 @@
 #ifndef GAMESTORE_H
 #define GAMESTORE_H
 
+#include <QDateTime>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -43,6 +44,9 @@ public:
     virtual bool listCategories(QStringList* names) = 0;
     // Name and score of the best ten; false when the lookup fails.
     virtual bool topTen(QList<QPair<QString, QString>>* rows) = 0;
+    // The best ten by points given since `since`, a name in any case counted
+    // as one; false when the lookup fails.
+    virtual bool topTenSince(const QDateTime& since, QList<QPair<QString, QString>>* rows) = 0;
     // The speaker's own score, the name compared exactly.
     virtual Lookup myScore(const QString& name, QString* score) = 0;
     virtual Lookup userScore(const QString& name, QString* score) = 0;

@@ -77,6 +77,11 @@ bool SqlGameStore::topTen(QList<QPair<QString, QString>>* rows)
     return PlayerStore(*gameQuery).topTen(rows);
 }
 
+bool SqlGameStore::topTenSince(const QDateTime& since, QList<QPair<QString, QString>>* rows)
+{
+    return playStore->topTenSince(since, rows);
+}
+
 GameStore::Lookup SqlGameStore::myScore(const QString& name, QString* score)
 {
     return PlayerStore(*gameQuery).myScore(name, score);

@@ -29,6 +29,7 @@ public:
     bool hasAdmin(const QString& name) override;
     bool listCategories(QStringList* names) override;
     bool topTen(QList<QPair<QString, QString>>* rows) override;
+    bool topTenSince(const QDateTime& since, QList<QPair<QString, QString>>* rows) override;
     Lookup myScore(const QString& name, QString* score) override;
     Lookup userScore(const QString& name, QString* score) override;
     void recordEnd(int id, End end, qint64 ms) override;

@@ -110,9 +110,12 @@ QString help(bool admin)
     return text + QStringLiteral("!about</b>");
 }
 
-QString topTen(const QList<QPair<QString, QString>>& rows)
+QString topTen(const QList<QPair<QString, QString>>& rows, const QString& period)
 {
-    QString text = QStringLiteral("\n<b>QuizNewt Top Ten\n");
+    QString text = QStringLiteral("\n<b>QuizNewt Top Ten");
+    if (!period.isEmpty())
+        text += QLatin1Char(' ') + period;
+    text += QLatin1Char('\n');
     for (const auto& row : rows)
         text += row.first + QStringLiteral(" : ") + row.second + QLatin1Char('\n');
     return text + QStringLiteral("</b>");

@@ -27,7 +27,8 @@ constexpr int maxCategoryLines = 5;
 QString categories(const QStringList& names, int lineBytes = 400);
 
 QString help(bool admin);
-QString topTen(const QList<QPair<QString, QString>>& rows);
+// With a period's name, the heading names it: "QuizNewt Top Ten this week".
+QString topTen(const QList<QPair<QString, QString>>& rows, const QString& period = QString());
 QString myScore(const QString& score);
 QString notInDatabase();
 QString userScore(const QString& name, const QString& score);

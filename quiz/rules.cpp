@@ -75,4 +75,47 @@ int secondsArgument(const QString& argument)
     return seconds > INT_MAX ? INT_MAX : int(seconds);
 }
 
+Period periodFromArgument(const QString& argument)
+{
+    const QString word = argument.toLower();
+    if (word == QLatin1String("today"))
+        return Period::Today;
+    if (word == QLatin1String("week"))
+        return Period::Week;
+    if (word == QLatin1String("month"))
+        return Period::Month;
+    return Period::AllTime;
+}
+
+QDateTime periodStart(Period period, const QDateTime& now)
+{
+    const QDate today = now.date();
+    switch (period) {
+    case Period::Today:
+        return today.startOfDay();
+    case Period::Week:
+        return today.addDays(1 - today.dayOfWeek()).startOfDay();
+    case Period::Month:
+        return QDate(today.year(), today.month(), 1).startOfDay();
+    case Period::AllTime:
+        break;
+    }
+    return {};
+}
+
+QString periodName(Period period)
+{
+    switch (period) {
+    case Period::Today:
+        return QStringLiteral("today");
+    case Period::Week:
+        return QStringLiteral("this week");
+    case Period::Month:
+        return QStringLiteral("this month");
+    case Period::AllTime:
+        break;
+    }
+    return {};
+}
+
 }

@@ -1,6 +1,7 @@
 #ifndef QUIZRULES_H
 #define QUIZRULES_H
 
+#include <QDateTime>
 #include <QString>
 
 #include <functional>
@@ -49,6 +50,15 @@ QString hint(const QString& answer, const Random& random);
 // A uniform pick among count; where count exceeds the source's range two
 // numbers are joined, so every index can come up.
 int randomIndex(int count, const Random& random);
+
+// The boards: all time is the members' scores; the others count the points
+// given since the start of this day, week (Monday) or month, local time.
+enum class Period { AllTime, Today, Week, Month };
+// "today", "week" or "month" in any case; anything else is all time.
+Period periodFromArgument(const QString& argument);
+QDateTime periodStart(Period period, const QDateTime& now);
+// "today", "this week", "this month"; empty for all time.
+QString periodName(Period period);
 
 // A seconds argument of a command: an unsigned decimal number, 0 when it is
 // not one; kept inside int so that it cannot wrap.

@@ -125,6 +125,13 @@ private Q_SLOTS:
                  QStringList({QStringLiteral("Bob %1 irc.example.net #trivia").arg(monaLisa),
                               QStringLiteral("BOB - irc.example.net #trivia")}));
         QCOMPARE(db->column(QStringLiteral("SELECT score FROM users")), QStringList("2"));
+        // Boards by period count names in any case as one.
+        QVERIFY(db->exec(QStringLiteral("INSERT INTO score_event (username, scored_at) SELECT 'ann', "
+                                        "DATEADD(-40 DAY TO CURRENT_TIMESTAMP) FROM content")));
+        QList<QPair<QString, QString>> top;
+        QVERIFY(play.topTenSince(QDateTime::currentDateTime().addDays(-1), &top));
+        QCOMPARE(top, (QList<QPair<QString, QString>>{{"Bob", "2"}}));
+
         QVERIFY(play.updateRoom({QStringLiteral("Art"), QStringLiteral("question"), 30, 1}));
         QVERIFY(play.updateRoom({QStringLiteral("Art"), QStringLiteral("pause"), 30, 1}));
         QCOMPARE(db->column(QStringLiteral("SELECT roomKey || '|' || category || '|' || state || '|' || "

@@ -47,6 +47,8 @@ private Q_SLOTS:
         row("exact: Dr. Wily", "Dr Wily", {"Dr. Wily"}, "exact", false);
         row("exact: further answer", "Lutetia", {"Paris", "Lutetia"}, "exact", true);
         row("exact: no question open", "No Answer", {Quiz::noAnswer}, "exact", false);
+        row("exact: other case of the sentinel is an answer", "no answer", {"no answer"}, "exact", true);
+        row("exact: two blanks in the answer never match", "New York", {"New  York"}, "exact", false);
         row("exact: empty further answer", "", {"Paris", ""}, "exact", false);
 
         row("punctuation", "Dr Wily", {"Dr. Wily"}, "lenient", true);

@@ -51,23 +51,24 @@ private Q_SLOTS:
         QTEST(line.text, "text");
     }
 
-    void judging_data()
+    // Boards by period start at local midnight, on Monday, on the 1st.
+    void periods_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("answer");
-        QTest::addColumn<bool>("correct");
-        QTest::newRow("other case") << "PARIS" << "paris" << true;
-        QTest::newRow("full stop") << "Paris." << "Paris" << false;
-        QTest::newRow("more words") << "It is Paris" << "Paris" << false;
-        QTest::newRow("two blanks in the answer never match") << "New York" << "New  York" << false;
-        QTest::newRow("no question open") << "No Answer" << Quiz::noAnswer << false;
-        QTest::newRow("other case of the sentinel is an answer") << "no answer" << "no answer" << true;
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("today") << "Today" << "2026-12-10 00:00" << "today";
+        QTest::newRow("week from Monday") << "week" << "2026-12-07 00:00" << "this week";
+        QTest::newRow("month") << "MONTH" << "2026-12-01 00:00" << "this month";
+        QTest::newRow("anything else is all time") << "year" << "" << "";
     }
-    void judging()
+    void periods()
     {
-        QFETCH(QString, text);
-        QFETCH(QString, answer);
-        QTEST(Quiz::isCorrect(text, answer), "correct");
+        QFETCH(QString, argument);
+        const Quiz::Period period = Quiz::periodFromArgument(argument);
+        const QDateTime thursdayNoon(QDate(2026, 12, 10), QTime(12, 30));
+        QTEST(Quiz::periodStart(period, thursdayNoon).toString(QStringLiteral("yyyy-MM-dd HH:mm")), "start");
+        QTEST(Quiz::periodName(period), "name");
     }
 
     void hints_data()
