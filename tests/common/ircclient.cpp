@@ -6,17 +6,19 @@
 
 bool IrcClient::connectAndJoin(quint16 port, const QByteArray& nick, const QByteArray& channel)
 {
+    startJoining(port, nick, channel);
+    return QTest::qWaitFor([this] { return inChannel; }, 15000);
+}
+
+void IrcClient::startJoining(quint16 port, const QByteArray& nick, const QByteArray& channel)
+{
     clock.start();
     ownNick = nick;
     channelName = channel;
     connect(&socket, &QTcpSocket::readyRead, this, &IrcClient::readLines, Qt::UniqueConnection);
     socket.connectToHost(QHostAddress::LocalHost, port);
-    if (!socket.waitForConnected(15000))
-        return false;
-    sendRaw("NICK " + nick);
-    sendRaw("USER " + nick + " 0 * :test player");
-    sendRaw("JOIN " + channel);
-    return QTest::qWaitFor([this] { return inChannel; }, 15000);
+    // The socket keeps what is written until it is connected.
+    socket.write("NICK " + nick + "\r\nUSER " + nick + " 0 * :test player\r\nJOIN " + channel + "\r\n");
 }
 
 void IrcClient::say(const QString& text)
@@ -54,10 +56,14 @@ void IrcClient::readLines()
                 joins_.append(QString::fromUtf8(message.nick()));
         } else if (message.command == "QUIT") {
             quits_.append(QString::fromUtf8(message.nick()));
-        } else if (message.command == "PRIVMSG" && ircLower(message.param(0)) == ircLower(channelName)) {
-            channel_.append(QString::fromUtf8(message.nick()) + QStringLiteral(": ")
-                            + decodeIrcText(message.param(1)));
-            times_.append(clock.elapsed());
+        } else if (message.command == "PRIVMSG") {
+            const QString said = QString::fromUtf8(message.nick()) + QStringLiteral(": ") + decodeIrcText(message.param(1));
+            if (ircLower(message.param(0)) == ircLower(channelName)) {
+                channel_.append(said);
+                times_.append(clock.elapsed());
+            } else if (ircLower(message.param(0)) == ircLower(ownNick)) {
+                private_.append(said);
+            }
         }
     }
 }
