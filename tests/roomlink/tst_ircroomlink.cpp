@@ -150,41 +150,6 @@ class TestIrcRoomLink : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void lines_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<Lines>("wire"); // none: a long line, cut into pieces
-        QTest::newRow("every line one message") << "one\n\ntwo\n" << Lines{"one", "two"};
-        QTest::newRow("cr lf injection") << "answer\r\nQUIT :bye" << Lines{"answer", "QUIT :bye"};
-        QTest::newRow("nul and ctcp quote") << QString("a") + QChar(0) + "b\x01VERSION\x01" << Lines{"abVERSION"};
-        QTest::newRow("long ascii") << QString(1000, 'a') << Lines();
-        QTest::newRow("long two-byte") << QString(700, QChar(0xE9)) << Lines();
-        QTest::newRow("long four-byte, odd start") << "x" + QStringLiteral(u"\U0001F600").repeated(300) << Lines();
-        QTest::newRow("long mixed") << QStringLiteral(u"\u00e9\u20ac\U0001F600").repeated(120) << Lines();
-    }
-    void lines()
-    {
-        QFETCH(QString, text);
-        QFETCH(Lines, wire);
-        // Others receive ":nick!user@host " and our line, 512 bytes at most, with a nick of 30, a user
-        // name of 10 and a host name of 63 characters.
-        const QByteArray target = "#" + QByteArray(49, 'c'), head = "PRIVMSG " + target + " :";
-        Lines got;
-        QString joined;
-        for (const QByteArray& line : buildPrivmsgLines(text, target)) {
-            QVERIFY(line.startsWith(head) && line.endsWith("\r\n"));
-            QVERIFY(1 + 30 + 1 + 10 + 1 + 63 + 1 + line.size() <= 512);
-            got.append(line.mid(head.size()).chopped(2));
-            QStringDecoder utf8(QStringDecoder::Utf8); // each piece valid UTF-8 on its own
-            joined += utf8(got.constLast());
-            QVERIFY(!utf8.hasError());
-        }
-        if (wire.isEmpty())
-            QVERIFY(got.size() > 1 && joined == text);
-        else
-            QCOMPARE(got, wire);
-    }
-
     void parse_data()
     {
         QTest::addColumn<QByteArray>("line");

@@ -1,6 +1,7 @@
 // What members receive: the lines a text becomes, and how the send queue
 // paces them and shares the room among members.
 
+#include <QStringDecoder>
 #include <QTest>
 
 #include "roomlink/sendqueue.h"
@@ -126,24 +127,44 @@ private Q_SLOTS:
         QTEST(timeline(script, false), "order");
     }
 
-    // Bold as the member sees it; "*" stands for the bold code.
-    void bold_data()
+    // The lines a text becomes, "|" between them, "*" for the bold code;
+    // "(cut)": a long line, cut into pieces that together give it.
+    void lines_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("wire");
+        QTest::newRow("every line one message") << "one\n\ntwo\n" << "one|two";
+        QTest::newRow("cr lf injection") << "answer\r\nQUIT :bye" << "answer|QUIT :bye";
+        QTest::newRow("nul and ctcp quote") << QString("a") + QChar(0) + "b\x01VERSION\x01" << "abVERSION";
+        QTest::newRow("long ascii") << QString(1000, 'a') << "(cut)";
+        QTest::newRow("long two-byte") << QString(700, QChar(0xE9)) << "(cut)";
+        QTest::newRow("long four-byte, odd start") << "x" + QStringLiteral(u"\U0001F600").repeated(300) << "(cut)";
+        QTest::newRow("long mixed") << QStringLiteral(u"\u00e9\u20ac\U0001F600").repeated(120) << "(cut)";
         QTest::newRow("help: opening tag alone on its line")
             << "<b>\n(O) Commands (O)\n!q\n!about</b>" << "*(O) Commands (O)|*!q|*!about*";
         QTest::newRow("bold closed mid-text, opened again") << "<b>a\nb</b> c\n<b>d</b>" << "*a|*b* c|*d*";
         QTest::newRow("tags and blanks only") << "\n<b> </b>\n</b>\n  \n" << "";
         QTest::newRow("raw bold codes cannot unbalance") << "\x02x<b>y" << "x*y";
     }
-    void bold()
+    void lines()
     {
         QFETCH(QString, text);
+        QFETCH(QString, wire);
+        // Others receive ":nick!user@host " and our line, 512 bytes at most, with a nick of 30, a user
+        // name of 10 and a host name of 63 characters.
+        const QByteArray target = "#" + QByteArray(49, 'c'), head = "PRIVMSG " + target + " :";
         QStringList got;
-        for (const QByteArray& line : buildPrivmsgLines(text, "bob"))
-            got.append(QString::fromUtf8(line.mid(13).chopped(2)).replace(QChar(0x02), QLatin1Char('*')));
-        QTEST(got.join(QLatin1Char('|')), "wire");
+        for (const QByteArray& line : buildPrivmsgLines(text, target)) {
+            QVERIFY(line.startsWith(head) && line.endsWith("\r\n"));
+            QVERIFY(1 + 30 + 1 + 10 + 1 + 63 + 1 + line.size() <= 512);
+            QStringDecoder utf8(QStringDecoder::Utf8); // each piece valid UTF-8 on its own
+            got.append(utf8(line.mid(head.size()).chopped(2)));
+            QVERIFY(!utf8.hasError());
+        }
+        if (wire == QLatin1String("(cut)"))
+            QVERIFY(got.size() > 1 && got.join(QString()) == text);
+        else
+            QCOMPARE(got.join(QLatin1Char('|')).replace(QChar(0x02), QLatin1Char('*')), wire);
     }
 
     // A bold line cut in two stays bold in its second piece.
