@@ -1,7 +1,10 @@
 #include "db/drawpool.h"
 
 #include <QSqlQuery>
+#include <QHash>
 #include <QVariant>
+
+#include <limits>
 
 #include "db/statements.h"
 
@@ -10,6 +13,10 @@ namespace {
 // How many questions one draw may look at before it gives up, so a category
 // of unplayable questions cannot hold the game up for long.
 const int drawLookups = 200;
+// Sampling: keys tried per statement, and statements before the keys are
+// read after all.
+const int sampleSize = 32;
+const int sampleBatches = 8;
 
 }
 
@@ -18,10 +25,41 @@ DrawPool::DrawPool(QSqlQuery& query, Pick pick, Playable playable)
 {
 }
 
+// Keys, or sampling for a big category that one row names.
 void DrawPool::load(const QString& upperName)
 {
     ids.clear();
     category = upperName;
+    loaded = false;
+    sampling = false;
+    query.prepare(Statements::drawSizeProbe);
+    query.bindValue(QStringLiteral(":limit"), poolLimit);
+    query.bindValue(QStringLiteral(":catName"), upperName);
+    if (!query.exec() || !query.next())
+        return;
+    if (query.value(0).toInt() > poolLimit) {
+        query.prepare(Statements::drawCategoryIds);
+        query.bindValue(QStringLiteral(":catName"), upperName);
+        QList<qint64> found;
+        if (query.exec()) {
+            while (query.next())
+                found << query.value(0).toLongLong();
+        }
+        if (found.size() == 1) {
+            catId = found.first();
+            keyLow = 0;
+            keyHigh = -1;
+            sampling = loaded = true;
+            return;
+        }
+    }
+    loadKeys(upperName);
+}
+
+void DrawPool::loadKeys(const QString& upperName)
+{
+    ids.clear();
+    sampling = false;
     loaded = false;
     // The generator first: a question added after this read has a higher ID
     // and is found by the next draw.
@@ -64,6 +102,16 @@ bool DrawPool::draw(const QString& name, Database::DrawnQuestion* drawn)
         load(upperName);
     if (!loaded)
         return false;
+    if (sampling && drawSampled(drawn))
+        return true;
+    if (sampling) {
+        // Too sparse, or gone: read the keys after all.
+        if (catId < 0)
+            return false;
+        loadKeys(upperName);
+        if (!loaded)
+            return false;
+    }
 
     for (int lookup = 0; lookup < drawLookups; ++lookup) {
         const bool picked = !ids.isEmpty();
@@ -111,6 +159,58 @@ bool DrawPool::draw(const QString& name, Database::DrawnQuestion* drawn)
         }
         *drawn = {ids.at(index), drawnQuestion, drawnAnswer, accepted};
         return true;
+    }
+    return false;
+}
+
+// Keys drawn uniformly between the category's lowest and highest, a batch
+// at a time: the first that is a playable question of the category now is
+// the draw, which makes each such question equally likely. Each statement
+// also reads the two ends afresh; a batch drawn between ends that have
+// moved since is drawn again.
+bool DrawPool::drawSampled(Database::DrawnQuestion* drawn)
+{
+    for (int batch = 0; batch <= sampleBatches; ++batch) {
+        QList<qint64> keys;
+        for (int i = 0; keyHigh >= keyLow && i < sampleSize; ++i)
+            keys << keyLow + pick(int(qMin<qint64>(keyHigh - keyLow + 1, std::numeric_limits<int>::max())));
+        if (!query.exec(Statements::drawCandidates(catId, keys)))
+            return false;
+        QHash<qint64, QPair<QString, QString>> found;
+        QHash<qint64, QStringList> accepted;
+        qint64 low = -1;
+        qint64 high = -2;
+        while (query.next()) {
+            const qint64 key = query.value(1).toLongLong();
+            switch (query.value(0).toInt()) {
+            case 1:
+                found.insert(key, {query.value(3).toString(), query.value(4).toString()});
+                break;
+            case 2:
+                accepted[key] << query.value(4).toString();
+                break;
+            default:
+                low = query.value(1).isNull() ? -1 : key;
+                high = query.value(2).isNull() ? -2 : query.value(2).toLongLong();
+            }
+        }
+        // Every question of the category is gone.
+        if (high < low) {
+            catId = -1;
+            return false;
+        }
+        if (low != keyLow || high != keyHigh) {
+            keyLow = low;
+            keyHigh = high;
+            continue;
+        }
+        for (qint64 key : keys) {
+            const auto row = found.constFind(key);
+            if (row != found.cend() && playable(row->first, row->second)) {
+                *drawn = {int(key), row->first, row->second, accepted.value(key)};
+                return true;
+            }
+        }
     }
     return false;
 }

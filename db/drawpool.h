@@ -10,9 +10,11 @@
 
 class QSqlQuery;
 
-// The content IDs of the category being drawn from, so a draw is one key
-// lookup instead of a walk over the whole category. A draw is a uniform pick
-// among the category's playable questions as they are at that moment.
+// A draw is a uniform pick among the category's playable questions as they
+// are at that moment. A category of up to poolLimit questions has its keys
+// read once, so a draw is one key lookup; a bigger one is drawn from by
+// sampling keys between its lowest and highest, so a start never reads a
+// million keys.
 class DrawPool
 {
 public:
@@ -31,10 +33,15 @@ public:
     // Questions known to the pool, and the index of the last pick.
     int size() const { return int(ids.size()); }
     int lastIndex() const { return index; }
+    // Tests make small categories sample.
+    void setPoolLimit(int limit) { poolLimit = limit; }
+    bool isSampling() const { return sampling; }
 
 private:
     void load(const QString& upperName);
+    void loadKeys(const QString& upperName);
     bool addNew(qint64 upTo);
+    bool drawSampled(Database::DrawnQuestion* drawn);
 
     QSqlQuery& query;
     Pick pick;
@@ -44,6 +51,12 @@ private:
     qint64 generator = 0;
     bool loaded = false;
     int index = 0;
+    int poolLimit = 10000;
+    bool sampling = false;
+    qint64 catId = -1;
+    // The category's lowest and highest keys when last read.
+    qint64 keyLow = 0;
+    qint64 keyHigh = -1;
 };
 
 #endif

@@ -14,8 +14,8 @@ enum class QuestionEnd { Answered, TimedOut, Abandoned };
 // What became of a player's report.
 enum class ReportOutcome { Stored, AlreadyReported, TooMany, Failed };
 
-// A room's game as others may watch it: "starting", "question", "pause" or
-// "stopped", and the questions asked since the start.
+// A room's game as others may watch it: "question", "pause" or "stopped",
+// and the questions asked since the start.
 struct RoomState {
     QString category;
     QString state;

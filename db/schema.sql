@@ -162,3 +162,8 @@ CREATE TABLE room_state (
     question_number INTEGER,
     updated_at TIMESTAMP
 );
+
+-- A big category is drawn from by sampling keys between its lowest and
+-- highest: these find both ends without reading the category.
+CREATE INDEX category_content_keys ON category_content (catID, contentID);
+CREATE DESCENDING INDEX category_content_keys_desc ON category_content (catID, contentID);

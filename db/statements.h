@@ -33,13 +33,14 @@ inline const QString findCategoryPrefix = QStringLiteral("SELECT catID FROM cate
 inline const QByteArray categoryCheckMissing = QByteArrayLiteral(
     "SELECT 1 FROM RDB$DATABASE WHERE EXISTS(SELECT 1 FROM RDB$RELATIONS WHERE RDB$RELATION_NAME='CATEGORY') "
     "AND NOT EXISTS(SELECT 1 FROM RDB$TRIGGERS WHERE RDB$TRIGGER_NAME='CATEGORY_UNIQUE_NAME')");
-// A row when a table or trigger of play data is missing: a database made
+// A row when a table, trigger or index of the section is missing: a database made
 // before them, or an upgrade cut short.
 inline const QByteArray playTablesMissing = QByteArrayLiteral(
     "SELECT 1 FROM RDB$DATABASE WHERE (SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$RELATION_NAME IN "
     "('CONTENT_ANSWER', 'QUESTION_STAT', 'NEAR_MISS', 'QUESTION_REPORT', 'CONTENT_RETIRED', 'SCORE_EVENT', "
     "'ROOM_STATE')) + (SELECT COUNT(*) FROM RDB$TRIGGERS WHERE RDB$TRIGGER_NAME IN ('CONTENT_ANSWER_UNIQUE', "
-    "'CONTENT_PLAY_DATA_GO')) < 9");
+    "'CONTENT_PLAY_DATA_GO')) + (SELECT COUNT(*) FROM RDB$INDICES WHERE RDB$INDEX_NAME IN "
+    "('CATEGORY_CONTENT_KEYS', 'CATEGORY_CONTENT_KEYS_DESC')) < 11");
 
 // --- Questions -----------------------------------------------------------
 
@@ -109,6 +110,39 @@ inline const QString drawOne = QStringLiteral(
 inline const QString drawPoolAdded = QStringLiteral(
     "SELECT cc.contentID FROM category_content cc INNER JOIN category cat ON cc.catID+0=cat.catID "
     "WHERE UPPER(cat.catName)=:catName AND cc.contentID>:after AND cc.contentID<=:upTo");
+
+// Up to :limit + 1 of the category's links: how big it is, at a bounded cost.
+inline const QString drawSizeProbe = QStringLiteral(
+    "SELECT COUNT(*) FROM (SELECT FIRST (:limit + 1) cc.contentID FROM category_content cc "
+    "INNER JOIN category cat ON cc.catID=cat.catID WHERE UPPER(cat.catName)=:catName)");
+inline const QString drawCategoryIds = QStringLiteral("SELECT catID FROM category WHERE UPPER(catName)=:catName");
+// One sampling draw in one statement: which candidate keys are questions
+// of the category now, not retired (flag 1), the accepted answers of those
+// (flag 2), and the category's lowest and highest keys as they are now,
+// found by walking its index from either end (flag 0). Composed with the
+// category's key and the candidates, numbers the program made.
+inline QString drawCandidates(qint64 catId, const QList<qint64>& keys)
+{
+    QStringList list(QStringLiteral("-1"));
+    for (qint64 key : keys)
+        list << QString::number(key);
+    const QString in = list.join(QLatin1Char(','));
+    const QString cat = QString::number(catId);
+    return QStringLiteral(
+               "SELECT 1, c.contentID, CAST(NULL AS INTEGER), c.question, c.answer FROM category_content cc "
+               "INNER JOIN content c ON c.contentID=cc.contentID WHERE cc.catID=%1 AND cc.contentID IN (%2) "
+               "AND NOT EXISTS (SELECT 1 FROM content_retired r WHERE r.contentID=c.contentID) "
+               "UNION ALL SELECT 2, a.contentID, NULL, NULL, a.answer FROM content_answer a WHERE a.contentID IN (%2) "
+               "UNION ALL SELECT 0, "
+               "(SELECT FIRST 1 contentID FROM category_content WHERE catID=%1 ORDER BY catID, contentID), "
+               "(SELECT FIRST 1 contentID FROM category_content WHERE catID=%1 ORDER BY catID DESC, contentID DESC), "
+               "NULL, NULL FROM RDB$DATABASE")
+        .arg(cat, in);
+}
+// A row when the category has at least one question.
+inline const QString categoryHasQuestions = QStringLiteral(
+    "SELECT FIRST 1 1 FROM category_content cc INNER JOIN category cat ON cc.catID=cat.catID "
+    "WHERE UPPER(cat.catName)=:catName");
 
 // --- Members -------------------------------------------------------------
 

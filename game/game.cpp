@@ -304,7 +304,7 @@ bool Game::drawQuestion(GameStore::Drawn* drawn)
 bool Game::mayStart(const QString& speaker, const QString& category)
 {
     return gameStore->categoryExists(category) && gameStore->hasControl(speaker)
-        && gameStore->countCategory(category) > 0;
+        && gameStore->hasQuestions(category);
 }
 
 void Game::startGame(const QString& speaker, const QString& category, bool restart)
@@ -331,8 +331,9 @@ void Game::startGame(const QString& speaker, const QString& category, bool resta
     hintTimerPtr->stop();
     ++gameStep;
     playing = true;
+    // The room's row says "question" once the question is out: a write
+    // less in the start.
     questionNumber = 0;
-    showRoom(QStringLiteral("starting"));
     sendToRoom(restart ? Replies::restarting(currentCategory, speaker) : Replies::started(speaker));
     // The room sees a gap between the announcement and the question. The
     // event loop goes on meanwhile; room lines wait for the question.

@@ -23,8 +23,8 @@ public:
     virtual ~GameStore() = default;
 
     virtual bool categoryExists(const QString& name) = 0;
-    // Questions of the category; 0 when the lookup fails.
-    virtual int countCategory(const QString& name) = 0;
+    // The category holds at least one question; false when the lookup fails.
+    virtual bool hasQuestions(const QString& name) = 0;
     // A uniform pick among the category's playable questions as they are
     // now, retired ones left out; false when none is left or the lookup failed.
     virtual bool draw(const QString& category, Drawn* drawn) = 0;

@@ -6,6 +6,7 @@
 #include "db/drawpool.h"
 #include "db/playerstore.h"
 #include "db/playstore.h"
+#include "db/statements.h"
 #include "quiz/rules.h"
 
 SqlGameStore::SqlGameStore(const QSqlDatabase& db)
@@ -30,9 +31,12 @@ bool SqlGameStore::categoryExists(const QString& name)
     return ContentStore(*gameQuery).categoryExists(name);
 }
 
-int SqlGameStore::countCategory(const QString& name)
+// Not a count: that would walk every link of a big category.
+bool SqlGameStore::hasQuestions(const QString& name)
 {
-    return ContentStore(*gameQuery).countCategory(name);
+    gameQuery->prepare(Statements::categoryHasQuestions);
+    gameQuery->bindValue(QStringLiteral(":catName"), name.toUpper());
+    return gameQuery->exec() && gameQuery->next();
 }
 
 bool SqlGameStore::draw(const QString& category, Drawn* drawn)

@@ -20,7 +20,7 @@ public:
     ~SqlGameStore() override;
 
     bool categoryExists(const QString& name) override;
-    int countCategory(const QString& name) override;
+    bool hasQuestions(const QString& name) override;
     bool draw(const QString& category, Drawn* drawn) override;
     void resetDraw() override;
     void finish() override;

@@ -40,7 +40,7 @@ public:
     }
 
     bool categoryExists(const QString& name) override { return categories.contains(name.toUpper()); }
-    int countCategory(const QString& name) override { return int(categories.value(name.toUpper()).size()); }
+    bool hasQuestions(const QString& name) override { return !categories.value(name.toUpper()).isEmpty(); }
     // The question's key is its place in its category.
     bool draw(const QString& category, Drawn* drawnQuestion) override
     {

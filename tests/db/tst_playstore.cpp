@@ -40,8 +40,15 @@ private Q_SLOTS:
 
     // Accepted answers come with the draw; a retired question is never drawn;
     // deleting a question takes what play kept about it.
+    void acceptedAnswersAndRetiredQuestions_data()
+    {
+        QTest::addColumn<int>("poolLimit");
+        QTest::newRow("keys read") << 10000;
+        QTest::newRow("keys sampled") << 0;
+    }
     void acceptedAnswersAndRetiredQuestions()
     {
+        QFETCH(int, poolLimit);
         const qint64 scream = db->addQuestion(art, QStringLiteral("Painter of The Scream?"), QStringLiteral("Munch"));
         QVERIFY(db->exec(QStringLiteral("INSERT INTO content_answer VALUES (%1, 'da Vinci')").arg(monaLisa)));
         QVERIFY(db->exec(QStringLiteral("INSERT INTO content_answer VALUES (%1, 'Leonardo da Vinci')").arg(monaLisa)));
@@ -54,6 +61,7 @@ private Q_SLOTS:
         QSqlQuery query(db->connection());
         int next = 0;
         DrawPool pool(query, [&next](int count) { return next++ % count; }, Quiz::isPlayable);
+        pool.setPoolLimit(poolLimit);
         for (int i = 0; i < 4; ++i) {
             Database::DrawnQuestion drawn;
             QVERIFY(pool.draw(QStringLiteral("art"), &drawn));
@@ -69,6 +77,47 @@ private Q_SLOTS:
         QVERIFY(db->exec(QStringLiteral("DELETE FROM content WHERE contentID=%1").arg(monaLisa)));
         for (const char* table : {"content_answer", "question_stat", "near_miss", "question_report"})
             QCOMPARE(db->value(QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(table))).toInt(), 0);
+    }
+
+    // A big category is sampled: each playable question equally likely,
+    // among keys with gaps; questions added and deleted meanwhile
+    // are seen at the next draw.
+    void sampledDrawIsUniformAndCurrent()
+    {
+        const qint64 other = db->addCategory(QStringLiteral("Other"));
+        QList<qint64> art{monaLisa};
+        for (int i = 0; i < 3; ++i) {
+            db->addQuestion(other, QStringLiteral("Elsewhere %1").arg(i), QStringLiteral("x"));
+            art << db->addQuestion(this->art, QStringLiteral("Art %1").arg(i), QStringLiteral("a"));
+        }
+        db->addQuestion(this->art, QStringLiteral("No answer"), QString());
+        QSqlQuery query(db->connection());
+        DrawPool pool(query, [](int count) { return Quiz::randomIndex(count, Quiz::standardRandom()); },
+                      Quiz::isPlayable);
+        pool.setPoolLimit(0);
+        QHash<int, int> seen;
+        for (int i = 0; i < 800; ++i) {
+            Database::DrawnQuestion drawn;
+            QVERIFY(pool.draw(QStringLiteral("ART"), &drawn));
+            ++seen[drawn.id];
+        }
+        QVERIFY(pool.isSampling());
+        QCOMPARE(seen.size(), 4);
+        for (int count : std::as_const(seen))
+            QVERIFY2(count > 120 && count < 280, qPrintable(QString::number(count)));
+
+        QVERIFY(db->exec(QStringLiteral("DELETE FROM content WHERE contentID IN (%1, %2, %3)")
+                             .arg(art[0]).arg(art[1]).arg(art[3])));
+        QVERIFY(db->exec(QStringLiteral("DELETE FROM category_content WHERE contentID IN (%1, %2, %3)")
+                             .arg(art[0]).arg(art[1]).arg(art[3])));
+        const qint64 added = db->addQuestion(this->art, QStringLiteral("Added"), QStringLiteral("b"));
+        seen.clear();
+        for (int i = 0; i < 200; ++i) {
+            Database::DrawnQuestion drawn;
+            QVERIFY(pool.draw(QStringLiteral("ART"), &drawn));
+            ++seen[drawn.id];
+        }
+        QCOMPARE(QSet<int>(seen.keyBegin(), seen.keyEnd()), QSet<int>({int(art[2]), int(added)}));
     }
 
     void statistics()

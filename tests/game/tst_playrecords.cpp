@@ -92,7 +92,7 @@ private Q_SLOTS:
         emit room.lost();
         room.join();
         room.say(QStringLiteral("Ctrl: !quit"));
-        QCOMPARE(store->rooms, QStringList({"room starting Art #0 30s", "room question Art #1 30s",
+        QCOMPARE(store->rooms, QStringList({"room question Art #1 30s",
                                             "room pause Art #1 30s", "room question Art #2 30s",
                                             "room question Art #2 30s", "room stopped Art #2 30s"}));
     }
