@@ -21,5 +21,7 @@ void stopServerProcess(QProcess& process, int gentleMs = 3000);
 
 // Writes a configuration file whole; false if that failed.
 bool writeFile(const QString& path, const QByteArray& content);
+// A file's whole contents; empty if it cannot be read.
+QByteArray readFile(const QString& path);
 
 #endif

@@ -18,13 +18,8 @@
 #include "gui/log.h"
 #include "tests/common/ircclient.h"
 #include "tests/common/ngircdserver.h"
+#include "tests/common/serverprocess.h"
 #include "tests/common/testdatabase.h"
-
-static QByteArray contents(const QString& path)
-{
-    QFile in(path);
-    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
-}
 
 class TestProcesses : public QObject
 {
@@ -167,9 +162,9 @@ private Q_SLOTS:
     // and holds its own lock; the default's stays free.
     void twoRoomsSideBySide()
     {
-        const QByteArray defaults = contents(path("NewtLiberty/QuizNewt.conf"));
+        const QByteArray defaults = readFile(path("NewtLiberty/QuizNewt.conf"));
         QVERIFY(setUp("red", "RedNewt") && setUp("blue", "BlueNewt"));
-        QVERIFY2(contents(path("NewtLiberty/QuizNewt.conf")) == defaults, "the default settings stay untouched");
+        QVERIFY2(readFile(path("NewtLiberty/QuizNewt.conf")) == defaults, "the default settings stay untouched");
 
         IrcClient watcher;
         QVERIFY(watcher.connectAndJoin(server.port(), "Watcher", "#trivia"));
