@@ -62,6 +62,7 @@ void QuizNewt::construct(RoomLink* link, Clock* clock)
     keepArrowsVisible(this);
     // A header starts its sort indicator descending; the users are listed A to Z.
     twUsers->sortByColumn(0, Qt::AscendingOrder);
+    setUpMemberLists();
 
     trayMenu = new QMenu(this);
     QAction* restoreAction = trayMenu->addAction(QStringLiteral("Restore"));

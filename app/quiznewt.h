@@ -74,6 +74,8 @@ private:
     void offerDatabase(QSqlDatabase& db);
 
     void editRoom();
+    // Name columns, A to Z order and the filters of the Scores and Users pages.
+    void setUpMemberLists();
 
     RoomLink* roomLink = nullptr;
     Game* gameEngine = nullptr;

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
 #include <QTreeWidgetItem>
@@ -13,6 +14,8 @@
 #include <climits>
 #include <utility>
 
+#include "app/memberlist.h"
+#include "db/engineerror.h"
 #include "db/playerstore.h"
 #include "gui/messagebox.h"
 
@@ -22,9 +25,37 @@ const QString selectUserLabel = QStringLiteral("<select user>");
 const QString trueText = QStringLiteral("true");
 const QString falseText = QStringLiteral("false");
 
-void showError(QWidget* parent, const QString& text)
+// The page's own words first, then what went wrong in plain words; the
+// engine's text goes under Details.
+void showError(QWidget* parent, const QString& lead, const QSqlError& error)
 {
-    MessageBox::information(parent, QStringLiteral("Error"), text);
+    EngineError described = describeEngineError(error);
+    if (described.plain.isEmpty() && !QSqlDatabase::database(QSqlDatabase::defaultConnection, false).isOpen())
+        described.plain = QStringLiteral("No database is open.");
+    const QString text = described.plain.isEmpty() ? lead : lead + QLatin1Char(' ') + described.plain;
+    MessageBox::warning(parent, QStringLiteral("Error"), text, described.engine);
+}
+
+// A name the room would take for another member's is refused before the
+// database is asked.
+bool refuseSameName(QWidget* parent, const QString& lead, PlayerStore& users, const QString& name,
+                    qint64 exceptUserId, QSqlQuery& query)
+{
+    QString existing;
+    switch (users.sameNameIgnoringCase(name, exceptUserId, &existing)) {
+    case Database::Lookup::Missing:
+        return false;
+    case Database::Lookup::Failed:
+        showError(parent, lead, query.lastError());
+        return true;
+    case Database::Lookup::Found:
+        break;
+    }
+    MessageBox::warning(parent, QStringLiteral("Error"),
+                        QStringLiteral("%1 \"%2\" is a member already; the room does not tell names apart by "
+                                       "case, so \"%3\" would be the same member.")
+                            .arg(lead, existing, name));
+    return true;
 }
 
 // A right reads as an unsigned number; only 0 (or NULL) and 1 have a text,
@@ -63,23 +94,33 @@ void QuizNewt::loadScores()
     // Rows are read once, in order: not caching them saves about a third of
     // the time a long list takes.
     scoresQuery->setForwardOnly(true);
-    QList<QTreeWidgetItem*> items;
-    const auto addRow = [&items](const QString& name, const QString& score) {
-        items.append(new QTreeWidgetItem(QStringList{name, score}));
+    QStringList names;
+    QStringList scores;
+    const auto addRow = [&](const QString& name, const QString& score) {
+        names << name;
+        scores << score;
     };
     if (!PlayerStore(*scoresQuery).listScores(addRow)) {
-        showError(this, QStringLiteral("Unable to load scores!"));
+        showError(this, QStringLiteral("Unable to load scores!"), scoresQuery->lastError());
         return;
     }
+    // The list does not sort itself: a click on its header would reorder it.
+    QList<QTreeWidgetItem*> items;
+    items.reserve(names.size());
+    for (const int row : nameOrder(names))
+        items.append(new QTreeWidgetItem(QStringList{names[row], scores[row]}));
     twScoreList->clear();
     twScoreList->addTopLevelItems(items);
+    // Rows just added all show.
+    if (!leScoreFilter->text().trimmed().isEmpty())
+        filterMembers(twScoreList, leScoreFilter->text());
 }
 
 void QuizNewt::resetScores()
 {
     replaceQuery(scoresQuery);
     if (!PlayerStore(*scoresQuery).resetScores()) {
-        showError(this, QStringLiteral("Unable to reset scores!"));
+        showError(this, QStringLiteral("Unable to reset scores!"), scoresQuery->lastError());
         return;
     }
     loadScores();
@@ -89,12 +130,14 @@ void QuizNewt::updateScore()
 {
     replaceQuery(scoresQuery);
     if (!PlayerStore(*scoresQuery).updateScore(lblUsername->text(), sbScore->value())) {
-        showError(this, QStringLiteral("Unable to update score!"));
+        showError(this, QStringLiteral("Unable to update score!"), scoresQuery->lastError());
         return;
     }
+    const QString name = lblUsername->text();
     loadScores();
     lblUsername->setText(selectUserLabel);
     sbScore->setValue(0);
+    scrollToName(twScoreList, name);
 }
 
 void QuizNewt::scoreItemDoubleClicked(QTreeWidgetItem* item, int /*column*/)
@@ -116,12 +159,16 @@ void QuizNewt::loadUsers()
     usersQuery->setForwardOnly(true);
     QList<QTreeWidgetItem*> items;
     const auto addRow = [&items](const QString& name, const QVariant& control, const QVariant& admin) {
-        items.append(new QTreeWidgetItem(QStringList{name, rightText(control), rightText(admin)}));
+        items.append(new MemberItem(QStringList{name, rightText(control), rightText(admin)}));
     };
-    if (!PlayerStore(*usersQuery).listUsers(addRow))
+    if (!PlayerStore(*usersQuery).listUsers(addRow)) {
+        qDeleteAll(items);
         return;
+    }
     // The sorting view places each row itself.
     twUsers->addTopLevelItems(items);
+    if (!leUserFilter->text().trimmed().isEmpty())
+        filterMembers(twUsers, leUserFilter->text());
     pbUserAdd->setEnabled(false);
     pbUserDelete->setEnabled(false);
     pbUserUpdate->setEnabled(false);
@@ -129,15 +176,22 @@ void QuizNewt::loadUsers()
 
 void QuizNewt::addUser()
 {
+    const QString name = leUsername->text();
+    const QString lead = QStringLiteral("Unable to add user!");
+    PlayerStore users(*usersQuery);
+    if (refuseSameName(this, lead, users, name, -1, *usersQuery))
+        return;
     const int control = cbControl->currentText() == trueText ? 1 : 0;
     const int admin = cbAdmin->currentText() == trueText ? 1 : 0;
-    if (!PlayerStore(*usersQuery).addUser(leUsername->text(), 0, control, admin)) {
-        showError(this, QStringLiteral("Unable to add user!"));
+    if (!users.addUser(name, 0, control, admin)) {
+        showError(this, lead, usersQuery->lastError());
         return;
     }
     // The sorting view places the new row itself; the list is not read back.
-    twUsers->addTopLevelItem(new QTreeWidgetItem(
-        QStringList{leUsername->text(), cbControl->currentText(), cbAdmin->currentText()}));
+    auto* item = new MemberItem(QStringList{name, cbControl->currentText(), cbAdmin->currentText()});
+    twUsers->addTopLevelItem(item);
+    item->setHidden(!passesFilter(name, leUserFilter->text().trimmed()));
+    twUsers->scrollToItem(item);
     leUsername->clear();
     pbUserAdd->setEnabled(false);
     pbUserUpdate->setEnabled(false);
@@ -152,20 +206,30 @@ void QuizNewt::updateUser()
         return;
 
     // The listed name finds the member, so a rename keeps the same row.
+    const QString lead = QStringLiteral("Unable to update user!");
     PlayerStore users(*usersQuery);
     const qint64 userId = users.findUser(current->text(0));
-    if (userId < 0)
+    if (userId < 0) {
+        // A member removed meanwhile is no failure; a statement that failed is.
+        if (usersQuery->lastError().isValid())
+            showError(this, lead, usersQuery->lastError());
+        return;
+    }
+    const QString newName = leUsername->text();
+    // A change of case alone renames the member itself.
+    if (refuseSameName(this, lead, users, newName, userId, *usersQuery))
         return;
 
     const int control = cbControl->currentText() == falseText ? 0 : 1;
     const int admin = cbAdmin->currentText() == falseText ? 0 : 1;
-    if (!users.changeUser(userId, leUsername->text(), control, admin)) {
-        showError(this, QStringLiteral("Unable to update user!"));
+    if (!users.changeUser(userId, newName, control, admin)) {
+        showError(this, lead, usersQuery->lastError());
         return;
     }
     leUsername->clear();
     twUsers->clear();
     loadUsers();
+    scrollToName(twUsers, newName);
 }
 
 void QuizNewt::deleteUser()
@@ -173,7 +237,7 @@ void QuizNewt::deleteUser()
     // The name is quoted into the statement, so O'Brien deletes O'Brien and
     // nothing else.
     if (!PlayerStore(*usersQuery).deleteUser(leUsername->text())) {
-        showError(this, QStringLiteral("Unable to delete user!"));
+        showError(this, QStringLiteral("Unable to delete user!"), usersQuery->lastError());
         return;
     }
     // The list row goes by position, not by name, and the list is not reloaded.
@@ -199,4 +263,14 @@ void QuizNewt::userItemDoubleClicked(QTreeWidgetItem* item, int /*column*/)
 void QuizNewt::userTextEdited(const QString& /*text*/)
 {
     pbUserAdd->setEnabled(true);
+}
+
+void QuizNewt::setUpMemberLists()
+{
+    // "false" is the widest right; seven digits hold any score the game reaches.
+    fitColumns(twUsers, {falseText});
+    fitColumns(twScoreList, {QStringLiteral("0000000")});
+    connect(leScoreFilter, &QLineEdit::textChanged, this,
+            [this](const QString& text) { filterMembers(twScoreList, text); });
+    connect(leUserFilter, &QLineEdit::textChanged, this, [this](const QString& text) { filterMembers(twUsers, text); });
 }

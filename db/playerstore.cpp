@@ -132,6 +132,19 @@ bool PlayerStore::addUser(const QString& name, int score, int control, int admin
                 {{":username", name}, {":score", score}, {":control", control}, {":admin", admin}});
 }
 
+PlayerStore::Lookup PlayerStore::sameNameIgnoringCase(const QString& name, qint64 exceptUserId, QString* existing)
+{
+    // UPPER(username) is indexed; the game compares names the same way.
+    static const QString statement = QStringLiteral(
+        "SELECT FIRST 1 username FROM users WHERE UPPER(username)=:username AND userID<>:userID");
+    QVariant found;
+    const Lookup result = StoreQuery::first(
+        query, exec(query, statement, {{":username", name.toUpper()}, {":userID", exceptUserId}}), &found);
+    if (result == Lookup::Found)
+        *existing = found.toString();
+    return result;
+}
+
 qint64 PlayerStore::findUser(const QString& name)
 {
     const QVariant userId = firstValue(query, exec(query, Statements::findUser, {{":username", name}}));

@@ -51,6 +51,10 @@ public:
     bool updateScore(const QString& name, int score);
     bool listUsers(const std::function<void(const QString& name, const QVariant& control, const QVariant& admin)>& row);
     bool addUser(const QString& name, int score, int control, int admin);
+    // A member other than exceptUserId whose name equals name without
+    // regard to case, as the room tells names apart; *existing gets that
+    // member's name as stored.
+    Lookup sameNameIgnoringCase(const QString& name, qint64 exceptUserId, QString* existing);
     // The member's ID, or -1 when the statement fails or finds no one.
     qint64 findUser(const QString& name);
     bool changeUser(qint64 userId, const QString& newName, int control, int admin);

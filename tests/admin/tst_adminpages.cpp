@@ -27,6 +27,16 @@ class TestAdminPages : public QObject
         QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(field, text);
     }
+    // The names a list shows, top to bottom.
+    static QStringList shownNames(const QTreeWidget* list)
+    {
+        QStringList names;
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            if (!list->topLevelItem(i)->isHidden())
+                names << list->topLevelItem(i)->text(0);
+        }
+        return names;
+    }
     // The Users page's Add, Update and Delete as "E" (enabled) or "-".
     QString buttons()
     {
@@ -82,8 +92,10 @@ private Q_SLOTS:
         QStringList shown;
         for (const MessageBox::Shown& box : MessageBox::takeShown())
             shown << box.text;
-        // Only the failures: every step before went through.
-        QCOMPARE(shown, (QStringList{"Unable to reset scores!", "Unable to update score!", "Unable to load scores!"}));
+        // Only the failures, each in plain words: every step before went through.
+        QCOMPARE(shown, (QStringList{"Unable to reset scores! No database is open.",
+                                     "Unable to update score! No database is open.",
+                                     "Unable to load scores! No database is open."}));
         QCOMPARE(treeRows(win().twScoreList, true), listed);
         QCOMPARE(win().lblUsername->text() + win().sbScore->text(), QStringLiteral("Carol60"));
     }
@@ -134,6 +146,91 @@ private Q_SLOTS:
             QCOMPARE(t->db.column("SELECT username FROM users ORDER BY 1"), everyone);
             QCOMPARE(win().twUsers->topLevelItemCount(), everyone.size());
         }
+    }
+
+    // The A to Z order without regard to case holds after adds and a rename;
+    // Dave and dave, from before such pairs were refused, keep one order.
+    void orderKeptAfterChanges()
+    {
+        QVERIFY(open({"bob", "Alice", "carl", "BETTY", "dave", "Dave"}, "pbUsers"));
+        for (const char* name : {"aaron", "Zed", "Bo"}) {
+            type(win().leUsername, QString::fromLatin1(name));
+            win().pbUserAdd->click();
+        }
+        QVERIFY(doubleClickRow(win().twUsers, QStringLiteral("carl")));
+        type(win().leUsername, QStringLiteral("Abe"));
+        win().pbUserUpdate->click();
+        QCOMPARE(shownNames(win().twUsers),
+                 (QStringList{"aaron", "Abe", "Alice", "BETTY", "Bo", "bob", "Dave", "dave", "Zed"}));
+    }
+
+    void addAndRenameRefusals_data()
+    {
+        QTest::addColumn<QString>("pick");  // the member renamed; none: an add
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("refusal");  // the box's first words; none: done
+        QTest::addColumn<QStringList>("stored");
+        const QStringList before{"Bob", "Carl", "Émile"};
+        const QString taken = QStringLiteral("Unable to %1 user! \"%2\" is a member already");
+        QTest::newRow("add: another case") << "" << "BOB" << taken.arg("add", "Bob") << before;
+        QTest::newRow("add: accented, another case") << "" << "ÉMILE" << taken.arg("add", "Émile") << before;
+        QTest::newRow("add: a longer name") << "" << "BOBBY" << "" << QStringList{"Bob", "BOBBY", "Carl", "Émile"};
+        QTest::newRow("rename onto another member") << "Carl" << "bob" << taken.arg("update", "Bob") << before;
+        QTest::newRow("rename to another case of one's own")
+            << "Bob" << "BOB" << "" << QStringList{"BOB", "Carl", "Émile"};
+        // The engine's refusal: its own words go under Details.
+        QTest::newRow("add: longer than the column") << "" << QString(300, 'x') << "Unable to add user!" << before;
+    }
+    // The room takes names that differ only in case for one member, so the
+    // page refuses them and says which member has the name.
+    void addAndRenameRefusals()
+    {
+        QFETCH(QString, pick);
+        QFETCH(QString, name);
+        QFETCH(QString, refusal);
+        QFETCH(QStringList, stored);
+        QVERIFY(open({"Bob", "Carl", "Émile"}, "pbUsers"));
+        if (!pick.isEmpty())
+            QVERIFY(doubleClickRow(win().twUsers, pick));
+        type(win().leUsername, name);
+        (pick.isEmpty() ? win().pbUserAdd : win().pbUserUpdate)->click();
+        const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), refusal.isEmpty() ? 0 : 1);
+        if (!refusal.isEmpty()) {
+            QVERIFY2(shown.at(0).text.startsWith(refusal), qPrintable(shown.at(0).text));
+            QCOMPARE(shown.at(0).details.contains(QLatin1String("truncation")), name.size() > 255);
+        }
+        QCOMPARE(t->db.column("SELECT username FROM users ORDER BY UPPER(username)"), stored);
+        QCOMPARE(shownNames(win().twUsers), stored);
+    }
+
+    void filterNarrowsTheLists_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("nothing typed") << "" << QStringList{"alice", "Bob", "BOBBY", "carl", "Rob"};
+        QTest::newRow("any case") << "bob" << QStringList{"Bob", "BOBBY"};
+        QTest::newRow("inside names") << "Ob" << QStringList{"Bob", "BOBBY", "Rob"};
+        QTest::newRow("blanks around") << " rob " << QStringList{"Rob"};
+        QTest::newRow("no match") << "zz" << QStringList{};
+    }
+    // Typed into either page's filter, the list narrows at each key; the
+    // filter holds when the page is read afresh. Both lists go A to Z
+    // without regard to case.
+    void filterNarrowsTheLists()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QStringList, shown);
+        QVERIFY(open({"Rob", "carl", "BOBBY", "alice", "Bob"}, "pbScores"));
+        QTest::keyClicks(win().leScoreFilter, filter);
+        QCOMPARE(shownNames(win().twScoreList), shown);
+        win().pbUsers->click();
+        QTest::keyClicks(win().leUserFilter, filter);
+        QCOMPARE(shownNames(win().twUsers), shown);
+        win().pbScores->click();
+        win().pbUsers->click();
+        QCOMPARE(shownNames(win().twUsers), shown);
+        QCOMPARE(shownNames(win().twScoreList), shown);
     }
 };
 

@@ -85,11 +85,9 @@ private Q_SLOTS:
 
     // Each button shows the page holding one of its widgets (Trivia after
     // another). Arrows drawn in the pages' white text colour would vanish on
-    // the light buttons; lists start A to Z.
+    // the light buttons.
     void pagesAndControls()
     {
-        for (const char* name : {"Zed", "Carl", "Bob"})
-            t->db.addUser(name, 0);
         QVERIFY(t->open());
         const QList<std::pair<QPushButton*, QWidget*>> pages = {{win().pbScores, win().sbScore},
             {win().pbUsers, win().cbAdmin}, {win().pbContent, win().pbQuestions}, {win().pbTrivia, win().leAnswer},
@@ -103,8 +101,6 @@ private Q_SLOTS:
         win().teQuestion->setPlainText(QStringLiteral("line\n").repeated(20));
         QScrollBar* bar = win().teQuestion->verticalScrollBar();
         QVERIFY2(bar->isVisible() && darkPixels(bar, bar->width()) > 10, "scroll bar arrows are drawn dark");
-        win().pbUsers->click();
-        QCOMPARE(treeRows(win().twUsers).value(0).section(QLatin1Char('|'), 0, 0), QStringLiteral("Bob"));
     }
 
     // With no database set up, the first start offers one with the starter
