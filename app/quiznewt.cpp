@@ -18,6 +18,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPixmap>
 #include <QSqlError>
@@ -229,6 +230,30 @@ void QuizNewt::closeEvent(QCloseEvent* event)
     // Without a tray the window would be lost for good: close it, and as the
     // last window it ends the program.
     event->accept();
+}
+
+void QuizNewt::keyPressEvent(QKeyEvent* event)
+{
+    // A dialog would click its default button on Return and close on
+    // Escape; this window has no default button and stays open. Return
+    // does what the field it was typed in offers, and nothing elsewhere.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        QWidget* field = focusWidget();
+        QPushButton* action = nullptr;
+        if (field && (field == sbScore || sbScore->isAncestorOf(field)))
+            action = pbScoreUpdate;
+        else if (field == leUsername)
+            action = pbUserUpdate->isEnabled() ? pbUserUpdate : pbUserAdd;
+        if (action && action->isEnabled())
+            action->click();
+        event->accept();
+        return;
+    }
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void QuizNewt::butTriviaToggled(bool checked)

@@ -9,6 +9,7 @@
 class Clock;
 class Game;
 class QCloseEvent;
+class QKeyEvent;
 class QMenu;
 class QSqlDatabase;
 class QSqlQuery;
@@ -37,6 +38,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private Q_SLOTS:
     void answerTimeout();

@@ -103,6 +103,61 @@ private Q_SLOTS:
         QVERIFY2(bar->isVisible() && darkPixels(bar, bar->width()) > 10, "scroll bar arrows are drawn dark");
     }
 
+    void keysInFields_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("pick");   // the list row double-clicked first
+        QTest::addColumn<QString>("typed");  // into the field before the key
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QStringList>("members");  // name|score afterwards
+        const auto row = [](const char* name, const char* page, const char* field, const char* pick,
+                            const char* typed, Qt::Key key, const QStringList& members) {
+            QTest::newRow(name) << page << field << pick << typed << int(key) << members;
+        };
+        const QStringList unchanged{"Al|5"};
+        row("Trivia: give-answer box", "pbTrivia", "chkGiveAnswer", "", "", Qt::Key_Return, unchanged);
+        row("Scores: score box updates", "pbScores", "sbScore", "Al", "77", Qt::Key_Return, {"Al|77"});
+        row("Scores: Reset All focused", "pbScores", "pbReset", "", "", Qt::Key_Return, unchanged);
+        row("Users: name box adds", "pbUsers", "leUsername", "", "Bea", Qt::Key_Return, {"Al|5", "Bea|0"});
+        row("Users: name box updates the picked member", "pbUsers", "leUsername", "Al", "Alan", Qt::Key_Return,
+            {"Alan|5"});
+        row("Users: filter", "pbUsers", "leUserFilter", "", "A", Qt::Key_Enter, unchanged);
+        row("Settings: wait time", "pbSettings", "sbWaitTime", "", "5", Qt::Key_Enter, unchanged);
+        row("Connect focused", "pbTrivia", "pbConnect", "", "", Qt::Key_Return, unchanged);
+        row("Escape in the name box", "pbUsers", "leUsername", "", "Bea", Qt::Key_Escape, unchanged);
+    }
+    // Return does the field's own action or nothing, never Connect; Escape
+    // leaves the window open.
+    void keysInFields()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, field);
+        QFETCH(QString, pick);
+        QFETCH(QString, typed);
+        QFETCH(int, key);
+        QFETCH(QStringList, members);
+        t->db.addUser(QStringLiteral("Al"), 5);
+        QVERIFY(t->open());
+        win().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&win()));
+        win().findChild<QPushButton*>(page)->click();
+        if (!pick.isEmpty())
+            QVERIFY(doubleClickRow(page == QLatin1String("pbScores") ? win().twScoreList : win().twUsers, pick));
+        auto* widget = win().findChild<QWidget*>(field);
+        widget->setFocus();
+        if (!typed.isEmpty()) {
+            QTest::keyClick(widget, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(widget, typed);
+        }
+        QTest::keyClick(widget, Qt::Key(key));
+        QCoreApplication::processEvents();
+        QCOMPARE(t->link->takePosts(), QStringList());
+        QVERIFY(win().isVisible());
+        QCOMPARE(t->db.column("SELECT username || '|' || score FROM users ORDER BY 1"), members);
+        QCOMPARE(MessageBox::takeShown().size(), 0);
+    }
+
     // With no database set up, the first start offers one with the starter
     // questions in the default place and opens it.
     void firstRunCreatesTheDatabase()
