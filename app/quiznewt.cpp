@@ -131,14 +131,17 @@ void QuizNewt::construct(RoomLink* link, Clock* clock)
     const Database::Location location = Database::locationFromSettings();
     QString openError;
     QSqlDatabase db = Database::open(location, QLatin1String(QSqlDatabase::defaultConnection), &openError);
+    // No database chosen yet: the first-run offer is all the operator needs
+    // to see, not why a file nobody chose cannot be opened.
+    const bool firstRun = !db.isOpen() && db.isValid() && !location.isServer()
+                          && !Settings::load<Settings::Install>().isSet() && !Log::noWindow();
     // A server's reason is long (host, port, the network's words): under Details.
-    if (!db.isOpen() && location.isServer() && location.problem.isEmpty())
+    if (firstRun)
+        offerDatabase(db);
+    else if (!db.isOpen() && location.isServer() && location.problem.isEmpty())
         MessageBox::report(this, QStringLiteral("Info"), openFailedText + location.connectString(), openError);
     else if (!db.isOpen())
         MessageBox::information(this, QStringLiteral("Info"), openFailedText + openError);
-    if (!db.isOpen() && db.isValid() && !location.isServer() && !Settings::load<Settings::Install>().isSet()
-        && !Log::noWindow())
-        offerDatabase(db);
     if (db.isOpen())
         Database::upgrade(db);
 

@@ -163,13 +163,13 @@ private Q_SLOTS:
     void firstRunCreatesTheDatabase()
     {
         const QDir data(qEnvironmentVariable("XDG_DATA_HOME"));
-        MessageBox::setNextAnswer(QMessageBox::Ok);
         MessageBox::setNextAnswer(QMessageBox::Yes);
         t->window = std::make_unique<QuizNewt>(new RecordingRoomLink);
+        // The offer alone: no word about a file nobody chose.
         const QList<MessageBox::Shown> shown = MessageBox::takeShown();
-        QCOMPARE(shown.size(), 2);
-        QCOMPARE(shown.at(1).title, QStringLiteral("First Run"));
-        QVERIFY2(shown.at(1).text.contains(data.filePath("QuizNewt")), qPrintable(shown.at(1).text));
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.at(0).title, QStringLiteral("First Run"));
+        QVERIFY2(shown.at(0).text.contains(data.filePath("QuizNewt")), qPrintable(shown.at(0).text));
         QCOMPARE(Settings::File().value(QStringLiteral("InstallDir")).toString(), data.filePath("QuizNewt"));
         QSqlQuery count(QStringLiteral("SELECT COUNT(*) FROM content"));
         QVERIFY2(count.next() && count.value(0).toInt() > 0, "the starter questions are there");
@@ -244,7 +244,7 @@ private Q_SLOTS:
         for (const MessageBox::Shown& box : MessageBox::takeShown())
             shown << box.title + ": " + box.text.section(QLatin1Char('\n'), 0, 0);
         QStringList expected;
-        if (!usable)
+        if (!usable && !installDir.isEmpty())
             expected << "Info: Unable to open QuizNewt database: " + reason;
         if (installDir.isEmpty())
             expected << QStringLiteral("First Run: No QuizNewt database is set up yet.");
