@@ -20,6 +20,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPainter>
 #include <QPixmap>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -41,6 +42,19 @@ void setButtonIcon(QPushButton* button, const QString& path, const QSize& size)
 {
     button->setIcon(QIcon(path));
     button->setIconSize(size);
+}
+
+// A filled circle of the label's size.
+QPixmap roundMark(const QSize& size, const QColor& colour)
+{
+    QPixmap mark(size);
+    mark.fill(Qt::transparent);
+    QPainter painter(&mark);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(colour.darker(140));
+    painter.setBrush(colour);
+    painter.drawEllipse(QRectF(0.5, 0.5, size.width() - 1, size.height() - 1));
+    return mark;
 }
 
 }
@@ -97,10 +111,13 @@ void QuizNewt::construct(RoomLink* link, Clock* clock)
     }
     roomLink = link;
     roomLink->setParent(this);
-    // The form stays as it is; the Connect button's tool tip tells the state.
-    connect(roomLink, &RoomLink::stateChanged, pbConnect, &QWidget::setToolTip);
+    // The mark beside Connect says whether QuizNewt is in the room; the tool
+    // tips tell where it is, or why not.
+    connect(roomLink, &RoomLink::stateChanged, this, &QuizNewt::showRoomState);
+    connect(roomLink, &RoomLink::joined, this, &QuizNewt::showRoomState);
+    connect(roomLink, &RoomLink::lost, this, &QuizNewt::showRoomState);
     connect(roomLink, &RoomLink::stateChanged, this, [](const QString& text) { qInfo().noquote() << "Room:" << text; });
-    pbConnect->setToolTip(roomLink->stateText());
+    showRoomState();
     // Unattended: into the room as soon as the event loop runs.
     if (Settings::load<Settings::Room>().autoConnect)
         QTimer::singleShot(0, this, &QuizNewt::connectToRoom);
@@ -257,6 +274,17 @@ void QuizNewt::keyPressEvent(QKeyEvent* event)
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void QuizNewt::showRoomState()
+{
+    const bool in = roomLink->isJoined();
+    lblRoomState->setText(in ? QStringLiteral("Online") : QStringLiteral("Offline"));
+    lblRoomMark->setPixmap(roundMark(lblRoomMark->size(), in ? QColor(40, 170, 60) : QColor(160, 160, 160)));
+    const QString where = roomLink->stateText();
+    for (QWidget* widget : {static_cast<QWidget*>(pbConnect), static_cast<QWidget*>(lblRoomMark),
+                            static_cast<QWidget*>(lblRoomState)})
+        widget->setToolTip(where);
 }
 
 void QuizNewt::butTriviaToggled(bool checked)

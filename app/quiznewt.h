@@ -76,6 +76,8 @@ private:
     void offerDatabase(QSqlDatabase& db);
 
     void editRoom();
+    // The mark and word beside Connect: in the room or not.
+    void showRoomState();
     // Name columns, A to Z order and the filters of the Scores and Users pages.
     void setUpMemberLists();
 

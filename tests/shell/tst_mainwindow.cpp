@@ -203,9 +203,12 @@ private Q_SLOTS:
                 action->trigger();
         }
 
+        QCOMPARE(win().lblRoomState->text(), QStringLiteral("Offline"));
         win().pbConnect->click();
         QVERIFY2(alice.waitForChannelLines(1, 15000), qPrintable(win().room()->stateText()));
         QCOMPARE(alice.channelLines().value(0), QStringLiteral("Master: (O) QuizNewt Connected (O)"));
+        QCOMPARE(win().lblRoomState->text(), QStringLiteral("Online"));
+        QCOMPARE(win().lblRoomState->toolTip(), win().room()->stateText());
     }
 
     void lifeToShutdown_data()
