@@ -16,7 +16,9 @@ class TestGame : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<TestDatabase> db;
+    // One database for every case, each with a game of its own: what a
+    // case adds (a member, categories) is its alone.
+    TestDatabase db;
     FakeClock clock;
     RecordingRoomLink link;
     std::unique_ptr<Game> game;
@@ -29,26 +31,22 @@ private Q_SLOTS:
     {
         isolateSettings();
         MessageBox::setTestMode(true);
+        QVERIFY2(db.isValid(), qPrintable(db.error()));
+        db.addUser(QStringLiteral("Ctrl"), 3, 1, 0);
+        db.addUser(QStringLiteral("Admin"), 5, 0, 1);
+        db.addUser(QStringLiteral("Alice"), 12);
+        db.addQuestion(db.addCategory(QStringLiteral("Capitals")), QStringLiteral("Capital of France?"),
+                       QStringLiteral("Paris"));
+        db.addCategory(QStringLiteral("Empty"));
     }
     void init()
     {
-        db = std::make_unique<TestDatabase>();
-        QVERIFY2(db->isValid(), qPrintable(db->error()));
-        db->addUser(QStringLiteral("Ctrl"), 3, 1, 0);
-        db->addUser(QStringLiteral("Admin"), 5, 0, 1);
-        db->addUser(QStringLiteral("Alice"), 12);
-        db->addQuestion(db->addCategory(QStringLiteral("Capitals")), QStringLiteral("Capital of France?"),
-                        QStringLiteral("Paris"));
-        db->addCategory(QStringLiteral("Empty"));
-        game = std::make_unique<Game>(&link, std::make_unique<SqlGameStore>(db->connection()), &clock,
+        game = std::make_unique<Game>(&link, std::make_unique<SqlGameStore>(db.connection()), &clock,
                                       Quiz::standardRandom());
         game->setStartPause(0);
+        link.takePosts();
     }
-    void cleanup()
-    {
-        game.reset();
-        db.reset();
-    }
+    void cleanup() { game.reset(); }
 
     // Every command that looks at the rights or the database, for members
     // with and without each right.
@@ -88,7 +86,7 @@ private Q_SLOTS:
         game->nextQuestion();
         say(QStringLiteral("CAROL: paris"));
         QCOMPARE(posts().last(), QStringLiteral("(*)CAROL(*) Is Correct!  Score: 2  \nNext Question in 10 Seconds"));
-        QCOMPARE(db->column("SELECT username || '/' || score || '/' || hasControl || hasAdmin FROM users "
+        QCOMPARE(db.column("SELECT username || '/' || score || '/' || hasControl || hasAdmin FROM users "
                             "WHERE UPPER(username)='CAROL'"),
                  QStringList("carol/2/00"));
     }
@@ -97,15 +95,15 @@ private Q_SLOTS:
     // cannot be played however many, and ends the game when nothing is left.
     void drawFollowsTheDatabase()
     {
-        const qint64 trio = db->addCategory(QStringLiteral("Trio"));
-        db->addQuestion(trio, QStringLiteral("One"), QStringLiteral("1"));
-        db->addQuestion(trio, QStringLiteral("Two"), QStringLiteral("2"));
-        db->addQuestion(trio, QString(), QStringLiteral("no question"));
+        const qint64 trio = db.addCategory(QStringLiteral("Trio"));
+        db.addQuestion(trio, QStringLiteral("One"), QStringLiteral("1"));
+        db.addQuestion(trio, QStringLiteral("Two"), QStringLiteral("2"));
+        db.addQuestion(trio, QString(), QStringLiteral("no question"));
         for (int i = 0; i < 60; ++i)
-            db->addQuestion(trio, QStringLiteral("Blank %1").arg(i), QString());
+            db.addQuestion(trio, QStringLiteral("Blank %1").arg(i), QString());
         say(QStringLiteral("Ctrl: !start Trio"));
-        db->addQuestion(trio, QStringLiteral("Three"), QStringLiteral("3"));
-        db->addQuestion(db->addCategory(QStringLiteral("Other")), QStringLiteral("Elsewhere"), QStringLiteral("no"));
+        db.addQuestion(trio, QStringLiteral("Three"), QStringLiteral("3"));
+        db.addQuestion(db.addCategory(QStringLiteral("Other")), QStringLiteral("Elsewhere"), QStringLiteral("no"));
         posts();
         QSet<QString> seen;
         for (int i = 0; i < 100; ++i) {
@@ -114,7 +112,7 @@ private Q_SLOTS:
         }
         QCOMPARE(seen, QSet<QString>({"One", "Two", "Three"}));
 
-        QVERIFY(db->exec(QStringLiteral("DELETE FROM content WHERE question IN ('One', 'Two', 'Three')")));
+        QVERIFY(db.exec(QStringLiteral("DELETE FROM content WHERE question IN ('One', 'Two', 'Three')")));
         game->nextQuestion();
         QCOMPARE(posts(), QStringList("(O) Trivia ended: no question could be drawn from the category 'Trio' (O)"));
         QVERIFY(game->isStopped());
