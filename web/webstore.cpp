@@ -1,0 +1,299 @@
+#include "web/webstore.h"
+
+#include <QHash>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace Web {
+
+namespace {
+
+const QString pointsSince = QStringLiteral(
+    "SELECT username, contentID, network, channel, scored_at FROM score_event WHERE scored_at >= :since");
+// The game's own statement for !top, so both show the same ten.
+const QString topScoresStatement = QStringLiteral("SELECT FIRST 10 username, score FROM users ORDER BY score DESC");
+// The database's clock comes along: the countdown is measured by the clock
+// that stamped asked_at, whatever this machine's says.
+const QString listRooms = QStringLiteral(
+    "SELECT network, channel, category, state, asked_at, answer_seconds, question_number, updated_at, "
+    "CURRENT_TIMESTAMP FROM room_state WHERE state IS DISTINCT FROM 'stopped' ORDER BY network, channel");
+const QString listCategories = QStringLiteral(
+    "SELECT cat.catName, COUNT(c.contentID) FROM category cat "
+    "LEFT JOIN category_content cc ON cc.catID = cat.catID "
+    "LEFT JOIN content c ON c.contentID = cc.contentID "
+    "AND NOT EXISTS (SELECT 1 FROM content_retired r WHERE r.contentID = c.contentID) "
+    "GROUP BY cat.catName ORDER BY cat.catName");
+// A database made before questions could be retired.
+const QString listCategoriesWithoutRetired = QStringLiteral(
+    "SELECT cat.catName, COUNT(c.contentID) FROM category cat "
+    "LEFT JOIN category_content cc ON cc.catID = cat.catID "
+    "LEFT JOIN content c ON c.contentID = cc.contentID "
+    "GROUP BY cat.catName ORDER BY cat.catName");
+const QString findMember = QStringLiteral("SELECT FIRST 1 username, score FROM users WHERE UPPER(username)=:name");
+const QString membersAbove = QStringLiteral("SELECT COUNT(*) FROM users WHERE score > :score");
+const QString findLoggedName =
+    QStringLiteral("SELECT FIRST 1 username FROM score_event WHERE UPPER(username)=:name");
+const QString pointsPerDay = QStringLiteral(
+    "SELECT CAST(scored_at AS DATE), COUNT(*) FROM score_event WHERE UPPER(username)=:name AND scored_at >= :since "
+    "GROUP BY CAST(scored_at AS DATE)");
+const QString bestCategories = QStringLiteral(
+    "SELECT FIRST 5 cat.catName, COUNT(*) FROM score_event e "
+    "INNER JOIN category_content cc ON cc.contentID = e.contentID "
+    "INNER JOIN category cat ON cat.catID = cc.catID "
+    "WHERE UPPER(e.username)=:name GROUP BY cat.catName ORDER BY 2 DESC, 1");
+// The question's texts and one of its categories, then the reason's own columns.
+const QString questionColumns = QStringLiteral(
+    "SELECT c.contentID, c.question, c.answer, (SELECT FIRST 1 cat.catName FROM category_content cc "
+    "INNER JOIN category cat ON cat.catID = cc.catID WHERE cc.contentID = c.contentID ORDER BY cat.catName), ");
+const QString notRetired =
+    QStringLiteral("NOT EXISTS (SELECT 1 FROM content_retired x WHERE x.contentID = c.contentID)");
+const QString healthReports = questionColumns
+    + QStringLiteral("r.reporter, r.reported_at, r.note FROM question_report r "
+                     "INNER JOIN content c ON c.contentID = r.contentID WHERE ")
+    + notRetired + QStringLiteral(" ORDER BY r.reported_at");
+const QString healthNearMisses = questionColumns
+    + QStringLiteral("m.answer, m.times, m.last_by FROM near_miss m "
+                     "INNER JOIN content c ON c.contentID = m.contentID WHERE ")
+    + notRetired + QStringLiteral(" ORDER BY m.times DESC, m.answer");
+const QString healthStats = questionColumns
+    + QStringLiteral("s.asked, s.answered, s.total_ms FROM question_stat s "
+                     "INNER JOIN content c ON c.contentID = s.contentID "
+                     "WHERE ((s.asked >= 5 AND s.answered = 0) OR (s.answered >= 3 AND s.total_ms < 2000 * s.answered)) "
+                     "AND ")
+    + notRetired;
+const QString stillThere = QStringLiteral("SELECT 1 FROM RDB$DATABASE");
+
+}
+
+WebStore::WebStore(const QString& connectionName)
+    : connectionName(connectionName)
+{
+}
+
+WebStore::~WebStore()
+{
+    disconnect();
+}
+
+bool WebStore::connect(const Database::Location& location, QString* error)
+{
+    disconnect();
+    {
+        QSqlDatabase db = Database::open(location, connectionName, error);
+        connected = db.isOpen();
+    }
+    if (!connected)
+        QSqlDatabase::removeDatabase(connectionName);
+    return connected;
+}
+
+void WebStore::disconnect()
+{
+    if (!QSqlDatabase::contains(connectionName))
+        return;
+    QSqlDatabase::database(connectionName, false).close();
+    QSqlDatabase::removeDatabase(connectionName);
+    connected = false;
+}
+
+WebStore::Status WebStore::failed(const QSqlQuery& query)
+{
+    if (!connected)
+        return Status::Lost;
+    QSqlQuery probe(QSqlDatabase::database(connectionName, false));
+    if (!probe.exec(stillThere) || !probe.next()) {
+        qWarning("quiznewt-web: the database is lost: %s", qPrintable(query.lastError().text()));
+        connected = false;
+        return Status::Lost;
+    }
+    // Once per statement: a database made before a table stays without it.
+    if (!reported.contains(query.lastQuery())) {
+        reported.insert(query.lastQuery());
+        qWarning("quiznewt-web: left empty: %s", qPrintable(query.lastError().text()));
+    }
+    return Status::Missing;
+}
+
+bool WebStore::run(QSqlQuery& query, const QString& statement, const QList<std::pair<QString, QVariant>>& values)
+{
+    if (!connected)
+        return false;
+    // A query object of its own each time: the driver keeps a SELECT's
+    // snapshot for as long as its query object lives.
+    query = QSqlQuery(QSqlDatabase::database(connectionName, false));
+    query.setForwardOnly(true);
+    if (!query.prepare(statement))
+        return false;
+    for (const auto& [name, value] : values)
+        query.bindValue(name, value);
+    return query.exec();
+}
+
+WebStore::Status WebStore::points(const QDateTime& since, const std::function<void(const PointRow&)>& take)
+{
+    QSqlQuery query;
+    if (!run(query, pointsSince, {{QStringLiteral(":since"), since}}))
+        return failed(query);
+    PointRow row;
+    while (query.next()) {
+        row.name = query.value(0).toString();
+        row.contentId = query.value(1).toString();
+        row.network = query.value(2).toString();
+        row.channel = query.value(3).toString();
+        row.scoredAt = query.value(4).toDateTime();
+        take(row);
+    }
+    // A connection lost halfway ends the rows early.
+    return query.lastError().isValid() ? failed(query) : Status::Ok;
+}
+
+WebStore::Status WebStore::topScores(QList<BoardRow>* rows)
+{
+    QSqlQuery query;
+    if (!run(query, topScoresStatement))
+        return failed(query);
+    while (query.next())
+        rows->append({query.value(0).toString(), query.value(1).toLongLong()});
+    return Status::Ok;
+}
+
+WebStore::Status WebStore::rooms(QList<Room>* rooms)
+{
+    QSqlQuery query;
+    if (!run(query, listRooms))
+        return failed(query);
+    while (query.next()) {
+        Room room;
+        room.network = query.value(0).toString();
+        room.channel = query.value(1).toString();
+        room.category = query.value(2).toString();
+        room.state = query.value(3).toString();
+        room.askedAt = query.value(4).toDateTime();
+        room.answerSeconds = query.value(5).toInt();
+        room.questionNumber = query.value(6).toInt();
+        room.updatedAt = query.value(7).toDateTime();
+        const QDateTime now = query.value(8).toDateTime();
+        if (room.state == QLatin1String("question") && room.askedAt.isValid())
+            room.secondsLeft = qMax(0.0, room.answerSeconds - room.askedAt.msecsTo(now) / 1000.0);
+        rooms->append(room);
+    }
+    return Status::Ok;
+}
+
+WebStore::Status WebStore::categories(QList<CategoryCount>* categories)
+{
+    QSqlQuery query;
+    if (!run(query, listCategories)) {
+        if (failed(query) == Status::Lost)
+            return Status::Lost;
+        if (!run(query, listCategoriesWithoutRetired))
+            return failed(query);
+    }
+    while (query.next())
+        categories->append({query.value(0).toString(), query.value(1).toInt()});
+    return Status::Ok;
+}
+
+WebStore::Status WebStore::player(const QString& name, const QDate& firstDay, Player* player, bool* found)
+{
+    const std::pair<QString, QVariant> named(QStringLiteral(":name"), name.toUpper());
+    *found = false;
+    QSqlQuery query;
+    if (!run(query, findMember, {named}))
+        return failed(query);
+    if (query.next()) {
+        *found = true;
+        player->name = query.value(0).toString();
+        player->score = query.value(1).toLongLong();
+        if (!run(query, membersAbove, {{QStringLiteral(":score"), player->score}}) || !query.next())
+            return failed(query);
+        player->rank = query.value(0).toInt() + 1;
+    } else {
+        // Points logged under a name the members no longer have.
+        if (!run(query, findLoggedName, {named})) {
+            const Status status = failed(query);
+            return status == Status::Missing ? Status::Ok : status;
+        }
+        if (!query.next())
+            return Status::Ok;
+        *found = true;
+        player->name = query.value(0).toString();
+    }
+
+    QHash<QDate, int> perDay;
+    if (run(query, pointsPerDay, {named, {QStringLiteral(":since"), firstDay.startOfDay()}})) {
+        while (query.next())
+            perDay.insert(query.value(0).toDate(), query.value(1).toInt());
+    } else if (failed(query) == Status::Lost) {
+        return Status::Lost;
+    }
+    player->days.clear();
+    for (QDate day = firstDay; day <= QDate::currentDate(); day = day.addDays(1))
+        player->days.append({day, perDay.value(day)});
+
+    if (run(query, bestCategories, {named})) {
+        while (query.next())
+            player->categories.append({query.value(0).toString(), query.value(1).toInt()});
+    } else if (failed(query) == Status::Lost) {
+        return Status::Lost;
+    }
+    return Status::Ok;
+}
+
+WebStore::Status WebStore::health(QList<HealthItem>* items)
+{
+    QHash<int, qsizetype> byId;
+    auto item = [&](const QSqlQuery& query) -> HealthItem& {
+        const int id = query.value(0).toInt();
+        const auto found = byId.constFind(id);
+        if (found != byId.constEnd())
+            return (*items)[*found];
+        HealthItem added;
+        added.contentId = id;
+        added.question = query.value(1).toString();
+        added.answer = query.value(2).toString();
+        added.category = query.value(3).toString();
+        byId.insert(id, items->size());
+        items->append(added);
+        return items->last();
+    };
+    // Each reason is read on its own, so a database that lacks one table
+    // still shows the others.
+    QSqlQuery query;
+    if (run(query, healthReports)) {
+        while (query.next())
+            item(query).reports.append({query.value(4).toString(), query.value(5).toDateTime(), query.value(6).toString()});
+    } else if (failed(query) == Status::Lost) {
+        return Status::Lost;
+    }
+    if (run(query, healthNearMisses)) {
+        while (query.next())
+            item(query).nearMisses.append({query.value(4).toString(), query.value(5).toInt(), query.value(6).toString()});
+    } else if (failed(query) == Status::Lost) {
+        return Status::Lost;
+    }
+    if (run(query, healthStats)) {
+        while (query.next()) {
+            HealthItem& stat = item(query);
+            stat.asked = query.value(4).toInt();
+            stat.answered = query.value(5).toInt();
+            stat.totalMs = query.value(6).toLongLong();
+            stat.neverAnswered = stat.asked >= 5 && stat.answered == 0;
+            stat.tooFast = stat.answered >= 3 && stat.totalMs < 2000LL * stat.answered;
+        }
+    } else if (failed(query) == Status::Lost) {
+        return Status::Lost;
+    }
+    // Most reasons first, then the most reported, then the oldest question.
+    std::stable_sort(items->begin(), items->end(), [](const HealthItem& a, const HealthItem& b) {
+        if (a.reasons() != b.reasons())
+            return a.reasons() > b.reasons();
+        if (a.reports.size() != b.reports.size())
+            return a.reports.size() > b.reports.size();
+        return a.contentId < b.contentId;
+    });
+    return Status::Ok;
+}
+
+}
