@@ -1,6 +1,6 @@
 // The rules of play on the engine alone: a fake clock, a store in memory and
 // a recording room, so every case runs in microseconds. Each case is a script
-// of what the room says, how time moves, and what the game posts.
+// of what the room says, how time moves, and what the game posts and records.
 
 #include <QRegularExpression>
 #include <QTest>
@@ -16,6 +16,8 @@
 // Ctrl starts "Capitals"; its first question is out after the start pause.
 #define START "Ctrl: !start Capitals | " STARTED " | +1000 | > Capital of France?"
 #define REFUSED "' does not exist, or you are an unauthorized user!"
+// The same for "Art", with an accepted answer.
+#define ART "accept da Vinci | Ctrl: !start Art | " STARTED " | +1000 | > Painter of the Mona Lisa?"
 
 class TestGameEngine : public QObject
 {
@@ -26,6 +28,9 @@ class TestGameEngine : public QObject
     MemoryGameStore* store = nullptr;
     std::unique_ptr<Game> game;
     qsizetype checked = 0; // posts the script has looked at
+    qsizetype recordsChecked = 0;
+    qsizetype roomsChecked = 0;
+    int judgingChanges = 0;
     QString failure;
 
     void check(bool ok, const QString& why)
@@ -43,6 +48,16 @@ class TestGameEngine : public QObject
         check(checked <= room->posts.size(), "nothing posted, wanted " + wanted);
         check(wanted.endsWith(QLatin1Char('*')) ? seen.startsWith(wanted.chopped(1)) : seen == wanted,
               "posted " + seen + ", wanted " + wanted);
+    }
+
+    // "< RECORD": the next of what the store was told of a question, or of
+    // the room's state ("room ...").
+    void expectRecord(const QString& wanted)
+    {
+        const bool room = wanted.startsWith(QLatin1String("room "));
+        const QStringList& records = room ? store->rooms : store->records;
+        const QString got = records.value((room ? roomsChecked : recordsChecked)++, QStringLiteral("nothing"));
+        check(got == wanted, "recorded " + got + ", wanted " + wanted);
     }
 
     // Time moves on only once every post so far has been checked. "@MS" also
@@ -77,7 +92,9 @@ class TestGameEngine : public QObject
     }
 
     // What "= WHAT" may say of the game: the active timers (a: answer,
-    // h: hint, n: next), the answer time left, the timing settings.
+    // h: hint, n: next), the answer time left, the timing settings, the
+    // members' scores, how many records the store has, how often the judging
+    // changed.
     QStringList states() const
     {
         const QString timers = QString(game->answerTimer()->isActive() ? "a" : "")
@@ -89,18 +106,21 @@ class TestGameEngine : public QObject
                             .arg(game->answerSeconds()).arg(game->waitSeconds()).arg(int(game->givesAnswer()))};
         for (const MemoryGameStore::Member& member : store->members)
             all << QStringLiteral("score %1 %2").arg(member.name).arg(member.score);
-        return all;
+        return all << QStringLiteral("records %1").arg(store->records.size())
+                   << QStringLiteral("judging changed %1").arg(judgingChanges);
     }
 
     // Steps of a script, split by " | ":
     //   "NAME: TEXT"  NAME says TEXT in the room
     //   "> POST"      the next post ("/msg NAME TEXT" a private one; "POST*"
     //                 one that starts so; "list ..." see categoryList())
+    //   "< RECORD"    the next record (see expectRecord())
     //   "~"           passes over the posts not yet checked
     //   "+MS", "@MS"  time moves on by MS, or to MS (see advance())
     //   "= WHAT"      the game's state (see states())
-    //   "answer|wait|give N" the timing settings; "hold" and "release" the
-    //   room's onSent; "lost", "join", "quiet" (no greeting on a return);
+    //   "answer|wait|give N" the timing settings; "judging exact|lenient";
+    //   "accept ANSWER" for a category's first question; "hold" and "release"
+    //   the room's onSent; "lost", "join", "quiet" (no greeting on a return);
     //   "next", "timeout"; "modified" (a category renamed), "remove NAME" (a
     //   category gone), "add N" (N more categories); "echo LINE" said after
     //   every post but a question
@@ -112,6 +132,8 @@ class TestGameEngine : public QObject
             {"answer", [&] { game->setAnswerSeconds(arg.toInt()); }},
             {"wait", [&] { game->setWaitSeconds(arg.toInt()); }},
             {"give", [&] { game->setGiveAnswer(arg.toInt()); }},
+            {"judging", [&] { game->setJudging(Quiz::judgingFromName(arg)); }},
+            {"accept", [&] { store->accepted[0] = QStringList(arg); }},
             {"hold", [&] { room->holding = true; }},
             {"release", [&] { room->release(); }},
             {"lost", [&] { emit room->lost(); }},
@@ -133,6 +155,8 @@ class TestGameEngine : public QObject
              }}};
         if (word == QLatin1String(">"))
             expect(arg);
+        else if (word == QLatin1String("<"))
+            expectRecord(arg);
         else if (word == QLatin1String("~"))
             checked = room->posts.size();
         else if (word.startsWith(QLatin1Char('+')) || word.startsWith(QLatin1Char('@')))
@@ -156,14 +180,16 @@ private Q_SLOTS:
         store->addQuestion("Capitals", "Capital of France?", "Paris");
         store->addQuestion("Capitals", "Capital of Peru?", "Lima");
         store->addQuestion("Old Movies", "Who said it?", "Rick");
+        store->addQuestion("Art", "Painter of the Mona Lisa?", "Leonardo da Vinci");
         store->addQuestion("Empty", QString(), "unplayable");
         store->addMember("Ctrl", 3, true, false);
         store->addMember("Admin", 5, false, true);
         // The hint reveals the first character.
         game = std::make_unique<Game>(room.get(), std::move(memory), &clock, Quiz::Random{[] { return 0; }, 32767});
+        connect(game.get(), &Game::judgingChanged, this, [this] { ++judgingChanges; });
         room->takePosts();
         clock.now = 0;
-        checked = 0;
+        checked = recordsChecked = roomsChecked = judgingChanges = 0;
         failure.clear();
     }
     void cleanup()
@@ -223,13 +249,41 @@ private Q_SLOTS:
             " | = settings 0 45 0");
         row("control is not admin", "Ctrl: !nexttime 45 | > /msg Ctrl You are not an admin! | = settings 30 10 1");
         // Every name, always; asked again while the room's list is recent, to the asker alone.
-        row("categories: one a line in the room, then to the asker for 30 s", "Bob: !categories | > list room 4"
-            " | +10000 | Bob: !categories | > list msg 4 | @29999 | Bob: !categories | > list msg 4 | @30000"
-            " | Bob: !categories | > list room 4");
-        row("60 categories packed", "add 57 | Bob: !categories | > list room 3");
+        row("categories: one a line in the room, then to the asker for 30 s", "Bob: !categories | > list room 5"
+            " | +10000 | Bob: !categories | > list msg 5 | @29999 | Bob: !categories | > list msg 5 | @30000"
+            " | Bob: !categories | > list room 5");
+        row("60 categories packed", "add 56 | Bob: !categories | > list room 3");
         row("!q repeats an open question only; nothing matches while none is", "Bob: !q | Bob: No Answer"
             " | " START " | timeout | > Not answered* | Bob: !q | > /msg Bob Capital of France? | next"
             " | > Capital of Peru? | Bob: LIMA | > (*)Bob(*)* | Bob: !q");
+        // What play records of a question: how it ended and after how long
+        // from when the room had it, near misses, reports; and the room's state.
+        row("exact: a slip is a near miss, then the time runs out", ART " | Bob: Leonardo da Vinchi"
+            " | < near 0 Leonardo da Vinchi by Bob | +30000 | > Hint* | > Not answered* | < end 0 TimedOut 0"
+            " | = records 2");
+        row("lenient: the slip scores, timed from the question", "judging lenient | " ART " | +4500"
+            " | Bob: leonardo da vinchi | > (*)Bob(*)* | < end 0 Answered 4500 | = records 1");
+        row("exact: an accepted answer scores, other words are not near", ART " | Bob: Picasso | Bob: DA VINCI"
+            " | > (*)Bob(*)* | < end 0 Answered 0 | = records 1");
+        row("a command line is never a near miss", ART " | Bob: !Leonardo da Vinchi | = records 0");
+        row("a start over an open question counts it asked", ART " | Ctrl: !start Art | " STARTED
+            " | < end 0 Abandoned 0 | = records 1");
+        row("report: once per member, the last question after a quit", ART " | Ctrl: !quit"
+            " | > (O) Trivia ended by Ctrl (O) | < end 0 Abandoned 0 | Bob: !report the answer is wrong"
+            " | > /msg Bob Thanks, the question is reported. | < report 0 Bob: the answer is wrong"
+            " | bob: !report again | > /msg bob You have reported this question already. | Ann: !report"
+            " | > /msg Ann Thanks, the question is reported. | < report 0 Ann:  | = records 3");
+        row("nothing asked yet: nothing to report", "Bob: !report | > /msg Bob There is no question to report yet.");
+        // It lasts from the next question and says when it changes.
+        row("judging: admin only, any other word tells", "Ctrl: !judging lenient | > /msg Ctrl You are not an admin!"
+            " | Admin: !judging what | > /msg Admin Answers are judged exactly. | Admin: !judging LENIENT"
+            " | > /msg Admin Answers are judged leniently. | Admin: !judging lenient"
+            " | > /msg Admin Answers are judged leniently. | = judging changed 1");
+        row("the room's state: a question asked again after a lost connection keeps its number", START
+            " | Bob: paris | > (*)Bob(*)* | +10000 | > Capital of Peru? | lost | join | > (O) QuizNewt Connected (O)"
+            " | > Capital of Peru? | Ctrl: !quit | > (O) Trivia ended by Ctrl (O) | < room question Capitals #1 30s"
+            " | < room pause Capitals #1 30s | < room question Capitals #2 30s | < room question Capitals #2 30s"
+            " | < room stopped Capitals #2 30s");
         // The first word wins; the whole rest only when no category has its name.
         row("a category name with a blank", "Ctrl: !start Old Movies | " STARTED " | +1000 | > Who said it?");
         row("the first word wins", "Ctrl: !start Capitals of Europe | " STARTED " | +1000 | > Capital of France?");
