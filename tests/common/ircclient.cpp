@@ -57,7 +57,8 @@ void IrcClient::readLines()
         } else if (message.command == "QUIT") {
             quits_.append(QString::fromUtf8(message.nick()));
         } else if (message.command == "PRIVMSG") {
-            const QString said = QString::fromUtf8(message.nick()) + QStringLiteral(": ") + decodeIrcText(message.param(1));
+            const QString said =
+                QString::fromUtf8(message.nick()) + QStringLiteral(": ") + decodeIrcText(message.param(1));
             if (ircLower(message.param(0)) == ircLower(channelName)) {
                 channel_.append(said);
                 times_.append(clock.elapsed());

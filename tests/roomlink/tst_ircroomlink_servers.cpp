@@ -94,7 +94,8 @@ private Q_SLOTS:
         // Nothing empty, nothing of formatting alone, for anyone.
         for (const auto& member : members) {
             for (QString line : member->channelLines() + member->privateLines())
-                QVERIFY2(!line.section(QStringLiteral(": "), 1).remove(QChar(0x02)).trimmed().isEmpty(), qPrintable(line));
+                QVERIFY2(!line.section(QStringLiteral(": "), 1).remove(QChar(0x02)).trimmed().isEmpty(),
+                         qPrintable(line));
         }
     }
 
