@@ -1,7 +1,6 @@
 #ifndef RECORDINGROOMLINK_H
 #define RECORDINGROOMLINK_H
 
-#include <QElapsedTimer>
 #include <QList>
 #include <QStringList>
 
@@ -10,15 +9,13 @@
 
 #include "roomlink/roomlink.h"
 
-// Stands in for the chat room: keeps every post with the time it was made and
-// says lines into the room as the real link hands them on. A private
-// reply is kept as "/msg NAME TEXT". While holding, the room has not seen the
-// game's posts yet: their onSent waits for release().
+// Stands in for the chat room: keeps every post and says lines into the room
+// as the real link hands them on. A private reply is kept as "/msg NAME
+// TEXT". While holding, the room has not seen the game's posts yet: their
+// onSent waits for release().
 class RecordingRoomLink : public RoomLink
 {
 public:
-    RecordingRoomLink() { clock.start(); }
-
     void join() override
     {
         inRoom = true;
@@ -54,14 +51,9 @@ public:
             onSent();
     }
 
-    QStringList takePosts()
-    {
-        postTimes.clear();
-        return std::exchange(posts, {});
-    }
+    QStringList takePosts() { return std::exchange(posts, {}); }
 
     QStringList posts;
-    QList<qint64> postTimes;
     std::function<void(const QString&)> onPost;
     bool holding = false;
     bool greets = true;
@@ -70,13 +62,11 @@ private:
     void record(const QString& text)
     {
         posts.append(text);
-        postTimes.append(clock.elapsed());
         // A hook may say lines from inside a post, as a room may deliver them.
         if (onPost)
             onPost(text);
     }
 
-    QElapsedTimer clock;
     QList<std::function<void()>> held;
     bool inRoom = true;
 };
