@@ -21,7 +21,7 @@ RoomGame::RoomGame(const QString& question, const QString& answer)
     MessageBox::setTestMode(true);
     if (!isReady())
         return;
-    db.addUser(QStringLiteral("Host"), 0, 1, 0);
+    db.addUser(QStringLiteral("Host"), 0, 1, 1);
     db.addQuestion(db.addCategory(QStringLiteral("Capitals")), question, answer);
     db.makeInstallDir();
     QSettings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt"))
@@ -60,7 +60,7 @@ HeardInRoom playInRoom(quint16 port, int answerSeconds, int waitSeconds,
     QuizNewt window;
     window.sbAnswer->setValue(answerSeconds);
     window.sbWaitTime->setValue(waitSeconds);
-    window.chkGiveAnswer->setChecked(true);
+    window.chkGiveAnswer->setChecked(false);
     window.pbConnect->click();
     if (!host.waitForChannelLines(1, 10000))
         return {};

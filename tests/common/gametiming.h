@@ -14,8 +14,8 @@ class IrcClient;
 class QuizNewt;
 
 // A real room (ngircd on loopback) and a real database with one question in
-// the category "Capitals" and a host with the control right; the settings
-// point QuizNewt at both.
+// the category "Capitals" and a host with the control and admin rights; the
+// settings point QuizNewt at both.
 struct RoomGame {
     RoomGame(const QString& question, const QString& answer);
     bool isReady() const { return server.isRunning() && db.isValid(); }
@@ -33,8 +33,9 @@ struct HeardInRoom {
 };
 
 // A real game in a real room: QuizNewt (a main window configured by the
-// settings, which must name the database and the server's port) joins, Host
-// starts the category "Capitals", play runs, and Host ends the game. Bob, on
+// settings, which must name the database and the server's port; the answer
+// time and the pause set on its Settings page, the answer kept back) joins,
+// Host starts the category "Capitals", play runs, and Host ends the game. Bob, on
 // a thread of its own, notes what QuizNewt says and when, and says reply once
 // it hears a line starting with cue. Nothing heard when the room failed.
 HeardInRoom playInRoom(quint16 port, int answerSeconds, int waitSeconds,

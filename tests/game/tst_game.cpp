@@ -1,8 +1,6 @@
 // The game on a real database: the statements behind the commands, scoring
-// and the draw; and the window's pages bound to the engine.
+// and the draw. The window's pages bound to the engine: tst_game_e2e.
 
-#include <QCheckBox>
-#include <QSpinBox>
 #include <QTest>
 
 #include "game/game.h"
@@ -116,27 +114,6 @@ private Q_SLOTS:
         game->nextQuestion();
         QCOMPARE(posts(), QStringList("(O) Trivia ended: no question could be drawn from the category 'Trio' (O)"));
         QVERIFY(game->isStopped());
-    }
-
-    // The Trivia and Settings pages show the engine's state and set it.
-    void windowBindsTheGame()
-    {
-        game.reset();
-        TestWindow t;
-        t.db.addUser(QStringLiteral("Admin"), 0, 1, 1);
-        t.db.addQuestion(t.db.addCategory(QStringLiteral("Capitals")), QStringLiteral("Capital of Peru?"),
-                         QStringLiteral("Lima"));
-        QVERIFY(t.open(false));
-        QuizNewt& window = *t.window;
-        window.sbWaitTime->setValue(45);
-        QCOMPARE(window.game()->waitSeconds(), 45);
-        window.chkGiveAnswer->setChecked(false);
-        QVERIFY(!window.game()->givesAnswer());
-        t.link->say(QStringLiteral("Admin: !answertime 500"));
-        QCOMPARE(window.sbAnswer->value(), 120);
-        t.link->say(QStringLiteral("Admin: !start Capitals"));
-        QCOMPARE(window.teQuestion->toPlainText(), QStringLiteral("Capital of Peru?"));
-        QCOMPARE(window.leAnswer->text(), QStringLiteral("Lima"));
     }
 };
 

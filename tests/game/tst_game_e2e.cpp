@@ -1,8 +1,11 @@
 // A game in a real IRC room (ngircd on loopback) with scripted players, while
 // three members keep asking for help, so replies wait all the time.
 
+#include <QLineEdit>
+#include <QTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QTest>
 
 #include <memory>
@@ -29,7 +32,9 @@ private Q_SLOTS:
         }
         const QString greeting = QStringLiteral("(O) QuizNewt Connected (O)");
         bool greetedAgain = false;
+        bool answerTimeShown = false;
         QStringList joins;
+        QString shown;
         // Bob answers at the first hint; the two questions after it run out,
         // and a fourth follows.
         HeardInRoom heard = playInRoom(room.server.port(), 2, 1, [&](QuizNewt& window, IrcClient& host) {
@@ -42,9 +47,15 @@ private Q_SLOTS:
             window.pbConnect->click();
             greetedAgain = QTest::qWaitFor([&] { return host.channelLines().filter(greeting).size() == 2; }, 5000);
             joins = host.joins();
+            // The Trivia and Settings pages follow the engine.
+            shown = window.teQuestion->toPlainText() + QLatin1Char('|') + window.leAnswer->text();
+            host.say(QStringLiteral("!answertime 500"));
+            answerTimeShown = QTest::qWaitFor([&] { return window.sbAnswer->value() == 120; }, 10000);
         }, QStringLiteral("Hint: "), QStringLiteral("paris"));
         QVERIFY(greetedAgain);
         QCOMPARE(joins, QStringList{QStringLiteral("QuizNewt")});
+        QCOMPARE(shown, QStringLiteral("Capital of France?|Paris"));
+        QVERIFY(answerTimeShown);
 
         // Trailing blanks do not survive the trip through the server.
         QStringList& lines = heard.lines;
@@ -56,6 +67,7 @@ private Q_SLOTS:
                                                "Next Question in 1 Seconds", "Capital of France?"}));
         QCOMPARE(lines.filter(greeting).size(), 2);
         QCOMPARE(lines.last(), QStringLiteral("(O) Trivia ended by Host (O)"));
+        QVERIFY2(lines.filter(QStringLiteral("Correct answer was")).isEmpty(), "the answer is kept back");
         // The gap a real machine can tell from none.
         QVERIFY2(heard.times.at(2) - heard.times.at(1) >= 500, "pause between the announcement and the question");
 
