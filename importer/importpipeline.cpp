@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "db/contentstore.h"
+#include "db/engineerror.h"
 #include "db/questionwriter.h"
 #include "quiz/rules.h"
 
@@ -105,6 +106,12 @@ void Report::noteLeftOut(const Row& row)
         ++unlisted;
 }
 
+void Report::cancel(int rowsLeft)
+{
+    cancelled = true;
+    notReached += rowsLeft;
+}
+
 QString Report::summary() const
 {
     QString text = QStringLiteral("%1: %2 imported, %3 skipped").arg(source).arg(imported).arg(skippedLines);
@@ -112,6 +119,8 @@ QString Report::summary() const
         text += QStringLiteral(", 1 answer trimmed");
     else if (trimmed > 1)
         text += QStringLiteral(", %1 answers trimmed").arg(trimmed);
+    if (cancelled)
+        text += QStringLiteral("; cancelled, %1 not imported").arg(notReached);
     return text;
 }
 
@@ -148,7 +157,8 @@ bool Pipeline::begin()
     QSqlQuery query(db);
     if (ContentStore(query).contentColumnSizes(&limits.question, &limits.answer))
         return true;
-    failure = QStringLiteral("cannot read the column sizes: %1").arg(query.lastError().text());
+    failureError = query.lastError();
+    failure = QStringLiteral("cannot read the column sizes: %1").arg(failureError.text());
     return false;
 }
 
@@ -179,7 +189,8 @@ bool Pipeline::lookUp(Category* category)
         QSqlQuery query(db);
         switch (ContentStore(query).findCategoryIgnoringCase(category->name, &category->catId, &category->name)) {
         case Database::Lookup::Failed:
-            failure = QStringLiteral("cannot look up category \"%1\": %2").arg(category->name, query.lastError().text());
+            failureError = query.lastError();
+            failure = QStringLiteral("cannot look up category \"%1\": %2").arg(category->name, failureError.text());
             return false;
         case Database::Lookup::Missing:
             category->missing = true;
@@ -195,7 +206,8 @@ bool Pipeline::lookUp(Category* category)
             category->seen.insert(digest(question, answer), Seen());
         };
         if (!ContentStore(query).listContent(category->name, addKey)) {
-            failure = QStringLiteral("cannot read category \"%1\": %2").arg(category->name, query.lastError().text());
+            failureError = query.lastError();
+            failure = QStringLiteral("cannot read category \"%1\": %2").arg(category->name, failureError.text());
             return false;
         }
     }
@@ -267,7 +279,8 @@ QStringList Pipeline::missingCategories() const
 bool Pipeline::createCategories()
 {
     if (!db.transaction()) {
-        failure = db.lastError().text();
+        failureError = db.lastError();
+        failure = failureError.text();
         return false;
     }
     QList<int> created;
@@ -279,16 +292,20 @@ bool Pipeline::createCategories()
             if (!category.missing || category.catId >= 0)
                 continue;
             category.catId = store.addCategoryReturningId(category.name);
-            if (category.catId < 0)
-                failure = QStringLiteral("cannot create category \"%1\": %2").arg(category.name, query.lastError().text());
-            else
+            if (category.catId < 0) {
+                failureError = query.lastError();
+                failure = QStringLiteral("cannot create category \"%1\": %2").arg(category.name, failureError.text());
+            } else {
                 created << i;
+            }
         }
     }
     if (failure.isEmpty() && db.commit())
         return true;
-    if (failure.isEmpty())
-        failure = db.lastError().text();
+    if (failure.isEmpty()) {
+        failureError = db.lastError();
+        failure = failureError.text();
+    }
     db.rollback();
     for (int i : std::as_const(created))
         categories[i].catId = -1;
@@ -298,6 +315,10 @@ bool Pipeline::createCategories()
 bool Pipeline::store(const QList<Planned>& rows, Report* report, const BatchPolicy& policy, const StoreHooks& hooks)
 {
     for (qsizetype next = 0; next < rows.size();) {
+        if (stopRequested) {
+            report->cancel(int(rows.size() - next));
+            return true;
+        }
         if (!storeBatch(rows, &next, report, policy, hooks))
             return false;
         if (hooks.betweenBatches)
@@ -310,12 +331,14 @@ bool Pipeline::storeBatch(const QList<Planned>& rows, qsizetype* next, Report* r
                           const StoreHooks& hooks)
 {
     if (!db.transaction()) {
-        failure = db.lastError().text();
+        failureError = db.lastError();
+        failure = failureError.text();
         return false;
     }
     QList<qsizetype> stored;
     QList<Skip> refused;
     QString error;
+    QSqlError engineError;
     {
         // Prepared inside the transaction, so made afresh for each one.
         QuestionWriter writer(db);
@@ -342,20 +365,25 @@ bool Pipeline::storeBatch(const QList<Planned>& rows, qsizetype* next, Report* r
             case QuestionWriter::Outcome::Refused:
                 // Too long, say: the transaction goes on without it.
                 refused << Skip{planned.row.line,
-                                QStringLiteral("refused by the database: %1").arg(result.error.databaseText()),
+                                QStringLiteral("refused by the database: %1")
+                                    .arg(describeEngineError(result.error).text()),
                                 planned.row.category};
                 break;
             case QuestionWriter::Outcome::Failed:
-                error = result.error.databaseText();
+                engineError = result.error;
+                error = engineError.databaseText();
                 break;
             }
         }
     }
-    if (error.isEmpty() && !db.commit())
-        error = db.lastError().text();
+    if (error.isEmpty() && !db.commit()) {
+        engineError = db.lastError();
+        error = engineError.text();
+    }
     if (!error.isEmpty()) {
         db.rollback();
         failure = error;
+        failureError = engineError;
         return false;
     }
     report->imported += int(stored.size());

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <QStringList>
 
@@ -55,6 +56,9 @@ struct Report {
     // Skipped lines and rows with answers left out beyond maxListed entries:
     // counted, not kept, so that a file of junk cannot fill the memory.
     int unlisted = 0;
+    // Stopped on request; the rows it never came to are counted, not skipped.
+    bool cancelled = false;
+    int notReached = 0;
 
     static constexpr qsizetype maxListed = 100000;
 
@@ -63,8 +67,10 @@ struct Report {
     // Lines skipped that another report counted without listing them.
     void skipUnlisted(int lines);
     void noteLeftOut(const Row& row);
+    void cancel(int rowsLeft);
 
-    // "FILE: N imported, M skipped[, K answers trimmed]".
+    // "FILE: N imported, M skipped[, K answers trimmed][; cancelled, L not
+    // imported]".
     QString summary() const;
     // "line N: reason" (or "lines N-M: reason") for each skip and a note for
     // each row in leftOut, in line order, then how many are not listed.
@@ -96,7 +102,8 @@ struct StoreHooks {
     std::function<void(qsizetype done)> beforeRow;
     // After a batch is committed, with its stored rows as they were stored.
     std::function<void(const QList<Row>& rows)> committed;
-    // After each committed batch of store(), outside any transaction.
+    // After each committed batch of store(), outside any transaction: the
+    // place to handle events, and so to call stop().
     std::function<void()> betweenBatches;
 };
 
@@ -135,13 +142,21 @@ public:
 
     // Stores the rows in batches by the policy, counting them and the ones
     // the database refused into *report. False with error() when a batch
-    // failed: it stored nothing, the batches before it are kept.
+    // failed: it stored nothing, the batches before it are kept. After stop()
+    // it stores no further batch and marks the report cancelled.
     bool store(const QList<Planned>& rows, Report* report, const BatchPolicy& policy, const StoreHooks& hooks = {});
     // One batch of that, from rows[*next] on; *next moves past it.
     bool storeBatch(const QList<Planned>& rows, qsizetype* next, Report* report, const BatchPolicy& policy,
                     const StoreHooks& hooks = {});
 
+    // The batch in flight is finished, never cut: its questions are stored
+    // whole or not at all.
+    void stop() { stopRequested = true; }
+    bool isStopped() const { return stopRequested; }
+
     QString error() const { return failure; }
+    // The engine's error behind error(), when there was one.
+    QSqlError engineError() const { return failureError; }
 
 private:
     // Where a key was seen: its source (0: stored before the import) and line.
@@ -178,6 +193,8 @@ private:
     const Report* current = nullptr;
     int source = 0;
     QString failure;
+    QSqlError failureError;
+    bool stopRequested = false;
 };
 
 }

@@ -148,6 +148,39 @@ private Q_SLOTS:
         QCOMPARE(lines, report);
     }
 
+    // stop() lets the batch in flight finish, whole, and stores no further
+    // one; the report counts the rows never come to.
+    void stopsAfterTheBatchInFlight_data()
+    {
+        QTest::addColumn<int>("stopAfter"); // committed batches of two
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("before the first") << 0 << "src: 0 imported, 0 skipped; cancelled, 5 not imported";
+        QTest::newRow("after the first") << 1 << "src: 2 imported, 0 skipped; cancelled, 3 not imported";
+        QTest::newRow("after the last, nothing left") << 3 << "src: 5 imported, 0 skipped";
+    }
+    void stopsAfterTheBatchInFlight()
+    {
+        QFETCH(int, stopAfter);
+        Pipeline pipeline(db.connection(), Pipeline::Duplicates::Keep);
+        pipeline.intoCategory(QStringLiteral("Target"));
+        Report done;
+        done.source = QStringLiteral("src");
+        QList<Planned> planned;
+        for (int i = 1; i <= 5; ++i)
+            QVERIFY(pipeline.plan({{i, {}, QStringLiteral("Q%1?").arg(i), QStringLiteral("A"), {}}}, &done, &planned));
+        int batches = 0;
+        StoreHooks hooks;
+        hooks.committed = [&](const QList<Row>&) {
+            if (++batches == stopAfter)
+                pipeline.stop();
+        };
+        if (stopAfter == 0)
+            pipeline.stop();
+        QVERIFY2(pipeline.store(planned, &done, BatchPolicy{2, INT_MAX}, hooks), qPrintable(pipeline.error()));
+        QTEST(done.summary(), "summary");
+        QCOMPARE(db.value("SELECT COUNT(*) FROM content WHERE question STARTING WITH 'Q'").toInt(), done.imported);
+    }
+
     // A file of junk lines cannot fill the memory with its report: past
     // maxListed entries, lines and notes are counted but not kept.
     void reportListsAtMostMaxListed()
