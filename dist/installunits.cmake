@@ -11,8 +11,9 @@ endif()
 # package build): each writes its units apart.
 string(SHA1 destination "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
 set(staging "${QUIZNEWT_UNIT_STAGING}/${destination}")
-foreach(unit quiznewt.service quiznewt@.service)
+set(units)
+foreach(unit quiznewt.service quiznewt@.service quiznewt-web.service quiznewt-web@.service)
     configure_file("${QUIZNEWT_UNIT_TEMPLATES}/${unit}.in" "${staging}/${unit}" @ONLY)
+    list(APPEND units "${staging}/${unit}")
 endforeach()
-file(INSTALL "${staging}/quiznewt.service" "${staging}/quiznewt@.service"
-     DESTINATION "${CMAKE_INSTALL_PREFIX}/lib/systemd/user")
+file(INSTALL ${units} DESTINATION "${CMAKE_INSTALL_PREFIX}/lib/systemd/user")

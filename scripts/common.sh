@@ -5,13 +5,14 @@ BUILD_DIR=${QUIZNEWT_BUILD_DIR:-$QUIZNEWT_ROOT/build}
 
 PACKAGES="g++ cmake ninja-build pkg-config python3 qt6-base-dev qt6-base-dev-tools libgl-dev
     libqt6sql6-ibase firebird3.0-server-core firebird3.0-utils firebird-dev libfbclient2 mdbtools mdbtools-dev ngircd
-    fonts-dejavu-core libyaml-cpp-dev libcsv-dev"
+    fonts-dejavu-core libyaml-cpp-dev libcsv-dev qt6-httpserver-dev qt6-websockets-dev"
 # Only the tests use these: an IRC server with services, for SASL, and a
 # Firebird server the tests run on a port and root of their own; the
 # checkers of the installed desktop entry, metainfo, manuals and user units;
-# and what cpack needs to make the Debian package (file, dpkg-shlibdeps).
+# what cpack needs to make the Debian package (file, dpkg-shlibdeps) and
+# Debian's check of it (lintian); a browser for the web pages.
 TEST_PACKAGES="inspircd atheme-services firebird3.0-server
-    desktop-file-utils appstream systemd man-db file dpkg-dev"
+    desktop-file-utils appstream systemd man-db file dpkg-dev lintian chromium"
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

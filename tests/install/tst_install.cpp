@@ -17,13 +17,15 @@
 // tree and the package are both checked against it.
 static QStringList installedFiles()
 {
-    QStringList files = {"bin/quiznewt", "bin/quiznewt-setup", "bin/quiznewt-import",
+    QStringList files = {"bin/quiznewt", "bin/quiznewt-setup", "bin/quiznewt-import", "bin/quiznewt-web",
                          "libexec/quiznewt/quiznewt-mdbread",
                          "share/applications/io.github.newtliberty.quiznewt.desktop",
                          "share/metainfo/io.github.newtliberty.quiznewt.metainfo.xml",
                          "share/man/man6/quiznewt.6.gz", "share/man/man6/quiznewt-setup.6.gz",
-                         "share/man/man6/quiznewt-import.6.gz", "lib/systemd/user/quiznewt.service",
-                         "lib/systemd/user/quiznewt@.service"};
+                         "share/man/man6/quiznewt-import.6.gz", "share/man/man1/quiznewt-web.1.gz",
+                         "share/doc/quiznewt/copyright", "share/doc/quiznewt/changelog.Debian.gz",
+                         "lib/systemd/user/quiznewt.service", "lib/systemd/user/quiznewt@.service",
+                         "lib/systemd/user/quiznewt-web.service", "lib/systemd/user/quiznewt-web@.service"};
     for (int size : {16, 24, 32, 48, 64, 128})
         files << QStringLiteral("share/icons/hicolor/%1x%1/apps/quiznewt.png").arg(size);
     return files;
@@ -60,8 +62,9 @@ private Q_SLOTS:
                  qPrintable(output));
         QString architecture;
         QCOMPARE(runTool("dpkg", {"--print-architecture"}, &architecture), 0);
+        // Named as Debian names packages: the version with its packaging revision.
         package = out.filePath(
-            QStringLiteral("quiznewt_%1_%2.deb").arg(QStringLiteral(PACKAGE_VERSION), architecture.trimmed()));
+            QStringLiteral("quiznewt_%1-1_%2.deb").arg(QStringLiteral(PACKAGE_VERSION), architecture.trimmed()));
         QVERIFY2(runTool("dpkg-deb", {"-x", package, out.filePath("root")}, &output) == 0,
                  qPrintable(QDir(out.path()).entryList().join(' ')));
     }
@@ -83,7 +86,9 @@ private Q_SLOTS:
         }
         const QList<std::pair<const char*, const char*>> units = {
             {"quiznewt.service", "ExecStart=/usr/bin/quiznewt --no-window\n"},
-            {"quiznewt@.service", "ExecStart=/usr/bin/quiznewt --no-window --profile %i\n"}};
+            {"quiznewt@.service", "ExecStart=/usr/bin/quiznewt --no-window --profile %i\n"},
+            {"quiznewt-web.service", "ExecStart=/usr/bin/quiznewt-web --listen ${QUIZNEWT_WEB_LISTEN}\n"},
+            {"quiznewt-web@.service", "ExecStart=/usr/bin/quiznewt-web --profile %i --listen ${QUIZNEWT_WEB_LISTEN}\n"}};
         for (const auto& [unit, execStart] : units) {
             QFile file(out.filePath("root/usr/lib/systemd/user/") + unit);
             QVERIFY2(file.open(QIODevice::ReadOnly) && file.readAll().contains(execStart), unit);
@@ -103,11 +108,12 @@ private Q_SLOTS:
             << false;
         QTest::newRow("user units") << "systemd-analyze"
             << QStringList{"--user", "verify", "@/lib/systemd/user/quiznewt.service",
-                           "@/lib/systemd/user/quiznewt@.service"}
+                           "@/lib/systemd/user/quiznewt@.service", "@/lib/systemd/user/quiznewt-web.service",
+                           "@/lib/systemd/user/quiznewt-web@.service"}
             << true;
         QTest::newRow("manuals") << "man"
             << QStringList{"--warnings", "-l", "@/share/man/man6/quiznewt.6.gz", "@/share/man/man6/quiznewt-setup.6.gz",
-                           "@/share/man/man6/quiznewt-import.6.gz"}
+                           "@/share/man/man6/quiznewt-import.6.gz", "@/share/man/man1/quiznewt-web.1.gz"}
             << true;
     }
     void validates()
@@ -165,9 +171,22 @@ private Q_SLOTS:
         QStringList names;
         for (const QString& item : value.trimmed().split(QStringLiteral(", ")))
             names << item.section(' ', 0, 0);
-        for (const char* needed :
-             {"libqt6widgets6", "libmdb3", "libqt6sql6-ibase", "firebird3.0-server-core", "firebird3.0-utils"})
+        for (const char* needed : {"libqt6widgets6", "libqt6httpserver6", "libmdb3", "libqt6sql6-ibase",
+                                   "firebird3.0-server-core", "firebird3.0-utils"})
             QVERIFY2(names.contains(QLatin1String(needed)), qPrintable(needed + (" not in " + value)));
+    }
+
+    // Debian's own check of the package: no error (a warning or a note
+    // does not stop an upload).
+    void lintianFindsNoError()
+    {
+        if (QStandardPaths::findExecutable("lintian").isEmpty())
+            QSKIP("lintian is not installed");
+        QString output;
+        runTool("lintian", {"--no-tag-display-limit", package}, &output);
+        const QStringList errors = output.split('\n').filter(QRegularExpression("^E: "));
+        QVERIFY2(errors.isEmpty(), qPrintable(output));
+        QVERIFY2(!output.contains("hardening-no-"), qPrintable(output));
     }
 };
 
