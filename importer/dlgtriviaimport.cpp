@@ -49,6 +49,13 @@ dlgTriviaImport::dlgTriviaImport(QWidget* parent)
     connect(pbImportAll, &QPushButton::clicked, this, &dlgTriviaImport::importAll);
     connect(pbImportSelected, &QPushButton::clicked, this, &dlgTriviaImport::importSelected);
     connect(pbBrowse, &QPushButton::clicked, this, &dlgTriviaImport::fileBrowse);
+    connect(pbCancel, &QPushButton::clicked, this, &dlgTriviaImport::cancelImport);
+    // However the source view's rows come and go, its count follows.
+    const QAbstractItemModel* sourceModel = twSourceContent->model();
+    connect(sourceModel, &QAbstractItemModel::rowsInserted, this, &dlgTriviaImport::showSourceCount);
+    connect(sourceModel, &QAbstractItemModel::rowsRemoved, this, &dlgTriviaImport::showSourceCount);
+    connect(sourceModel, &QAbstractItemModel::modelReset, this, &dlgTriviaImport::showSourceCount);
+    connect(twSourceContent, &QTreeWidget::itemSelectionChanged, this, &dlgTriviaImport::showSourceCount);
 
     loadDestTables();
     twSourceContent->setColumnWidth(0, 400);
@@ -62,6 +69,10 @@ dlgTriviaImport::dlgTriviaImport(QWidget* parent)
 
 dlgTriviaImport::~dlgTriviaImport()
 {
+    // The source view's model announces its end, when the base's destructor
+    // deletes it, to showSourceCount of a window whose members are gone.
+    disconnect(twSourceContent->model(), nullptr, this, nullptr);
+    disconnect(twSourceContent, nullptr, this, nullptr);
     closeSources();
 }
 
@@ -93,12 +104,58 @@ QString dlgTriviaImport::sourceFile() const
 
 void dlgTriviaImport::done(int result)
 {
-    // A load or an import would be cut off halfway, its source closed under it.
-    if (busy) {
-        QApplication::beep();
+    if (!busy) {
+        QDialog::done(result);
         return;
     }
-    QDialog::done(result);
+    // Closing now would cut a load or an import off halfway, its source
+    // closed under it. An import stops after the batch in flight, which is
+    // stored whole; a load cannot be stopped and ends first.
+    if (closeWhenIdle)
+        return;
+    if (running) {
+        const QString text = QStringLiteral("An import is running. Stop it and close the window?\n"
+                                            "The questions stored so far stay; the report says how many.");
+        if (MessageBox::question(this, QStringLiteral("Import Running"), text) != QMessageBox::Yes)
+            return;
+        cancelImport();
+    }
+    closeWhenIdle = true;
+    closeResult = result;
+}
+
+void dlgTriviaImport::workEnded()
+{
+    if (!closeWhenIdle)
+        return;
+    closeWhenIdle = false;
+    done(closeResult);
+}
+
+void dlgTriviaImport::cancelImport()
+{
+    if (running)
+        running->stop();
+    pbCancel->setEnabled(false);
+}
+
+void dlgTriviaImport::showSourceCount()
+{
+    const int count = twSourceContent->topLevelItemCount();
+    QString text;
+    if (count > 0 || !shownFile.isEmpty())
+        text = questions(count);
+    const qsizetype selected = count > 0 ? twSourceContent->selectionModel()->selectedRows().size() : 0;
+    if (selected > 0)
+        text += QStringLiteral(", %1 selected").arg(selected);
+    lblSourceCount->setText(text);
+}
+
+void dlgTriviaImport::clearSourceRows()
+{
+    textShown.clear();
+    shownFile.clear();
+    twSourceContent->clear();
 }
 
 bool dlgTriviaImport::refuseWhileBusy()
@@ -144,14 +201,21 @@ void dlgTriviaImport::loadSourceTables(QString path)
 {
     if (refuseWhileBusy())
         return;
-    BusyScope scope(busy);
+    BusyScope scope(busy, [this] { workEnded(); });
     lwSourceTables->clear();
+    // Rows on view are only ever those of a category in the list: an import
+    // must never copy rows of a source that is no longer shown.
+    clearSourceRows();
+    textRows.clear();
+    textSkipped = Import::Report();
     if (rbTextFile->isChecked()) {
+        listedKind = Import::SourceKind::QuestionFile;
         loadTextFile(path);
         return;
     }
 
     if (rbTriviaBot->isChecked()) {
+        listedKind = Import::SourceKind::TriviaBot;
         const auto keepAlive = [](qint64, qint64) { QCoreApplication::processEvents(); };
         if (!mdbDatabase.open(path, keepAlive)) {
             MessageBox::report(this, QStringLiteral("Info"), QStringLiteral("Unable to open QuizNewt ODBC database"),
@@ -162,6 +226,7 @@ void dlgTriviaImport::loadSourceTables(QString path)
         return;
     }
 
+    listedKind = Import::SourceKind::QuizNewt;
     // Opening a source of the same kind replaces the one before.
     if (fdbDatabase.isValid())
         fdbDatabase.close();
@@ -184,11 +249,11 @@ void dlgTriviaImport::loadSourceTables(QString path)
         lwSourceTables->addItem(name);
 }
 
-bool dlgTriviaImport::readFdbRows(const QString& category, QList<SourceRow>* rows, QString* error,
+bool dlgTriviaImport::readFdbRows(const QString& category, QList<SourceRow>* rows, QSqlError* error,
                                   const MdbSource::Progress& progress)
 {
     if (!fdbDatabase.isOpen()) {
-        *error = QStringLiteral("No QuizNewt file is open; choose one with Browse.");
+        *error = QSqlError(QString(), QStringLiteral("No QuizNewt file is open; choose one with Browse."));
         return false;
     }
     qint64 total = 0;
@@ -210,7 +275,7 @@ bool dlgTriviaImport::readFdbRows(const QString& category, QList<SourceRow>* row
         }
     };
     if (!ContentStore(select).listSourceContent(category, addRow)) {
-        *error = select.lastError().databaseText();
+        *error = select.lastError();
         rows->clear();
         return false;
     }
@@ -221,16 +286,16 @@ void dlgTriviaImport::sourceItemDoubleClicked(QListWidgetItem* item)
 {
     if (!item || refuseWhileBusy())
         return;
-    BusyScope scope(busy);
+    BusyScope scope(busy, [this] { workEnded(); });
     const QString name = item->text();
-    twSourceContent->clear();
-    textShown.clear();
-    if (rbTextFile->isChecked()) {
+    clearSourceRows();
+    // The kind of the listed source, whatever the radio buttons say now.
+    if (listedKind == Import::SourceKind::QuestionFile) {
         showTextRows(name);
         return;
     }
     twSourceContent->setSortingEnabled(true);
-    const bool triviaBot = rbTriviaBot->isChecked();
+    const bool triviaBot = listedKind == Import::SourceKind::TriviaBot;
 
     // Cancel is offered but the load always runs to the end.
     QProgressDialog progress(QStringLiteral("Loading Content..."), QStringLiteral("Cancel"), 0, 0, this);
@@ -247,18 +312,15 @@ void dlgTriviaImport::sourceItemDoubleClicked(QListWidgetItem* item)
     };
 
     QList<SourceRow> rows;
-    QString error;
-    bool ok;
-    if (triviaBot) {
-        ok = mdbDatabase.readTable(name, &rows, report);
-        error = mdbDatabase.lastError();
-    } else {
-        ok = readFdbRows(name, &rows, &error, report);
-    }
-    if (!ok) {
+    if (triviaBot && !mdbDatabase.readTable(name, &rows, report)) {
         progress.close();
-        MessageBox::warning(this, QStringLiteral("Error"),
-                            (triviaBot ? QStringLiteral("MDB Error: ") : QStringLiteral("FDB Error: ")) + error);
+        MessageBox::warning(this, QStringLiteral("Error"), QStringLiteral("MDB Error: ") + mdbDatabase.lastError());
+        return;
+    }
+    QSqlError error;
+    if (!triviaBot && !readFdbRows(name, &rows, &error, report)) {
+        progress.close();
+        warnEngineError(this, QStringLiteral("FDB Error: "), error);
         return;
     }
 
@@ -266,9 +328,10 @@ void dlgTriviaImport::sourceItemDoubleClicked(QListWidgetItem* item)
     items.reserve(rows.size());
     for (const SourceRow& row : rows)
         items << makeRow(row, int(items.size()) + 1);
-    appendRows(twSourceContent, items);
-    shownKind = triviaBot ? Import::SourceKind::TriviaBot : Import::SourceKind::QuizNewt;
+    shownKind = listedKind;
     shownFile = QFileInfo(triviaBot ? mdbDatabase.filePath() : fdbDatabase.databaseName()).fileName();
+    appendRows(twSourceContent, items);
+    showSourceCount();
     progress.setValue(progress.maximum());
 }
 
@@ -293,9 +356,12 @@ void dlgTriviaImport::destItemDoubleClicked(QListWidgetItem* item)
     const auto addRow = [&items](const QString& question, const QString& answer) {
         items << makeRow({question, answer}, 0);
     };
-    if (!ContentStore(query).listContent(item->text(), addRow))
+    if (!ContentStore(query).listContent(item->text(), addRow)) {
+        lblDestCount->clear();
         return;
+    }
     appendRows(twDestContent, items);
+    lblDestCount->setText(questions(items.size()) + QStringLiteral(" in \"%1\"").arg(item->text()));
 }
 
 void dlgTriviaImport::on_pbClose_clicked()

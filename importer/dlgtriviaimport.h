@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 
 #include "importer/importpipeline.h"
@@ -31,12 +32,13 @@ public:
     void setSourceFile(const QString& path);
     QString sourceFile() const;
 
-    // True while a load or an import runs; the window refuses other work and
-    // will not close until it ends.
+    // True while a load or an import runs; the window refuses other work
+    // meanwhile.
     bool isBusy() const { return busy; }
 
-    // Refuses to close while busy; every way of closing (Close, the frame,
-    // Escape) comes through here.
+    // Every way of closing (Close, the frame, Escape) comes through here.
+    // While an import runs it asks whether to stop it; the window closes
+    // once the import, or a load, has ended.
     void done(int result) override;
 
 private Q_SLOTS:
@@ -48,11 +50,17 @@ private Q_SLOTS:
     void loadSourceTables(QString path);
     void sourceItemDoubleClicked(QListWidgetItem* item);
     void on_pbClose_clicked();
+    void cancelImport();
+    void showSourceCount();
 
 private:
     bool refuseWhileBusy();
-    bool readFdbRows(const QString& category, QList<SourceRow>* rows, QString* error,
+    // After a load or an import: the close asked for meanwhile, if any.
+    void workEnded();
+    bool readFdbRows(const QString& category, QList<SourceRow>* rows, QSqlError* error,
                      const MdbSource::Progress& progress);
+    // Empties the source view and forgets where its rows came from.
+    void clearSourceRows();
     void importItems(const QList<QTreeWidgetItem*>& items);
     void closeSources();
 
@@ -68,14 +76,19 @@ private:
     MdbSource mdbDatabase;
     QSqlDatabase fdbDatabase;
     bool busy = false;
+    // The import that runs, for Cancel and Close.
+    Import::Pipeline* running = nullptr;
+    bool closeWhenIdle = false;
+    int closeResult = Rejected;
     QuestionFile::PackedRows textRows;
     // The file's lines that could not be read.
     Import::Report textSkipped;
     QString textFileName;
     // The source list entry whose file rows are in the source view, or empty.
     QString textShown;
-    // What the rows in the source view came from: the radio buttons may have
-    // been switched since.
+    // What the source list and the rows in the source view came from: the
+    // radio buttons may have been switched since.
+    Import::SourceKind listedKind = Import::SourceKind::TriviaBot;
     Import::SourceKind shownKind = Import::SourceKind::TriviaBot;
     QString shownFile;
 };

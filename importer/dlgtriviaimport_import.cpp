@@ -62,16 +62,20 @@ void dlgTriviaImport::importItems(const QList<QTreeWidgetItem*>& items)
     const QString name = destination->text();
     QSqlDatabase db = QSqlDatabase::database();
     qint64 catId = -1;
-    bool found = false;
     {
         QSqlQuery lookup(db);
-        found = ContentStore(lookup).findCategory(name, &catId) == ContentStore::Lookup::Found;
-    }
-    if (!found) {
-        MessageBox::warning(this, QStringLiteral("Error"),
-                            QStringLiteral("The category \"%1\" is not in the QuizNewt database; nothing was imported.\n")
-                                .arg(name));
-        return;
+        switch (ContentStore(lookup).findCategory(name, &catId)) {
+        case ContentStore::Lookup::Found:
+            break;
+        case ContentStore::Lookup::Missing:
+            MessageBox::warning(
+                this, QStringLiteral("Error"),
+                QStringLiteral("The category \"%1\" is not in the QuizNewt database; nothing was imported.\n").arg(name));
+            return;
+        case ContentStore::Lookup::Failed:
+            warnEngineError(this, QStringLiteral("Nothing was imported. "), lookup.lastError());
+            return;
+        }
     }
 
     // Copies from the database kinds are all stored, as a copy of a category
@@ -84,12 +88,16 @@ void dlgTriviaImport::importItems(const QList<QTreeWidgetItem*>& items)
     pipeline.intoCategory(name, catId);
 
     if (!pipeline.begin()) {
-        MessageBox::warning(this, QStringLiteral("Error"), QStringLiteral("Nothing was imported.\n") + pipeline.error());
+        warnEngineError(this, QStringLiteral("Nothing was imported. "), pipeline.engineError());
         return;
     }
 
-    BusyScope scope(busy);
+    BusyScope scope(busy, [this] { workEnded(); });
+    running = &pipeline;
+    pbCancel->setEnabled(true);
     twDestContent->clear();
+    const QString into = QStringLiteral(" into \"%1\"").arg(name);
+    lblDestCount->setText(QStringLiteral("0 imported") + into);
     // The bar counts against every source row, also for a selection.
     const int sourceCount = twSourceContent->topLevelItemCount();
     progressBar->setMinimum(0);
@@ -106,7 +114,7 @@ void dlgTriviaImport::importItems(const QList<QTreeWidgetItem*>& items)
 
     Import::StoreHooks hooks;
     hooks.beforeRow = [&](qsizetype done) { progressBar->setValue(int(dropped + done) + 1); };
-    hooks.committed = [this](const QList<Import::Row>& stored) {
+    hooks.committed = [&](const QList<Import::Row>& stored) {
         QList<QTreeWidgetItem*> shown;
         shown.reserve(stored.size());
         for (const Import::Row& row : stored) {
@@ -116,13 +124,16 @@ void dlgTriviaImport::importItems(const QList<QTreeWidgetItem*>& items)
             shown << item;
         }
         twDestContent->addTopLevelItems(shown);
+        lblDestCount->setText(QString::number(report.imported) + QStringLiteral(" imported") + into);
     };
 
     // Sorted once at the end rather than after every batch.
     const bool sorting = twDestContent->isSortingEnabled();
     twDestContent->setSortingEnabled(false);
     bool stored = true;
-    for (qsizetype from = 0; stored && (from < items.size() || next < planned.size());) {
+    qsizetype from = 0;
+    // Cancel and Close are seen between batches, and a stop comes only there.
+    while (stored && !pipeline.isStopped() && (from < items.size() || next < planned.size())) {
         if (next == planned.size()) {
             dropped += planned.size();
             planned.clear();
@@ -145,14 +156,24 @@ void dlgTriviaImport::importItems(const QList<QTreeWidgetItem*>& items)
         // otherwise join the open transaction.
         QCoreApplication::processEvents();
     }
+    running = nullptr;
+    pbCancel->setEnabled(false);
     twDestContent->setSortingEnabled(sorting);
     if (!stored) {
-        MessageBox::warning(this, QStringLiteral("Error"),
-                            QStringLiteral("The import stopped; the questions shown in green were stored.\n")
-                                + pipeline.error());
+        warnEngineError(this,
+                        QStringLiteral("The import stopped after storing %1, shown in green. ")
+                            .arg(questions(report.imported)),
+                        pipeline.engineError().isValid() ? pipeline.engineError() : QSqlError(pipeline.error()));
         return;
     }
-    progressBar->setValue(sourceCount);
+    // The rows never planned, and those planned but not stored.
+    const qsizetype left = qMax<qsizetype>(0, items.size() - from) + planned.size() - next;
+    if (left > 0) {
+        report.cancel(int(left));
+        lblDestCount->setText(lblDestCount->text() + QStringLiteral("; cancelled"));
+    } else {
+        progressBar->setValue(sourceCount);
+    }
     if (textFile)
         addTextSkips(&report);
     MessageBox::report(this, QStringLiteral("Import Done"), report.summary(), report.details().join(QLatin1Char('\n')));

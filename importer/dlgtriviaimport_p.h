@@ -2,9 +2,14 @@
 #define DLGTRIVIAIMPORT_P_H
 
 #include <QList>
+#include <QSqlError>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
 
+#include <functional>
+
+#include "db/engineerror.h"
+#include "gui/messagebox.h"
 #include "importer/mdbsource.h"
 
 // What the importer window's files share.
@@ -34,14 +39,37 @@ inline void appendRows(QTreeWidget* tree, const QList<QTreeWidgetItem*>& items)
     tree->setSortingEnabled(sorting);
 }
 
+// "N questions", for the count labels.
+inline QString questions(qsizetype count)
+{
+    return count == 1 ? QStringLiteral("1 question") : QStringLiteral("%1 questions").arg(count);
+}
+
+// A failure the engine reported: the lead text, then what it means in plain
+// words with the engine's own text under the details; the engine's text
+// itself where it means nothing known.
+inline void warnEngineError(QWidget* parent, const QString& lead, const QSqlError& error)
+{
+    const EngineError why = describeEngineError(error);
+    if (why.plain.isEmpty())
+        MessageBox::warning(parent, QStringLiteral("Error"), lead + why.engine);
+    else
+        MessageBox::warning(parent, QStringLiteral("Error"), lead + why.plain, why.engine);
+}
+
 class BusyScope
 {
 public:
-    explicit BusyScope(bool& flag) : flag(flag) { flag = true; }
-    ~BusyScope() { flag = false; }
+    BusyScope(bool& flag, std::function<void()> ended) : flag(flag), ended(std::move(ended)) { flag = true; }
+    ~BusyScope()
+    {
+        flag = false;
+        ended();
+    }
 
 private:
     bool& flag;
+    std::function<void()> ended;
 };
 
 }

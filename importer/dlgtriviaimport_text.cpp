@@ -30,14 +30,7 @@ QString dlgTriviaImport::textEntry(const QString& category) const
 
 void dlgTriviaImport::loadTextFile(const QString& path)
 {
-    // The rows on view belong to the file being replaced.
-    if (!textShown.isEmpty()) {
-        twSourceContent->clear();
-        textShown.clear();
-    }
     textFileName = QFileInfo(path).fileName();
-    textRows.clear();
-    textSkipped = Import::Report();
     const std::unique_ptr<Import::RowSource> source =
         Import::openSource(path, Import::SourceKind::QuestionFile, QString());
 
@@ -111,10 +104,11 @@ void dlgTriviaImport::showTextRows(const QString& entry)
             item->setData(0, Qt::UserRole + 1, row.leftOut);
         items << item;
     }
-    twSourceContent->addTopLevelItems(items);
     textShown = entry;
     shownKind = Import::SourceKind::QuestionFile;
     shownFile = textFileName;
+    twSourceContent->addTopLevelItems(items);
+    showSourceCount();
 }
 
 // The lines of the file that could not be read, as far as they belong to the

@@ -218,10 +218,12 @@ private Q_SLOTS:
         connect(dialog->progressBar, &QProgressBar::valueChanged, [&](int value) { values << value; });
         for (int i : {2, 5, 7})
             dialog->twSourceContent->topLevelItem(i)->setSelected(true);
+        QCOMPARE(dialog->lblSourceCount->text(), QStringLiteral("10 questions, 3 selected"));
         dialog->pbImportSelected->click();
         // The bar counts against every source row.
         QCOMPARE(values, (QList<int>{1, 2, 3, 10}));
         QCOMPARE(treeRows(dialog->twDestContent), (QStringList{shown[2], shown[5], shown[7]}));
+        QCOMPARE(dialog->lblDestCount->text(), QStringLiteral("3 imported into \"Imported\""));
         for (int round = 1; round <= 2; ++round) {
             dialog->pbImportAll->click();
             QCOMPARE(countIn("Imported"), 3 + 10 * round);
@@ -236,6 +238,7 @@ private Q_SLOTS:
         emit dialog->lwDestTables->itemDoubleClicked(item(dialog->lwDestTables, "Imported"));
         const QStringList stored = treeRows(dialog->twDestContent);
         QCOMPARE(stored.size(), 23);
+        QCOMPARE(dialog->lblDestCount->text(), QStringLiteral("23 questions in \"Imported\""));
         QVERIFY(std::is_sorted(stored.begin(), stored.end()));
         QCOMPARE(dialog->twDestContent->topLevelItem(0)->background(0).style(), Qt::NoBrush);
     }
@@ -285,7 +288,8 @@ private Q_SLOTS:
         QVERIFY(!MdbSource::connectionNames().contains("MDB") && !QSqlDatabase::connectionNames().contains("FDB"));
     }
 
-    // Whatever is started while a load or an import runs is refused, closing included.
+    // Whatever is started while a load or an import runs is refused; a Close
+    // during a load closes the window once the load is done.
     void workStartedWhileBusyIsRefused()
     {
         auto dialog = open(fixture("large.mdb"), "none yet", "Busy");
@@ -293,7 +297,6 @@ private Q_SLOTS:
         QList<bool> busyMeanwhile;
         const auto meddle = [&] {
             busyMeanwhile << dialog->isBusy();
-            dialog->reject();
             dialog->pbImportAll->click();
             emit dialog->lwSourceTables->itemDoubleClicked(item(dialog->lwSourceTables, "General"));
             dialog->pbBrowse->click();
@@ -305,11 +308,80 @@ private Q_SLOTS:
         dialog->pbImportAll->click();
 
         QCOMPARE(busyMeanwhile, (QList<bool>{true, true}));
-        QVERIFY(dialog->isVisible());
         QCOMPARE(dialog->twSourceContent->topLevelItemCount(), 5000);
         QCOMPARE(countIn("Busy"), 5000);
         QCOMPARE(MessageBox::takeShown().size(), 1);
         QVERIFY(FileDialog::takeAsked().isEmpty());
+
+        QTimer::singleShot(0, dialog.get(), [&] { dialog->reject(); });
+        emit dialog->lwSourceTables->itemDoubleClicked(item(dialog->lwSourceTables, "General"));
+        QCOMPARE(dialog->twSourceContent->topLevelItemCount(), 5000);
+        QVERIFY(!dialog->isVisible());
+    }
+
+    // Cancel, or Close answered Yes, stops the import after the batch in
+    // flight: what was committed by then stays, whole, and the report says
+    // how much. Close answered No changes nothing.
+    void importStopsAfterTheBatchInFlight_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("stops");
+        QTest::newRow("Cancel") << "Cancel" << true;
+        QTest::newRow("Close, stop it") << "Yes" << true;
+        QTest::newRow("Close, go on") << "No" << false;
+    }
+    void importStopsAfterTheBatchInFlight()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, stops);
+        const QString category = QTest::currentDataTag();
+        dest.addCategory(category);
+        auto dialog = open(fixture("large.mdb"), "General", category);
+        dialog->show();
+        // Events are handled first after the first batch.
+        int committed = -1;
+        QTimer::singleShot(0, dialog.get(), [&] {
+            committed = dialog->twDestContent->topLevelItemCount();
+            MessageBox::setNextAnswer(how == "Yes" ? QMessageBox::Yes : QMessageBox::No);
+            (how == "Cancel" ? dialog->pbCancel : dialog->pbClose)->click();
+        });
+        dialog->pbImportAll->click();
+
+        const int stored = countIn(category);
+        QVERIFY2(committed > 0 && committed < 5000, qPrintable(QString::number(committed)));
+        QCOMPARE(stored, stops ? committed : 5000);
+        QCOMPARE(dialog->twDestContent->topLevelItemCount(), stored);
+        QCOMPARE(dest.value("SELECT COUNT(*) FROM content WHERE contentID NOT IN "
+                            "(SELECT contentID FROM category_content)").toInt(), 0);
+        const QList<MessageBox::Shown> boxes = MessageBox::takeShown();
+        QCOMPARE(boxes.size(), how == "Cancel" ? 1 : 2);
+        QCOMPARE(boxes.last().title + ": " + boxes.last().text,
+                 QStringLiteral("Import Done: large.mdb: %1 imported, 0 skipped").arg(stored)
+                     + (stops ? QStringLiteral("; cancelled, %1 not imported").arg(5000 - stored) : QString()));
+        QCOMPARE(dialog->isVisible(), how != "Yes");
+    }
+
+    // Rows stay on view only under the list they were loaded from: after
+    // another listing, failed or not, nothing is left to import.
+    void rowsOfAnotherSourceAreNeverImported_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("a question file listed") << fixture("questions/blocks.txt");
+        QTest::newRow("a QuizNewt file that does not open") << fixture("small.mdb");
+    }
+    void rowsOfAnotherSourceAreNeverImported()
+    {
+        QFETCH(QString, file);
+        const QString category = QTest::currentDataTag();
+        dest.addCategory(category);
+        auto dialog = open(fixture("small.mdb"), "Geography", category);
+        (file.endsWith(".txt") ? dialog->rbTextFile : dialog->rbQuizNewt)->setChecked(true);
+        FileDialog::setNextFileName(file);
+        dialog->pbBrowse->click();
+        dialog->pbImportAll->click();
+        QCOMPARE(countIn(category), 0);
+        QCOMPARE(QString::number(dialog->twSourceContent->topLevelItemCount()) + dialog->lblSourceCount->text(), "0");
+        QCOMPARE(MessageBox::takeShown().last().title, QStringLiteral("No Content"));
     }
 
     // The editor's Import button runs the importer modally, then reloads its
