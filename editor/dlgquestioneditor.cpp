@@ -1,6 +1,8 @@
 #include "editor/dlgquestioneditor.h"
 
 #include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QProgressDialog>
 #include <QSignalBlocker>
 #include <QSqlDatabase>
@@ -10,6 +12,7 @@
 #include <QList>
 
 #include "db/contentstore.h"
+#include "db/engineerror.h"
 #include "gui/controlcolours.h"
 #include "gui/messagebox.h"
 #include "importer/dlgtriviaimport.h"
@@ -36,6 +39,17 @@ struct DeletionConnection {
 
 const QString errorTitle = QStringLiteral("Error");
 
+// The focus leaving an edit field, or Return in it, ends the typing there.
+bool endsTyping(const QEvent* event)
+{
+    if (event->type() == QEvent::FocusOut)
+        return true;
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    const int key = static_cast<const QKeyEvent*>(event)->key();
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
 }
 
 dlgQuestionEditor::dlgQuestionEditor(QWidget* parent)
@@ -53,6 +67,13 @@ dlgQuestionEditor::dlgQuestionEditor(QWidget* parent)
     connect(twContent, &QTreeWidget::itemDoubleClicked, this, &dlgQuestionEditor::itemDoubleClicked);
     connect(leQuestion, &QLineEdit::textChanged, this, &dlgQuestionEditor::textChanged);
     connect(pbImport, &QPushButton::clicked, this, &dlgQuestionEditor::showImport);
+    // The box's text is a name to add or rename to: completing it while one
+    // types would turn "ART" back into "Art", and "Art" into "Artists".
+    cbCategory->setCompleter(nullptr);
+    // The box has the focus and hands its line edit the events; both are
+    // watched for events sent to the line edit itself.
+    cbCategory->installEventFilter(this);
+    cbCategory->lineEdit()->installEventFilter(this);
 
     // A sorted view starts with the header's indicator, which points down.
     twContent->sortByColumn(0, Qt::AscendingOrder);
@@ -71,13 +92,56 @@ dlgQuestionEditor::dlgQuestionEditor(QWidget* parent)
     leQuestion->setFocus();
 }
 
+dlgQuestionEditor::~dlgQuestionEditor()
+{
+    // The base's destructor hides the window, which ends the typing in the
+    // box: the box may then select another item and call categoryChanged on
+    // members already gone.
+    disconnect(cbCategory, nullptr, this, nullptr);
+}
+
+bool dlgQuestionEditor::eventFilter(QObject* watched, QEvent* event)
+{
+    if ((watched != cbCategory && watched != cbCategory->lineEdit()) || !endsTyping(event))
+        return QDialog::eventFilter(watched, event);
+    // When the typing ends, an editable box selects the item whose text is
+    // the one typed. Here the text is a name to add or rename to, and the
+    // selection, the category being worked on, changes only through the
+    // box's list: the typed name stays, and the selection with it.
+    const int index = cbCategory->currentIndex();
+    const QString typed = cbCategory->currentText();
+    const QSignalBlocker quiet(cbCategory);
+    watched->event(event);
+    if (cbCategory->currentIndex() != index) {
+        cbCategory->setCurrentIndex(index);
+        cbCategory->setEditText(typed);
+    }
+    return true;
+}
+
+void dlgQuestionEditor::warnFailure(const QString& title, const QString& lead, const QSqlError& error)
+{
+    const EngineError why = describeEngineError(error);
+    const QString separator = lead.endsWith(QLatin1Char(' ')) ? QString() : QStringLiteral(" ");
+    if (why.plain.isEmpty())
+        MessageBox::warning(this, title, lead + separator + why.engine);
+    else
+        MessageBox::warning(this, title, lead + separator + why.plain, why.engine);
+}
+
+void dlgQuestionEditor::finishCategoryAction()
+{
+    cbCategory->setFocus();
+    cbCategory->lineEdit()->selectAll();
+}
+
 void dlgQuestionEditor::loadCategories()
 {
     QSqlQuery query;
     query.setForwardOnly(true);
     QStringList names;
     if (!ContentStore(query).listCategories(&names)) {
-        MessageBox::information(this, errorTitle, QStringLiteral("Unable to load categories!"));
+        warnFailure(errorTitle, QStringLiteral("Unable to load categories!"), query.lastError());
     } else {
         // Each step of the refill would otherwise reload the list.
         const QSignalBlocker quiet(cbCategory);
@@ -111,35 +175,49 @@ void dlgQuestionEditor::addCategory()
     const QString name = cbCategory->currentText();
     {
         QSqlQuery query;
-        if (ContentStore(query).addCategory(name)) {
-            const QSignalBlocker quiet(cbCategory);
-            cbCategory->addItem(name);
-        } else {
-            MessageBox::information(this, errorTitle,
-                                    QStringLiteral("Unable to add category! ") + query.lastError().databaseText());
+        if (!ContentStore(query).addCategory(name)) {
+            warnFailure(errorTitle, QStringLiteral("Unable to add category! "), query.lastError());
+            // The category on view stays, and the name as typed, to be put right.
+            finishCategoryAction();
+            return;
         }
     }
-    // After a failure with an unlisted name this selects nothing, which
-    // empties the box and the list.
-    selectCategory(cbCategory->findText(name));
+    {
+        const QSignalBlocker quiet(cbCategory);
+        cbCategory->addItem(name);
+    }
+    selectCategory(cbCategory->count() - 1);
+    finishCategoryAction();
 }
 
 void dlgQuestionEditor::updateCategory()
 {
+    const QString oldName = selectedCategory;
     const QString newName = cbCategory->currentText();
-    const QString text = QStringLiteral("You are about to update the category '") + newName
+    const QString text = QStringLiteral("You are about to update the category '") + oldName + QStringLiteral("' to '")
+        + newName
         + QStringLiteral("'\nDoing so will also update the category for all questions in \nthis category! Continue?");
-    if (MessageBox::question(this, QStringLiteral("About to Update!"), text) != QMessageBox::Yes)
+    if (MessageBox::question(this, QStringLiteral("About to Update!"), text) != QMessageBox::Yes) {
+        finishCategoryAction();
         return;
+    }
 
+    const QString updateFailed = QStringLiteral("Unable to update category from DB!");
     QSqlQuery query;
-    if (ContentStore(query).renameCategory(selectedCategory, newName)) {
+    if (ContentStore(query).renameCategory(oldName, newName)) {
         selectedCategory = newName;
-        cbCategory->setItemText(cbCategory->currentIndex(), newName);
+        const int index = cbCategory->currentIndex();
+        cbCategory->setItemText(cbCategory->itemText(index) == oldName ? index : cbCategory->findText(oldName),
+                                newName);
+    } else if (query.lastError().isValid()) {
+        warnFailure(errorTitle, updateFailed, query.lastError());
     } else {
-        MessageBox::warning(this, errorTitle, QStringLiteral("Unable to update category from DB!"));
+        MessageBox::warning(this, errorTitle,
+                            updateFailed + QStringLiteral(" There is no category named '") + oldName
+                                + QStringLiteral("' any more."));
     }
     emit categoryModified();
+    finishCategoryAction();
 }
 
 void dlgQuestionEditor::deleteCategory()
@@ -147,17 +225,19 @@ void dlgQuestionEditor::deleteCategory()
     const QString name = cbCategory->currentText();
     const QString text = QStringLiteral("You are about to delete the category '") + name
         + QStringLiteral("'\nDoing so will also delete all questions in \n\nthis category! Continue?");
-    if (MessageBox::question(this, QStringLiteral("About to Delete!"), text) != QMessageBox::Yes)
+    if (MessageBox::question(this, QStringLiteral("About to Delete!"), text) != QMessageBox::Yes) {
+        finishCategoryAction();
         return;
+    }
 
     qint64 catId = 0;
     {
         QSqlQuery lookup;
         const ContentStore::Lookup found = ContentStore(lookup).findCategory(name, &catId);
         if (found == ContentStore::Lookup::Failed) {
-            MessageBox::warning(this, errorTitle,
-                                QStringLiteral("Unable to delete category from DB!") + lookup.lastError().databaseText());
+            warnFailure(errorTitle, QStringLiteral("Unable to delete category from DB!"), lookup.lastError());
             emit categoryModified();
+            finishCategoryAction();
             return;
         }
         if (found == ContentStore::Lookup::Missing) {
@@ -165,12 +245,14 @@ void dlgQuestionEditor::deleteCategory()
             // still exists and touch questions of no category at all.
             MessageBox::warning(this, errorTitle,
                                 QStringLiteral("There is no category named '") + name + QStringLiteral("'!"));
+            finishCategoryAction();
             return;
         }
     }
 
     removeCategory(catId, name);
     emit categoryModified();
+    finishCategoryAction();
 }
 
 void dlgQuestionEditor::removeCategory(qint64 catId, const QString& name)
@@ -178,7 +260,7 @@ void dlgQuestionEditor::removeCategory(qint64 catId, const QString& name)
     const QString deleteFailed = QStringLiteral("Unable to delete category from DB!");
     DeletionConnection work;
     if (!work.db.open() || !work.db.transaction()) {
-        MessageBox::warning(this, errorTitle, deleteFailed + work.db.lastError().databaseText());
+        warnFailure(errorTitle, deleteFailed, work.db.lastError());
         return;
     }
     // All of it is one transaction: a deletion cut short leaves the category
@@ -187,9 +269,9 @@ void dlgQuestionEditor::removeCategory(qint64 catId, const QString& name)
     {
         QSqlQuery deletion(work.db);
         if (!ContentStore(deletion).deleteCategory(catId)) {
-            const QString error = deletion.lastError().databaseText();
+            const QSqlError error = deletion.lastError();
             work.db.rollback();
-            MessageBox::warning(this, errorTitle, deleteFailed + error);
+            warnFailure(errorTitle, deleteFailed, error);
             return;
         }
     }
@@ -206,8 +288,9 @@ void dlgQuestionEditor::removeCategory(qint64 catId, const QString& name)
         listing.setForwardOnly(true);
         contentIds.reserve(count);
         if (!ContentStore(listing).listCategoryLinks(catId, &contentIds)) {
+            const QSqlError error = listing.lastError();
             work.db.rollback();
-            MessageBox::warning(this, errorTitle, QStringLiteral("Unable to delete all content from DB!"));
+            warnFailure(errorTitle, QStringLiteral("Unable to delete all content from DB!"), error);
             return;
         }
     }
@@ -241,9 +324,9 @@ void dlgQuestionEditor::removeCategory(qint64 catId, const QString& name)
     progress.setValue(count);
 
     if (!work.db.commit()) {
-        const QString error = work.db.lastError().databaseText();
+        const QSqlError error = work.db.lastError();
         work.db.rollback();
-        MessageBox::warning(this, errorTitle, deleteFailed + error);
+        warnFailure(errorTitle, deleteFailed, error);
         // Nothing was deleted: bring the removed item back.
         loadCategories();
     }
@@ -265,4 +348,6 @@ void dlgQuestionEditor::showImport()
     // An import may have added questions to the category shown here.
     loadContent();
     delete importer;
+    // Else Import keeps the focus, and Return would open the importer again.
+    leQuestion->setFocus();
 }

@@ -6,6 +6,7 @@
 
 #include "ui_dlgquestioneditor.h"
 
+class QSqlError;
 class QTreeWidgetItem;
 
 // The question editor: categories and the questions and answers of the
@@ -16,6 +17,11 @@ class dlgQuestionEditor : public QDialog, public Ui::dlgQuestionEditor
 
 public:
     explicit dlgQuestionEditor(QWidget* parent = nullptr);
+    ~dlgQuestionEditor() override;
+
+protected:
+    // Keeps the category box's selection when typing in it ends.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 Q_SIGNALS:
     // A category was renamed or deleted; a running game must check its own.
@@ -44,8 +50,15 @@ private:
     // and its questions in the list, whatever the box held before.
     void selectCategory(int index);
     // After a question was stored or removed: empty fields, the three buttons
-    // off, and the focus on next.
-    void finishEdit(QWidget* next);
+    // off, the focus in the question field and the changed row (if any)
+    // selected.
+    void finishEdit(QTreeWidgetItem* changed);
+    // After a category action: the focus in the category box, its text
+    // selected for the next name.
+    void finishCategoryAction();
+    // A failure the engine reported: the lead text, then what it means in
+    // plain words, the engine's own text under the details.
+    void warnFailure(const QString& title, const QString& lead, const QSqlError& error);
 
     // Name, as stored, of the category whose questions are listed; the old
     // name while a rename runs.

@@ -4,6 +4,7 @@
 #include "editor/dlgquestioneditor.h"
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTreeWidgetItem>
 
@@ -66,55 +67,67 @@ void dlgQuestionEditor::addContent()
     const QString answer = leAnswer->text();
     if (question.isEmpty() || answer.isEmpty()) {
         MessageBox::warning(this, errorTitle, QStringLiteral("Please fill in both a Question & Answer!"));
+        (question.isEmpty() ? leQuestion : leAnswer)->setFocus();
         return;
     }
 
     const QString category = cbCategory->currentText();
     QSqlDatabase db = QSqlDatabase::database();
-    const QString addFailed = QStringLiteral("Unable to add content to DB!");
     // The question and its link are stored together or not at all. Queries
     // are prepared after transaction() so that they run inside it.
+    QSqlError error;
+    ContentStore::Lookup found = ContentStore::Lookup::Failed;
+    bool stored = false;
     if (!db.transaction()) {
-        MessageBox::warning(this, errorTitle, addFailed);
+        error = db.lastError();
+    } else {
+        {
+            QSqlQuery lookup(db);
+            qint64 catId = 0;
+            found = ContentStore(lookup).findCategory(category, &catId);
+            error = lookup.lastError();
+            if (found == ContentStore::Lookup::Found) {
+                QuestionWriter writer(db);
+                const QuestionWriter::Result result = writer.add(catId, question, answer);
+                stored = result.outcome == QuestionWriter::Outcome::Stored;
+                error = result.error;
+            }
+        }
+        if (stored && !db.commit()) {
+            stored = false;
+            error = db.lastError();
+        }
+        if (!stored)
+            db.rollback();
+    }
+    if (!stored && found == ContentStore::Lookup::Missing) {
+        MessageBox::warning(this, errorTitle,
+                            QStringLiteral("There is no category named '") + category
+                                + QStringLiteral("'! Add the category first."));
+        finishCategoryAction();
         return;
     }
-    bool noCategory = false;
-    bool stored = false;
-    {
-        QSqlQuery lookup(db);
-        qint64 catId = 0;
-        const ContentStore::Lookup found = ContentStore(lookup).findCategory(category, &catId);
-        noCategory = found == ContentStore::Lookup::Missing;
-        if (found == ContentStore::Lookup::Found) {
-            QuestionWriter writer(db);
-            stored = writer.add(catId, question, answer).outcome == QuestionWriter::Outcome::Stored;
-        }
-    }
-    if (stored)
-        stored = db.commit();
     if (!stored) {
-        db.rollback();
-        if (noCategory)
-            MessageBox::warning(this, errorTitle,
-                                QStringLiteral("There is no category named '") + category
-                                    + QStringLiteral("'! Add the category first."));
-        else
-            MessageBox::warning(this, errorTitle, addFailed);
+        warnFailure(errorTitle, QStringLiteral("Unable to add content to DB!"), error);
+        leQuestion->setFocus();
         return;
     }
 
-    new QTreeWidgetItem(twContent, QStringList{question, answer});
     // Ready for the next question.
-    finishEdit(leQuestion);
+    finishEdit(new QTreeWidgetItem(twContent, QStringList{question, answer}));
 }
 
 void dlgQuestionEditor::updateContent()
 {
     if (leQuestion->text().isEmpty() || leAnswer->text().isEmpty()) {
         MessageBox::warning(this, QStringLiteral("Warning"), QStringLiteral("Please fill in both fields!"));
+        (leQuestion->text().isEmpty() ? leQuestion : leAnswer)->setFocus();
         return;
     }
     const QString updateFailed = QStringLiteral("Unable to update content in DB!");
+    // Someone else changed or deleted the question since it was listed.
+    const QString gone = updateFailed + QStringLiteral(" The question is no longer in the database as listed.");
+    leQuestion->setFocus();
     if (!editedItem) {
         MessageBox::warning(this, errorTitle, updateFailed);
         return;
@@ -126,7 +139,10 @@ void dlgQuestionEditor::updateContent()
         QSqlQuery lookup;
         if (!ContentStore(lookup).findContentForUpdate(editedItem->text(0), editedItem->text(1),
                                                        cbCategory->currentText(), &contentId)) {
-            MessageBox::warning(this, errorTitle, updateFailed);
+            if (lookup.lastError().isValid())
+                warnFailure(errorTitle, updateFailed, lookup.lastError());
+            else
+                MessageBox::warning(this, errorTitle, gone);
             return;
         }
     }
@@ -135,18 +151,21 @@ void dlgQuestionEditor::updateContent()
     const QString newAnswer = leAnswer->text();
     QSqlQuery update;
     if (!ContentStore(update).updateContent(contentId, newQuestion, newAnswer)) {
-        MessageBox::warning(this, errorTitle, updateFailed);
+        if (update.lastError().isValid())
+            warnFailure(errorTitle, updateFailed, update.lastError());
+        else
+            MessageBox::warning(this, errorTitle, gone);
         return;
     }
 
     editedItem->setText(0, newQuestion);
     editedItem->setText(1, newAnswer);
-    twContent->setCurrentItem(editedItem);
-    finishEdit(twContent);
+    finishEdit(editedItem);
 }
 
 void dlgQuestionEditor::deleteContent()
 {
+    leQuestion->setFocus();
     if (leQuestion->text().isEmpty() && leAnswer->text().isEmpty()) {
         MessageBox::warning(this, QStringLiteral("Warning"), QStringLiteral("Please select an item to delete!"));
         return;
@@ -162,43 +181,58 @@ void dlgQuestionEditor::deleteContent()
         QSqlQuery lookup;
         if (!ContentStore(lookup).findContentForDelete(cbCategory->currentText(), editedItem->text(0),
                                                        editedItem->text(1), &contentId)) {
-            MessageBox::warning(this, QStringLiteral("Info"), notFound);
+            if (lookup.lastError().isValid())
+                warnFailure(QStringLiteral("Info"), notFound, lookup.lastError());
+            else
+                MessageBox::warning(this, QStringLiteral("Info"), notFound);
             return;
         }
     }
 
     // The question and its links go together.
     QSqlDatabase db = QSqlDatabase::database();
+    QSqlError error;
     bool deleted = db.transaction();
     if (deleted) {
         {
             QSqlQuery deletion(db);
             deleted = ContentStore(deletion).deleteQuestion(contentId);
+            error = deletion.lastError();
         }
-        if (deleted)
-            deleted = db.commit();
+        if (deleted && !db.commit()) {
+            deleted = false;
+            error = db.lastError();
+        }
         if (!deleted)
             db.rollback();
+    } else {
+        error = db.lastError();
     }
     if (!deleted) {
-        MessageBox::warning(this, QStringLiteral("Warning"), QStringLiteral("Could not delete item!"));
+        warnFailure(QStringLiteral("Warning"), QStringLiteral("Could not delete item!"), error);
         return;
     }
 
     delete editedItem;
     editedItem = nullptr;
-    finishEdit(twContent);
+    finishEdit(nullptr);
 }
 
-void dlgQuestionEditor::finishEdit(QWidget* next)
+void dlgQuestionEditor::finishEdit(QTreeWidgetItem* changed)
 {
     // First: a button that goes off while it has the focus hands it on along
     // the tab order to the category box, its text selected, and the next
     // keystrokes would replace the category's name.
-    next->setFocus();
+    leQuestion->setFocus();
     leQuestion->clear();
     leAnswer->clear();
     pbAdd->setEnabled(false);
     pbUpdate->setEnabled(false);
     pbDelete->setEnabled(false);
+    if (changed) {
+        twContent->setCurrentItem(changed);
+        twContent->scrollToItem(changed);
+    } else {
+        twContent->clearSelection();
+    }
 }

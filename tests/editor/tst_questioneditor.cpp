@@ -152,7 +152,7 @@ private Q_SLOTS:
         QVERIFY2(shown[0].startsWith("Unable to add category! ")
                      && shown[0].contains("There is already a category named \"Music\""), qPrintable(shown[0]));
         QVERIFY2(shown[1].contains("There is already a category named \"A"), qPrintable(shown[1]));
-        QCOMPARE(shown[3], QStringLiteral("Unable to update category from DB!"));
+        QCOMPARE(shown[3], QStringLiteral("Unable to update category from DB! There is already a category named \"Art\"."));
         QCOMPARE(boxItems(), QStringList({"ART", "Art"}));
         QCOMPARE(categories(), QStringList({"ART", "Art"}));
         QCOMPARE(count("content"), 2);
@@ -164,8 +164,7 @@ private Q_SLOTS:
     // quotes, and colons before words that look like placeholders, through
     // every statement; the same question twice, of which the one clicked
     // changes. The list starts A to Z; the buttons follow each step; what is
-    // typed after Add goes into the question field, after Update or Delete
-    // anywhere but the category box.
+    // typed after Add, Update or Delete goes into the question field.
     void enteringQuestions()
     {
         openEditor();
@@ -181,7 +180,9 @@ private Q_SLOTS:
         const auto typeAfter = [&](QPushButton* button) {
             QTest::mouseClick(button, Qt::LeftButton);
             QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Abba's hit?"));
-            typedInto << editor->cbCategory->currentText() + '|' + editor->leQuestion->text() + '|' + buttons();
+            const QList<QTreeWidgetItem*> selected = editor->twContent->selectedItems();
+            typedInto << editor->cbCategory->currentText() + '|' + editor->leQuestion->text() + '|' + buttons() + '|'
+                    + (selected.isEmpty() ? QString() : selected[0]->text(0).left(5));
         };
         typeAfter(editor->pbAdd);
         editor->leAnswer->setText(QStringLiteral("Waterloo"));
@@ -212,12 +213,77 @@ private Q_SLOTS:
             doubleClick(row);
             typeAfter(editor->pbDelete);
         }
-        QCOMPARE(typedInto, QStringList({"80's Music|Abba's hit?|E--"}) + QStringList(4, "80's Music||---"));
+        // The row added or changed is selected; after a deletion none.
+        QCOMPARE(typedInto, QStringList({"80's Music|Abba's hit?|E--|Which", "80's Music|Abba's hit?|E--|Which"})
+                                + QStringList(3, "80's Music|Abba's hit?|E--|"));
         // Any lookup that missed would have shown a box of its own.
         QCOMPARE(shownTexts(), QStringList());
         QCOMPARE(categories(), (QStringList{"80's Music", "Art"}));
         QCOMPARE(count("content"), 1);
         QCOMPARE(count("category_content"), 1);
+    }
+
+    // What is typed in the category box is the name to give; the selected
+    // category is the one that changes, and typing never selects another,
+    // whether Return or the click ends it. Names taken are refused in plain
+    // words. The focus comes back to the box, the changed item selected.
+    void categoryActions_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("pressReturn");
+        QTest::addColumn<QStringList>("boxes");
+        QTest::addColumn<QStringList>("stored");
+        QTest::addColumn<QString>("selected"); // and its questions
+        const QString rename = QStringLiteral("You are about to update the category 'Art' to '%1'\nDoing so will also "
+                                              "update the category for all questions in \nthis category! Continue?");
+        const QString taken = QStringLiteral("There is already a category named \"Music\". [engine's text]");
+        const QString art = "Art|" + guernica;
+        const QStringList both{"Art", "Music"};
+        const QStringList renamedAsMusic{rename.arg("Music"), "Unable to update category from DB! " + taken};
+        // Return ends the typing before the click does.
+        QTest::newRow("only the case changed") << "Update" << "ART" << false << QStringList{rename.arg("ART")}
+                                               << QStringList{"ART", "Music"} << "ART|" + guernica;
+        QTest::newRow("renamed as another") << "Update" << "Music" << false << renamedAsMusic << both << art;
+        QTest::newRow("renamed as another, Return") << "Update" << "Music" << true << renamedAsMusic << both << art;
+        QTest::newRow("added in another case, Return")
+            << "Add" << "music" << true << QStringList{"Unable to add category! " + taken} << both << art;
+        QTest::newRow("added") << "Add" << "Sculpture" << false << QStringList{}
+                               << QStringList{"Art", "Music", "Sculpture"} << "Sculpture|";
+        QTest::newRow("deleted") << "Delete" << "Music" << false
+                                 << QStringList{"You are about to delete the category 'Music'\nDoing so will also "
+                                                "delete all questions in \n\nthis category! Continue?"}
+                                 << QStringList{"Art"} << art;
+    }
+    void categoryActions()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, typed);
+        QFETCH(bool, pressReturn);
+        QFETCH(QStringList, boxes);
+        t->db.addCategory(QStringLiteral("Music"));
+        openEditor();
+        QTest::mouseClick(editor->cbCategory->lineEdit(), Qt::LeftButton);
+        editor->cbCategory->lineEdit()->selectAll();
+        QTest::keyClicks(editor->cbCategory, typed);
+        if (pressReturn)
+            QTest::keyClick(editor->cbCategory, Qt::Key_Return);
+        MessageBox::setNextAnswer(QMessageBox::Yes);
+        QTest::mouseClick(button == "Add" ? editor->pbCatAdd : button == "Update" ? editor->pbCatUpdate
+                                                                                   : editor->pbCatDelete,
+                          Qt::LeftButton);
+
+        QStringList shown;
+        for (const MessageBox::Shown& box : MessageBox::takeShown())
+            shown << box.text + (box.details.contains("CATEGORY_EXISTS") ? " [engine's text]" : "");
+        QCOMPARE(shown, boxes);
+        QTEST(categories(), "stored");
+        QCOMPARE(QApplication::focusWidget(), editor->cbCategory);
+        const QString item = editor->cbCategory->itemText(editor->cbCategory->currentIndex());
+        QTEST(item + '|' + treeRows(editor->twContent).join(""), "selected");
+        // A refused name stays to be put right.
+        const bool refused = !shown.isEmpty() && shown.last().startsWith("Unable");
+        QCOMPARE(editor->cbCategory->lineEdit()->selectedText(), refused ? typed : item);
     }
 
     // A row someone else removed meanwhile is reported and stays; with the
