@@ -19,9 +19,27 @@
 #include "db/contentstore.h"
 #include "db/questionwriter.h"
 #include "tests/common/firebirdserver.h"
-#include "tests/common/locationarguments.h"
 
 namespace {
+
+// A database on a worker process's command line: server (empty: embedded),
+// port, path, user, password.
+QStringList locationArguments(const Database::Location& location)
+{
+    return {location.server, QString::number(location.port), location.path, location.user, location.password};
+}
+
+// The location from the five arguments that locationArguments() gives.
+Database::Location locationFrom(const QStringList& args)
+{
+    Database::Location location;
+    location.server = args.at(0);
+    location.port = args.at(1).toInt();
+    location.path = args.at(2);
+    location.user = args.at(3);
+    location.password = args.at(4);
+    return location;
+}
 
 const int questions = 10000;
 const int rounds = 1000;

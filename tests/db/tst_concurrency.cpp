@@ -15,7 +15,6 @@
 #include "db/database.h"
 #include "db/playerstore.h"
 #include "tests/common/firebirdserver.h"
-#include "tests/common/locationarguments.h"
 #include "tests/common/testdatabase.h"
 
 namespace {
@@ -29,12 +28,13 @@ QString memberName(int point, int process)
     return process == 0 ? name : name.toUpper();
 }
 
-// "--worker N POINTS LOCATION...": at each "go" on stdin, gives the next
-// member its points as the game does, then says "done".
+// "--worker N POINTS": on the database the settings name, as the game opens
+// it, at each "go" on stdin, gives the next member its points as the game
+// does, then says "done".
 int worker(const QStringList& args)
 {
     QString error;
-    QSqlDatabase db = Database::open(locationFrom(args.mid(args.size() - 5)), QStringLiteral("worker"), &error);
+    QSqlDatabase db = Database::open(Database::locationFromSettings(), QStringLiteral("worker"), &error);
     if (!db.isOpen()) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 2;
@@ -70,12 +70,11 @@ class TestConcurrency : public QObject
     QString path;
     QSqlDatabase db;
 
-    QProcess* startWorker(const QStringList& args, const Database::Location& location)
+    QProcess* startWorker(const QStringList& args)
     {
         auto* process = new QProcess(this);
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process->start(QCoreApplication::applicationFilePath(),
-                       QStringList{"--worker"} + args + locationArguments(location));
+        process->start(QCoreApplication::applicationFilePath(), QStringList{"--worker"} + args);
         return process;
     }
 
@@ -83,6 +82,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         isolateSettings();
+        QSettings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt")).setValue("InstallDir", dir.path());
         path = dir.filePath(Database::fileName);
         QString error;
         QVERIFY2(Database::create(path, &error), qPrintable(error));
@@ -104,8 +104,6 @@ private Q_SLOTS:
     {
         QFETCH(bool, server);
         QFETCH(int, pointsPerProcess);
-        Database::Location location;
-        location.path = path;
         std::unique_ptr<FirebirdServer> firebird;
         QTemporaryDir install;
         QSqlDatabase db = this->db;
@@ -119,13 +117,12 @@ private Q_SLOTS:
                 "--db-password", firebird->password(), install.path()}, &output);
             QVERIFY2(status == 0, qPrintable(output));
             // The settings the tool wrote reach the server with its user.
-            location = Database::locationFromSettings(QSettings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt")));
             QString error;
-            db = Database::open(location, QStringLiteral("server check"), &error);
+            db = Database::open(Database::locationFromSettings(), QStringLiteral("server check"), &error);
             QVERIFY2(db.isOpen(), qPrintable(error));
         }
         const QString points = QString::number(pointsPerProcess);
-        const QList<QProcess*> workers{startWorker({"0", points}, location), startWorker({"1", points}, location)};
+        const QList<QProcess*> workers{startWorker({"0", points}), startWorker({"1", points})};
         // In step, member by member, so both meet each new member.
         for (int member = 0; member < pointsPerProcess / pointsPerMember; ++member) {
             for (QProcess* process : workers) {
