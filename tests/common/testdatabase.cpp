@@ -1,6 +1,5 @@
 #include "tests/common/testdatabase.h"
 
-#include <QCoreApplication>
 #include <QSettings>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -97,10 +96,8 @@ qint64 TestDatabase::addUser(const QString& name, int score, int control, int ad
 {
     QSqlQuery query(connection());
     PlayerStore users(query);
-    if (!users.addUser(name, score, control, admin))
-        qFatal("seeding failed: %s", qPrintable(query.lastError().text()));
     // Test members have names of their own, so the name finds the new row.
-    const qint64 userId = users.findUser(name);
+    const qint64 userId = users.addUser(name, score, control, admin) ? users.findUser(name) : -1;
     if (userId < 0)
         qFatal("seeding failed: %s", qPrintable(query.lastError().text()));
     return userId;
@@ -127,8 +124,7 @@ QVariant TestDatabase::value(const QString& sql) const
 
 bool TestDatabase::exec(const QString& sql) const
 {
-    QSqlQuery query(connection());
-    return query.exec(sql);
+    return QSqlQuery(connection()).exec(sql);
 }
 
 void isolateSettings()
