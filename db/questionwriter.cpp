@@ -5,8 +5,17 @@
 
 #include "db/statements.h"
 
+namespace {
+
+// The table's trigger refuses an answer equal, ignoring case, to the
+// question's answer or to another accepted one.
+const QString addAcceptedAnswer =
+    QStringLiteral("INSERT INTO content_answer (contentID, answer) VALUES (:contentID, :answer)");
+
+}
+
 QuestionWriter::QuestionWriter(const QSqlDatabase& db)
-    : insert(db), link(db), undo(db)
+    : insert(db), link(db), undo(db), addAccepted(db)
 {
     if (!insert.prepare(Statements::addContent))
         unprepared = insert.lastError();
@@ -16,7 +25,8 @@ QuestionWriter::QuestionWriter(const QSqlDatabase& db)
         unprepared = undo.lastError();
 }
 
-QuestionWriter::Result QuestionWriter::add(qint64 catId, const QString& question, const QString& answer)
+QuestionWriter::Result QuestionWriter::add(qint64 catId, const QString& question, const QString& answer,
+                                           const QStringList& accepted, QList<Refused>* refused)
 {
     if (unprepared.isValid())
         return {Outcome::Failed, unprepared};
@@ -30,11 +40,24 @@ QuestionWriter::Result QuestionWriter::add(qint64 catId, const QString& question
     const qint64 contentId = insert.value(0).toLongLong();
     link.bindValue(QStringLiteral(":catID"), catId);
     link.bindValue(QStringLiteral(":contentID"), contentId);
-    if (link.exec())
+    if (link.exec()) {
+        if (!accepted.isEmpty() && !acceptedPrepared) {
+            if (!addAccepted.prepare(addAcceptedAnswer))
+                return {Outcome::Failed, addAccepted.lastError()};
+            acceptedPrepared = true;
+        }
+        for (const QString& text : accepted) {
+            addAccepted.bindValue(QStringLiteral(":contentID"), contentId);
+            addAccepted.bindValue(QStringLiteral(":answer"), text);
+            // Firebird undoes the failed statement alone: the question stays.
+            if (!addAccepted.exec() && refused)
+                refused->append({text, addAccepted.lastError()});
+        }
         return {Outcome::Stored, QSqlError(), contentId};
-    const QSqlError refused = link.lastError();
+    }
+    const QSqlError linkError = link.lastError();
     undo.bindValue(QStringLiteral(":contentID"), contentId);
     if (!undo.exec())
         return {Outcome::Failed, undo.lastError()};
-    return {Outcome::Refused, refused};
+    return {Outcome::Refused, linkError};
 }

@@ -4,6 +4,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
+#include <QStringList>
 
 class QSqlDatabase;
 
@@ -30,6 +31,11 @@ public:
         // The new question's ID once stored.
         qint64 contentId = -1;
     };
+    // A further answer the database turned down (the same as another, say).
+    struct Refused {
+        QString answer;
+        QSqlError error;
+    };
 
     explicit QuestionWriter(const QSqlDatabase& db);
 
@@ -37,12 +43,18 @@ public:
     // add() then fails with it.
     QSqlError prepareError() const { return unprepared; }
 
-    Result add(qint64 catId, const QString& question, const QString& answer);
+    // accepted: further answers the game accepts, stored with the question;
+    // those turned down go to *refused, and the question stays.
+    Result add(qint64 catId, const QString& question, const QString& answer, const QStringList& accepted = {},
+               QList<Refused>* refused = nullptr);
 
 private:
     QSqlQuery insert;
     QSqlQuery link;
     QSqlQuery undo;
+    // Prepared at the first further answer: most imports have none.
+    QSqlQuery addAccepted;
+    bool acceptedPrepared = false;
     QSqlError unprepared;
 };
 

@@ -100,8 +100,8 @@ void dlgTriviaImport::showTextRows(const QString& entry)
     for (const Import::Row& row : std::as_const(rows)) {
         auto* item = new QTreeWidgetItem(QStringList{row.question, row.answer});
         item->setData(0, Qt::UserRole, row.line);
-        if (!row.leftOut.isEmpty())
-            item->setData(0, Qt::UserRole + 1, row.leftOut);
+        if (!row.accepted.isEmpty())
+            item->setData(0, Qt::UserRole + 1, row.accepted);
         items << item;
     }
     textShown = entry;

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QStringDecoder>
 #include <QTextStream>
 
 #include "db/database.h"
@@ -38,6 +39,7 @@ struct Options {
     QString category; // empty: the ones the files name
     bool create = false;
     bool dryRun = false;
+    QuestionFile::Options reading;
 };
 
 // Rows read, planned and stored at a time.
@@ -60,11 +62,11 @@ void print(const Import::Report& report)
 
 // The file a part at a time, each part planned as it comes: only the rows to
 // store are kept, packed.
-bool readAndPlan(Import::Pipeline& pipeline, File* file, QString* error)
+bool readAndPlan(Import::Pipeline& pipeline, File* file, const QuestionFile::Options& options, QString* error)
 {
     const QString& name = file->report.source;
     const std::unique_ptr<Import::RowSource> source =
-        Import::openSource(name, Import::kindOf(name), connectionName + QStringLiteral("-source"));
+        Import::openSource(name, Import::kindOf(name), connectionName + QStringLiteral("-source"), options);
     file->report.kind = source->kind();
     QList<Import::Row> rows;
     QList<Import::Skip> skips;
@@ -85,6 +87,7 @@ bool readAndPlan(Import::Pipeline& pipeline, File* file, QString* error)
         *error = QStringLiteral("%1: %2").arg(name, source->error());
         return false;
     }
+    file->report.ignored = source->ignored();
     return true;
 }
 
@@ -112,7 +115,7 @@ int importFiles(QSqlDatabase db, const QStringList& names, const Options& option
     for (qsizetype i = 0; i < names.size(); ++i) {
         files[i].report.source = names.at(i);
         QString error;
-        if (!readAndPlan(pipeline, &files[i], &error))
+        if (!readAndPlan(pipeline, &files[i], options.reading, &error))
             return fail(error);
     }
     const QStringList missing = pipeline.missingCategories();
@@ -123,11 +126,8 @@ int importFiles(QSqlDatabase db, const QStringList& names, const Options& option
     if (options.dryRun) {
         for (File& file : files) {
             file.report.imported = int(file.planned.size());
-            for (qsizetype i = 0; i < file.planned.size(); ++i) {
-                const Import::Row row = file.planned.at(i);
-                if (!row.leftOut.isEmpty())
-                    file.report.noteLeftOut(row);
-            }
+            for (qsizetype i = 0; i < file.planned.size(); ++i)
+                file.report.accepted += int(file.planned.at(i).accepted.size());
             print(file.report);
         }
         out() << "Dry run: nothing was stored." << Qt::endl;
@@ -159,7 +159,8 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Imports question files (question*answer, question|answer or tab-separated lines, labelled blocks, YAML, "
-        "CSV) into QuizNewt's database. A TriviaBot file (Access, *.mdb) gives each table as a category, another "
+        "CSV, #Q blocks with choices, a trivia web service's JSON) into QuizNewt's database. Every playable answer "
+        "a file gives is kept: the first as the answer, the others as accepted answers. A TriviaBot file (Access, *.mdb) gives each table as a category, another "
         "QuizNewt database (*.fdb) each of its categories."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     const QCommandLineOption category(QStringLiteral("category"),
@@ -169,12 +170,28 @@ int main(int argc, char* argv[])
         QStringLiteral("Create a category that does not exist yet."));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"),
         QStringLiteral("Read and check everything, report, and store nothing."));
-    parser.addOptions({help, category, create, dryRun});
+    const QCommandLineOption alternatives(QStringLiteral("alternatives"),
+        QStringLiteral("Read question*answer*answer lines with the first separator ending the question, also when "
+                       "the question does not end in \"?\"."));
+    const QCommandLineOption encoding(QStringLiteral("encoding"),
+        QStringLiteral("Read question files in this encoding (KOI8-R, ISO-8859-2, ...) instead of by their byte "
+                       "order mark, UTF-8 or Windows-1252."),
+        QStringLiteral("NAME"));
+    const QCommandLineOption questionColumn(QStringLiteral("question-column"),
+        QStringLiteral("The CSV header's name of the question column."), QStringLiteral("NAME"));
+    const QCommandLineOption answerColumn(QStringLiteral("answer-column"),
+        QStringLiteral("The CSV header's name of the answer column."), QStringLiteral("NAME"));
+    const QCommandLineOption categoryColumn(QStringLiteral("category-column"),
+        QStringLiteral("The CSV header's name of the category column."), QStringLiteral("NAME"));
+    parser.addOptions({help, category, create, dryRun, alternatives, encoding, questionColumn, answerColumn,
+                       categoryColumn});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Question files to import."),
                                  QStringLiteral("FILE..."));
     const auto usage = [](const QString& message) {
         QTextStream(stderr) << "quiznewt-import: " << message << Qt::endl
-                            << "Usage: quiznewt-import [--category NAME] [--create-category] [--dry-run] FILE..."
+                            << "Usage: quiznewt-import [--category NAME] [--create-category] [--dry-run] "
+                               "[--alternatives] [--encoding NAME] [--question-column NAME] [--answer-column NAME] "
+                               "[--category-column NAME] FILE..."
                             << Qt::endl;
         return BadUsage;
     };
@@ -184,9 +201,19 @@ int main(int argc, char* argv[])
         out() << parser.helpText();
         return Ran;
     }
-    const Options options{parser.value(category).trimmed(), parser.isSet(create), parser.isSet(dryRun)};
+    const Options options{parser.value(category).trimmed(), parser.isSet(create), parser.isSet(dryRun),
+                          {parser.value(encoding).trimmed(), parser.isSet(alternatives),
+                           parser.value(questionColumn).trimmed(), parser.value(answerColumn).trimmed(),
+                           parser.value(categoryColumn).trimmed()}};
     if (parser.isSet(category) && options.category.isEmpty())
         return usage(QStringLiteral("--category needs a name."));
+    for (const QCommandLineOption* named : {&encoding, &questionColumn, &answerColumn, &categoryColumn}) {
+        if (parser.isSet(*named) && parser.value(*named).trimmed().isEmpty())
+            return usage(QStringLiteral("--%1 needs a name.").arg(named->names().constFirst()));
+    }
+    if (parser.isSet(encoding) && !QStringDecoder(options.reading.encoding.toLatin1().constData()).isValid()
+        && options.reading.encoding.compare(QLatin1String("cp1252"), Qt::CaseInsensitive) != 0)
+        return usage(QStringLiteral("unknown encoding \"%1\".").arg(options.reading.encoding));
     if (parser.positionalArguments().isEmpty())
         return usage(QStringLiteral("give at least one file."));
 

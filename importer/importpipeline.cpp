@@ -30,20 +30,24 @@ void sortByLine(QList<Skip>* lines)
 
 }
 
-QString rowProblem(const Row& row, const Limits& limits)
+QString questionProblem(const QString& question, const Limits& limits)
 {
-    const QString& answer = row.answer;
-    if (row.question.trimmed().isEmpty())
+    if (question.trimmed().isEmpty())
         return QStringLiteral("the question is empty");
+    // The database would store it as "?".
+    if (!question.isValidUtf16())
+        return QStringLiteral("the question holds a lone UTF-16 surrogate, which is no character");
+    if (characters(question) > limits.question)
+        return QStringLiteral("the question is longer than %1 characters").arg(limits.question);
+    return QString();
+}
+
+QString answerProblem(const QString& answer, const Limits& limits)
+{
     if (answer.trimmed().isEmpty())
         return QStringLiteral("the answer is empty");
-    // The database would store it as "?".
-    if (!row.question.isValidUtf16())
-        return QStringLiteral("the question holds a lone UTF-16 surrogate, which is no character");
     if (!answer.isValidUtf16())
         return QStringLiteral("the answer holds a lone UTF-16 surrogate, which is no character");
-    if (characters(row.question) > limits.question)
-        return QStringLiteral("the question is longer than %1 characters").arg(limits.question);
     if (characters(answer) > limits.answer)
         return QStringLiteral("the answer is longer than %1 characters").arg(limits.answer);
     // The game simplifies the room line and compares it ignoring case.
@@ -56,6 +60,12 @@ QString rowProblem(const Row& row, const Limits& limits)
     if (!Quiz::isCorrect(Quiz::splitLine(QStringLiteral("player: ") + answer).text, answer))
         return QStringLiteral("the game can never match the answer \"%1\"").arg(answer);
     return QString();
+}
+
+QString rowProblem(const Row& row, const Limits& limits)
+{
+    const QString problem = questionProblem(row.question, limits);
+    return problem.isEmpty() ? answerProblem(row.answer, limits) : problem;
 }
 
 QString duplicateKey(const QString& question, const QString& answer)
@@ -80,7 +90,7 @@ void Report::skip(Skip skip)
     skippedLines += skip.count;
     if (QuestionFile::extendSkip(&skipped, skip))
         return;
-    if (skipped.size() + leftOut.size() < maxListed)
+    if (skipped.size() + notes.size() < maxListed)
         skipped.append(std::move(skip));
     else
         unlisted += skip.count;
@@ -98,10 +108,10 @@ void Report::skipUnlisted(int lines)
     unlisted += lines;
 }
 
-void Report::noteLeftOut(const Row& row)
+void Report::note(Skip remark)
 {
-    if (skipped.size() + leftOut.size() < maxListed)
-        leftOut << row;
+    if (skipped.size() + notes.size() < maxListed)
+        notes.append(std::move(remark));
     else
         ++unlisted;
 }
@@ -115,10 +125,25 @@ void Report::cancel(int rowsLeft)
 QString Report::summary() const
 {
     QString text = QStringLiteral("%1: %2 imported, %3 skipped").arg(source).arg(imported).arg(skippedLines);
+    if (accepted == 1)
+        text += QStringLiteral(", 1 further answer");
+    else if (accepted > 1)
+        text += QStringLiteral(", %1 further answers").arg(accepted);
     if (trimmed == 1)
         text += QStringLiteral(", 1 answer trimmed");
     else if (trimmed > 1)
         text += QStringLiteral(", %1 answers trimmed").arg(trimmed);
+    if (!ignored.isEmpty()) {
+        int lines = 0;
+        QStringList keys;
+        for (auto key = ignored.constBegin(); key != ignored.constEnd(); ++key) {
+            lines += key.value();
+            keys << QStringLiteral("%1 %2").arg(key.key()).arg(key.value());
+        }
+        text += QStringLiteral(", %1 %2 of other keys ignored (%3)")
+                    .arg(lines)
+                    .arg(lines == 1 ? QStringLiteral("line") : QStringLiteral("lines"), keys.join(QLatin1String(", ")));
+    }
     if (cancelled)
         text += QStringLiteral("; cancelled, %1 not imported").arg(notReached);
     return text;
@@ -127,14 +152,7 @@ QString Report::summary() const
 QStringList Report::details() const
 {
     QList<Skip> lines = skipped;
-    for (const Row& row : leftOut) {
-        QStringList quoted;
-        for (const QString& answer : row.leftOut)
-            quoted << QLatin1Char('"') + answer + QLatin1Char('"');
-        lines.append({row.line, QStringLiteral("imported with the answer \"%1\"; left out %2")
-                                    .arg(row.answer, quoted.join(QLatin1String(", "))),
-                      QString()});
-    }
+    lines += notes;
     sortByLine(&lines);
     QStringList text;
     text.reserve(lines.size() + 1);
@@ -221,21 +239,43 @@ bool Pipeline::plan(QList<Row> rows, Report* report, QList<Planned>* planned)
         current = report;
         ++source;
     }
-    // A database cell's blanks at either end are no part of the answer; in a
-    // question file they may be the author's mistake, which the report names.
-    const bool trim = report->kind != SourceKind::QuestionFile;
     for (Row& row : rows) {
-        bool trimmed = false;
-        if (trim) {
-            QString answer = row.answer.trimmed();
-            trimmed = answer.size() != row.answer.size();
-            row.answer = std::move(answer);
-        }
-        const QString problem = rowProblem(row, limits);
+        if (!row.note.isEmpty())
+            report->note({row.line, row.note, row.category});
+        QString problem = questionProblem(row.question, limits);
         if (!problem.isEmpty()) {
             report->skip({row.line, problem, row.category});
             continue;
         }
+        // Blanks at either end are no part of an answer. The first playable
+        // answer is the answer; one that is not never costs the question.
+        bool trimmed = false;
+        QStringList kept;
+        QList<Skip> dropped;
+        const qsizetype count = row.accepted.size() + 1;
+        for (qsizetype i = 0; i < count; ++i) {
+            const QString& given = i == 0 ? row.answer : row.accepted.at(i - 1);
+            const QString answer = given.trimmed();
+            const QString why = answerProblem(answer, limits);
+            if (!why.isEmpty()) {
+                if (problem.isEmpty())
+                    problem = why;
+                dropped.append({row.line, QStringLiteral("answer \"%1\" not kept: %2").arg(answer, why), row.category});
+                continue;
+            }
+            trimmed = trimmed || answer.size() != given.size();
+            if (!std::any_of(kept.cbegin(), kept.cend(),
+                             [&](const QString& k) { return k.compare(answer, Qt::CaseInsensitive) == 0; }))
+                kept << answer;
+        }
+        if (kept.isEmpty()) {
+            report->skip({row.line,
+                          count == 1 ? problem : QStringLiteral("no playable answer; the first: %1").arg(problem),
+                          row.category});
+            continue;
+        }
+        row.answer = kept.takeFirst();
+        row.accepted = kept;
         const QString name = fixedCategory.isEmpty() ? row.category : fixedCategory;
         if (name.isEmpty()) {
             report->skip({row.line, QStringLiteral("no category; name one with --category"), {}});
@@ -260,6 +300,8 @@ bool Pipeline::plan(QList<Row> rows, Report* report, QList<Planned>* planned)
             category.seen.insert(key, {source, row.line});
         }
         report->trimmed += trimmed;
+        for (Skip& note : dropped)
+            report->note(std::move(note));
         planned->append({std::move(row), index});
     }
     return true;
@@ -337,6 +379,8 @@ bool Pipeline::storeBatch(const QList<Planned>& rows, qsizetype* next, Report* r
     }
     QList<qsizetype> stored;
     QList<Skip> refused;
+    QList<Skip> notes;
+    int accepted = 0;
     QString error;
     QSqlError engineError;
     {
@@ -357,10 +401,18 @@ bool Pipeline::storeBatch(const QList<Planned>& rows, qsizetype* next, Report* r
                 error = QStringLiteral("the category \"%1\" is not in the database").arg(category.name);
                 break;
             }
-            const QuestionWriter::Result result = writer.add(category.catId, planned.row.question, planned.row.answer);
+            QList<QuestionWriter::Refused> refusedAnswers;
+            const QuestionWriter::Result result = writer.add(category.catId, planned.row.question, planned.row.answer,
+                                                             planned.row.accepted, &refusedAnswers);
             switch (result.outcome) {
             case QuestionWriter::Outcome::Stored:
                 stored << index;
+                accepted += int(planned.row.accepted.size() - refusedAnswers.size());
+                for (const QuestionWriter::Refused& answer : std::as_const(refusedAnswers))
+                    notes.append({planned.row.line,
+                                  QStringLiteral("answer \"%1\" not kept: refused by the database: %2")
+                                      .arg(answer.answer, describeEngineError(answer.error).text()),
+                                  planned.row.category});
                 break;
             case QuestionWriter::Outcome::Refused:
                 // Too long, say: the transaction goes on without it.
@@ -387,14 +439,14 @@ bool Pipeline::storeBatch(const QList<Planned>& rows, qsizetype* next, Report* r
         return false;
     }
     report->imported += int(stored.size());
+    report->accepted += accepted;
     report->skip(refused);
+    for (Skip& note : notes)
+        report->note(std::move(note));
     QList<Row> committed;
     for (qsizetype index : std::as_const(stored)) {
-        const Row& row = rows.at(index).row;
-        if (!row.leftOut.isEmpty())
-            report->noteLeftOut(row);
         if (hooks.committed)
-            committed << row;
+            committed << rows.at(index).row;
     }
     if (hooks.committed)
         hooks.committed(committed);

@@ -3,6 +3,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QMap>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
@@ -37,6 +38,8 @@ struct Limits {
 // Why a row cannot be stored and played as it is, or an empty string: an
 // empty text, a text over its column, or an answer the game can never match.
 QString rowProblem(const Row& row, const Limits& limits);
+QString questionProblem(const QString& question, const Limits& limits);
+QString answerProblem(const QString& answer, const Limits& limits);
 // Rows are the same when question and answer are, ignoring case.
 QString duplicateKey(const QString& question, const QString& answer);
 
@@ -45,15 +48,20 @@ struct Report {
     QString source; // the file's name
     SourceKind kind = SourceKind::QuestionFile;
     int imported = 0;
-    // Answers stored without the blanks a database cell had at either end.
+    // Stored questions whose answers came with blanks at either end.
     int trimmed = 0;
+    // Further accepted answers stored with the questions.
+    int accepted = 0;
     // The lines skipped, consecutive lines for one reason as one entry.
     QList<Skip> skipped;
-    // Stored rows that left further answers out.
-    QList<Row> leftOut;
+    // Remarks on lines that were imported or skipped: answers not kept, lines
+    // read in an unusual way. They count no line as skipped.
+    QList<Skip> notes;
+    // Lines of known keys that hold no question, by key.
+    QMap<QString, int> ignored;
     // Every line skipped, listed or not.
     int skippedLines = 0;
-    // Skipped lines and rows with answers left out beyond maxListed entries:
+    // Skipped lines and notes beyond maxListed entries:
     // counted, not kept, so that a file of junk cannot fill the memory.
     int unlisted = 0;
     // Stopped on request; the rows it never came to are counted, not skipped.
@@ -66,14 +74,15 @@ struct Report {
     void skip(const QList<Skip>& skips);
     // Lines skipped that another report counted without listing them.
     void skipUnlisted(int lines);
-    void noteLeftOut(const Row& row);
+    void note(Skip remark);
     void cancel(int rowsLeft);
 
-    // "FILE: N imported, M skipped[, K answers trimmed][; cancelled, L not
-    // imported]".
+    // "FILE: N imported, M skipped[, A further answers][, K answers
+    // trimmed][, I lines of other keys ignored (KEY n, ...)][; cancelled, L
+    // not imported]".
     QString summary() const;
-    // "line N: reason" (or "lines N-M: reason") for each skip and a note for
-    // each row in leftOut, in line order, then how many are not listed.
+    // "line N: reason" (or "lines N-M: reason") for each skip and note, in
+    // line order, then how many are not listed.
     QStringList details() const;
 };
 
@@ -128,8 +137,9 @@ public:
     // as every row's own category is.
     void intoCategory(const QString& name, qint64 catId = -1);
 
-    // Checks rows (blanks trimmed from the answers of database sources),
-    // finds their categories and duplicates, appends the rows to store to
+    // Checks rows (blanks trimmed from every answer; the first playable
+    // answer becomes the answer, the other playable ones its accepted
+    // answers, the rest are noted), finds their categories and duplicates, appends the rows to store to
     // *planned and the others to the report's skipped lines. Rows of one
     // report are compared with each other by line. False with error() when a
     // category cannot be read.

@@ -59,8 +59,9 @@ void PackedRows::append(const Row& row, int tag)
     put(row.category);
     put(row.question);
     put(row.answer);
-    putNumber(&record, quint32(row.leftOut.size()));
-    for (const QString& answer : row.leftOut)
+    put(row.note);
+    putNumber(&record, quint32(row.accepted.size()));
+    for (const QString& answer : row.accepted)
         put(answer);
 
     if (blocks.empty() || blocks.back().size() + record.size() > blocks.back().capacity()) {
@@ -81,10 +82,11 @@ Row PackedRows::at(qsizetype index, int* tag) const
     row.category = takeText(&from);
     row.question = takeText(&from);
     row.answer = takeText(&from);
+    row.note = takeText(&from);
     const quint32 more = takeNumber(&from);
-    row.leftOut.reserve(more);
+    row.accepted.reserve(more);
     for (quint32 i = 0; i < more; ++i)
-        row.leftOut << takeText(&from);
+        row.accepted << takeText(&from);
     if (tag)
         *tag = entry.tag;
     return row;

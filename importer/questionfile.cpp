@@ -55,13 +55,38 @@ QString damage(QStringView text, const QString& encoding)
     return QString();
 }
 
-bool TextInput::open(QIODevice* source, qint64 bytes)
+char16_t windows1252High(uchar byte)
+{
+    static const char16_t high[32] = {
+        0x20ac, 0, 0x201a, 0x0192, 0x201e, 0x2026, 0x2020, 0x2021, 0x02c6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017d, 0,
+        0, 0x2018, 0x2019, 0x201c, 0x201d, 0x2022, 0x2013, 0x2014, 0x02dc, 0x2122, 0x0161, 0x203a, 0x0153, 0, 0x017e,
+        0x0178};
+    return byte >= 0x80 && byte <= 0x9f ? high[byte - 0x80] : byte;
+}
+
+bool TextInput::open(QIODevice* source, qint64 bytes, const QString& encoding)
 {
     device = source;
     size = bytes;
     const QByteArray head = device->peek(qMin<qint64>(4, size));
     const std::optional<QStringConverter::Encoding> bom = QStringConverter::encodingForData(head);
-    if (bom && *bom != QStringConverter::Utf8) {
+    const QString named = encoding.trimmed();
+    if (!named.isEmpty()) {
+        const QString lower = named.toLower();
+        if (lower == QLatin1String("windows-1252") || lower == QLatin1String("cp1252")) {
+            mode = Mode::Windows1252;
+            encodingId = QStringConverter::Latin1;
+            encodingName = QStringLiteral("Windows-1252");
+        } else {
+            codecName = named.toLatin1();
+            if (!QStringDecoder(codecName.constData()).isValid()) {
+                failure = QStringLiteral("unknown encoding \"%1\"").arg(named);
+                return false;
+            }
+            mode = Mode::Named;
+            encodingName = named;
+        }
+    } else if (bom && *bom != QStringConverter::Utf8) {
         mode = Mode::Wide;
         encodingId = *bom;
         encodingName = QString::fromLatin1(QStringConverter::nameForEncoding(*bom));
@@ -69,7 +94,7 @@ bool TextInput::open(QIODevice* source, qint64 bytes)
         // The file says it is UTF-8: bytes that are not are its damage.
         encodingName = QStringLiteral("UTF-8 with BOM");
     } else {
-        // Only a pass over every byte tells valid UTF-8 from Latin-1.
+        // Only a pass over every byte tells valid UTF-8 from the rest.
         Decoder probe(QStringConverter::Utf8);
         for (qint64 rest = size; rest > 0 && !probe.hasError();) {
             const QByteArray bytes = device->read(qMin(chunkBytes, rest));
@@ -79,9 +104,9 @@ bool TextInput::open(QIODevice* source, qint64 bytes)
             (void)QString(probe(bytes));
         }
         if (probe.hasError() || probe.midCharacter()) {
-            mode = Mode::Latin1;
+            mode = Mode::Windows1252;
             encodingId = QStringConverter::Latin1;
-            encodingName = QStringLiteral("Latin-1");
+            encodingName = QStringLiteral("Windows-1252");
         } else {
             encodingName = QStringLiteral("UTF-8");
         }
@@ -96,7 +121,8 @@ bool TextInput::rewind()
         return false;
     }
     left = size;
-    decoder = Decoder(encodingId, QStringConverter::Flag::ConvertInvalidToNull);
+    decoder = mode == Mode::Named ? Decoder(codecName.constData(), QStringConverter::Flag::ConvertInvalidToNull)
+                                  : Decoder(encodingId, QStringConverter::Flag::ConvertInvalidToNull);
     buffer.clear();
     position = 0;
     held.clear();
@@ -119,7 +145,7 @@ bool TextInput::fill()
     left -= bytes.size();
     // A file that shrank ends early; one that grows is read no further.
     const bool last = left == 0 || bytes.size() < want;
-    if (mode != Mode::Wide && bytes.contains('\0')) {
+    if ((mode == Mode::Utf8 || mode == Mode::Windows1252) && bytes.contains('\0')) {
         failure = QStringLiteral("not a text file (it holds NUL bytes)");
         return false;
     }
@@ -153,9 +179,12 @@ void TextInput::decodeChunk(const QByteArray& bytes, bool last)
             buffer += u'\n';
             if (i + 1 < size && text.at(i + 1) == u'\n')
                 ++i;
+        } else if (mode == Mode::Windows1252 && c >= 0x80 && c <= 0x9f) {
+            const char16_t mapped = windows1252High(uchar(c));
+            buffer += QChar(mapped ? mapped : char16_t(InvalidBytes));
         } else if (c == 0) {
             // Not a byte 0, which fill() refused: a spot the decoder could not read.
-            if (mode == Mode::Wide) {
+            if (mode == Mode::Wide || mode == Mode::Named) {
                 failure = QStringLiteral("not a text file (it holds NUL characters)");
                 return;
             }
@@ -227,8 +256,11 @@ public:
     QBuffer memory;
     QByteArray bytes;
     QString suffix;
+    QString name; // the file's base name
+    Options options;
     TextInput input;
     Format format = Format::Unknown;
+    QChar csvSeparator = u',';
     std::unique_ptr<FormatReader> reader;
     QString error;
     bool done = false;
@@ -243,18 +275,20 @@ void ReaderPrivate::start(QIODevice* device, qint64 size)
         error = QStringLiteral("larger than %1 MB").arg(maxFileBytes / (1024 * 1024));
         return;
     }
-    if (!input.open(device, size) || !detectFormat()) {
+    if (!input.open(device, size, options.encoding) || !detectFormat()) {
         if (error.isEmpty())
             error = input.error();
         return;
     }
     switch (format) {
-    case Format::Star: reader = lineReader(&input, QLatin1Char('*')); break;
-    case Format::Pipe: reader = lineReader(&input, QLatin1Char('|')); break;
-    case Format::Tab: reader = lineReader(&input, QLatin1Char('\t')); break;
+    case Format::Star: reader = lineReader(&input, QLatin1Char('*'), options.alternatives); break;
+    case Format::Pipe: reader = lineReader(&input, QLatin1Char('|'), options.alternatives); break;
+    case Format::Tab: reader = lineReader(&input, QLatin1Char('\t'), options.alternatives); break;
     case Format::Blocks: reader = blockReader(&input); break;
     case Format::Yaml: reader = yamlReader(&input); break;
-    case Format::Csv: reader = csvReader(&input); break;
+    case Format::Csv: reader = csvReader(&input, options, csvSeparator); break;
+    case Format::Choices: reader = choicesReader(&input, name); break;
+    case Format::Json: reader = jsonReader(&input); break;
     case Format::Unknown: break;
     }
 }
@@ -266,12 +300,13 @@ namespace {
 constexpr int sampleLines = 200;
 constexpr qsizetype sampleLength = 4 * 1024 * 1024;
 
+// "#Q" starts a question of the choices format, not a comment.
 bool isSample(QStringView line)
 {
-    return !line.trimmed().isEmpty() && !line.startsWith(u'#');
+    return !line.trimmed().isEmpty() && (!line.startsWith(u'#') || line.startsWith(u"#Q "));
 }
 
-Format detectSample(const QStringList& sample, const QString& suffix);
+Format detectSample(const QStringList& sample, const QString& suffix, const Options& options, QChar* csvSeparator);
 
 }
 
@@ -292,11 +327,11 @@ bool ReaderPrivate::detectFormat()
     }
     if (!input.error().isEmpty() || !input.rewind())
         return false;
-    format = detectSample(sample, suffix);
+    format = detectSample(sample, suffix, options, &csvSeparator);
     if (format == Format::Unknown) {
         error = !anyText ? QStringLiteral("the file holds no questions")
                          : QStringLiteral("not a question file: no line holds a *, | or tab separator, and it is "
-                                          "neither labelled blocks, YAML nor CSV with a question and an answer column");
+                                          "neither labelled blocks, YAML, #Q blocks, trivia JSON nor CSV with a question and an answer column");
         return false;
     }
     return true;
@@ -312,15 +347,21 @@ QString csvField(QString field)
     return field.toLower();
 }
 
-bool isCsvHeader(const QString& line)
+QStringList wantedNames(const QStringList& known, const QString& given)
 {
-    QStringList names;
-    for (const QString& field : line.split(QLatin1Char(',')))
-        names << csvField(field);
-    return column(names, questionNames) >= 0 && column(names, answerNames) >= 0;
+    return given.isEmpty() ? known : QStringList{given.trimmed().toLower()};
 }
 
-Format detectSample(const QStringList& sample, const QString& suffix)
+bool isCsvHeader(const QString& line, QChar separator, const Options& options)
+{
+    QStringList names;
+    for (const QString& field : line.split(separator))
+        names << csvField(field);
+    return column(names, wantedNames(questionNames, options.questionColumn)) >= 0
+        && column(names, wantedNames(answerNames, options.answerColumn)) >= 0;
+}
+
+Format detectSample(const QStringList& sample, const QString& suffix, const Options& options, QChar* csvSeparator)
 {
     static const QRegularExpression blockLabel(QStringLiteral("^\\s*(question|answer)\\s*:"),
                                                QRegularExpression::CaseInsensitiveOption);
@@ -328,8 +369,27 @@ Format detectSample(const QStringList& sample, const QString& suffix)
     if (sample.isEmpty())
         return Format::Unknown;
     const QString hint = suffix.toLower();
-    if (isCsvHeader(sample.first()) || (hint == QLatin1String("csv") && sample.first().contains(QLatin1Char(','))))
+    const QString& first = sample.first();
+    if (first.trimmed().startsWith(u'{') && sample.join(QLatin1Char('\n')).contains(QLatin1String("\"results\"")))
+        return Format::Json;
+    for (QChar separator : {u',', u';'}) {
+        if (isCsvHeader(first, separator, options)) {
+            *csvSeparator = separator;
+            return Format::Csv;
+        }
+    }
+    if (hint == QLatin1String("csv") && (first.contains(u',') || first.contains(u';'))) {
+        *csvSeparator = first.count(u';') > first.count(u',') ? u';' : u',';
         return Format::Csv;
+    }
+    bool choiceQuestion = false;
+    bool choiceAnswer = false;
+    for (const QString& line : sample) {
+        choiceQuestion = choiceQuestion || line.startsWith(QLatin1String("#Q "));
+        choiceAnswer = choiceAnswer || line.startsWith(QLatin1String("^ "));
+    }
+    if (choiceQuestion && choiceAnswer)
+        return Format::Choices;
 
     bool question = false;
     bool answer = false;
@@ -372,23 +432,28 @@ Format detect(const QString& text, const QString& suffix)
         if (Detail::isSample(line))
             sample << line.toString();
     }
-    return Detail::detectSample(sample, suffix);
+    QChar separator;
+    return Detail::detectSample(sample, suffix, Options(), &separator);
 }
 
-Reader::Reader(const QString& path)
+Reader::Reader(const QString& path, const Options& options)
     : d(std::make_unique<Detail::ReaderPrivate>())
 {
     d->suffix = QFileInfo(path).suffix();
+    d->name = QFileInfo(path).completeBaseName();
+    d->options = options;
     qint64 size = 0;
     if (!RegularFile::open(path, &d->file, &size, &d->error))
         return;
     d->start(&d->file, size);
 }
 
-Reader::Reader(const QByteArray& bytes, const QString& suffix)
+Reader::Reader(const QByteArray& bytes, const QString& suffix, const Options& options, const QString& name)
     : d(std::make_unique<Detail::ReaderPrivate>())
 {
     d->suffix = suffix;
+    d->name = name;
+    d->options = options;
     d->bytes = bytes;
     d->memory.setBuffer(&d->bytes);
     d->memory.open(QIODevice::ReadOnly);
@@ -412,6 +477,11 @@ QString Reader::error() const
     return d->error;
 }
 
+QMap<QString, int> Reader::ignored() const
+{
+    return d->reader ? d->reader->ignored : QMap<QString, int>();
+}
+
 bool Reader::next(int max, QList<Row>* rows, QList<Skip>* skipped)
 {
     if (d->done || !d->error.isEmpty() || !d->reader)
@@ -433,6 +503,7 @@ Contents readAll(Reader& reader)
     contents.format = reader.format();
     contents.encoding = reader.encoding();
     contents.error = reader.error();
+    contents.ignored = reader.ignored();
     if (!contents.ok()) {
         contents.rows.clear();
         contents.skipped.clear();
@@ -442,15 +513,15 @@ Contents readAll(Reader& reader)
 
 }
 
-Contents parse(const QByteArray& bytes, const QString& suffix)
+Contents parse(const QByteArray& bytes, const QString& suffix, const Options& options)
 {
-    Reader reader(bytes, suffix);
+    Reader reader(bytes, suffix, options);
     return readAll(reader);
 }
 
-Contents read(const QString& path)
+Contents read(const QString& path, const Options& options)
 {
-    Reader reader(path);
+    Reader reader(path, options);
     return readAll(reader);
 }
 

@@ -2,6 +2,7 @@
 #define QUESTIONFILE_P_H
 
 #include <QIODevice>
+#include <QMap>
 #include <QString>
 #include <QStringDecoder>
 #include <QStringList>
@@ -15,9 +16,12 @@
 namespace QuestionFile::Detail {
 
 // Column names a CSV header may use, lower case.
-inline const QStringList questionNames = {QStringLiteral("question"), QStringLiteral("questions")};
-inline const QStringList answerNames = {QStringLiteral("answer"), QStringLiteral("answers")};
-inline const QStringList categoryNames = {QStringLiteral("category"), QStringLiteral("categories")};
+inline const QStringList questionNames = {QStringLiteral("question"), QStringLiteral("questions"), QStringLiteral("q"),
+                                          QStringLiteral("prompt")};
+inline const QStringList answerNames = {QStringLiteral("answer"), QStringLiteral("answers"),
+                                        QStringLiteral("correct_answer"), QStringLiteral("right_answer")};
+inline const QStringList categoryNames = {QStringLiteral("category"), QStringLiteral("categories"),
+                                          QStringLiteral("topic")};
 
 // The first of names (lower case, trimmed) that is one of wanted, or -1.
 inline int column(const QStringList& names, const QStringList& wanted)
@@ -62,9 +66,10 @@ constexpr qsizetype maxLineLength = 1024 * 1024;
 class TextInput
 {
 public:
-    // Reads no more than size bytes of device. Settles the encoding, which
-    // may take a pass over the whole file; false with error().
-    bool open(QIODevice* device, qint64 size);
+    // Reads no more than size bytes of device. Settles the encoding (the
+    // one named, if any), which may take a pass over the whole file; false
+    // with error().
+    bool open(QIODevice* device, qint64 size, const QString& encoding = QString());
     QString encoding() const { return encodingName; }
     QString error() const { return failure; }
     // Back to the start of the text.
@@ -79,7 +84,8 @@ public:
     QStringView read(qsizetype max);
 
 private:
-    enum class Mode { Utf8, Latin1, Wide };
+    // Windows1252 is decoded as Latin-1, then 0x80-0x9F mapped.
+    enum class Mode { Utf8, Windows1252, Wide, Named };
 
     bool fill();
     void decodeChunk(const QByteArray& bytes, bool last);
@@ -89,6 +95,7 @@ private:
     qint64 left = 0;
     Mode mode = Mode::Utf8;
     QStringConverter::Encoding encodingId = QStringConverter::Utf8;
+    QByteArray codecName; // Mode::Named
     QString encodingName;
     Decoder decoder;
     QString buffer;
@@ -109,12 +116,24 @@ public:
     // appended nothing, at the end of the text. Sets *error when the file
     // cannot be used at all.
     virtual bool read(int max, QList<Row>* rows, QList<Skip>* skipped, QString* error) = 0;
+
+    // Lines of known keys that hold no question, by key.
+    QMap<QString, int> ignored;
 };
 
-std::unique_ptr<FormatReader> lineReader(TextInput* input, QChar separator);
+// Windows-1252's characters for the bytes 0x80 to 0x9F, or 0 where it has none.
+char16_t windows1252High(uchar byte);
+
+// text with HTML's character references decoded (&amp;, &quot;, &#039;, ...).
+QString decodeHtmlEntities(const QString& text);
+
+std::unique_ptr<FormatReader> lineReader(TextInput* input, QChar separator, bool alternatives);
 std::unique_ptr<FormatReader> blockReader(TextInput* input);
 std::unique_ptr<FormatReader> yamlReader(TextInput* input);
-std::unique_ptr<FormatReader> csvReader(TextInput* input);
+std::unique_ptr<FormatReader> csvReader(TextInput* input, const Options& options, QChar separator);
+// category: the one every row gets, from the file's name.
+std::unique_ptr<FormatReader> choicesReader(TextInput* input, const QString& category);
+std::unique_ptr<FormatReader> jsonReader(TextInput* input);
 
 }
 

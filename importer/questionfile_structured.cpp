@@ -9,6 +9,12 @@
 #include <yaml-cpp/exceptions.h>
 #include <yaml-cpp/parser.h>
 
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <istream>
 #include <streambuf>
@@ -52,8 +58,9 @@ private:
 class YamlHandler : public YAML::EventHandler
 {
 public:
-    YamlHandler(const QString& encoding, PackedRows* rows, QList<Skip>* skipped, QString* error)
-        : encoding(encoding), rows(rows), skipped(skipped), error(error)
+    YamlHandler(const QString& encoding, PackedRows* rows, QList<Skip>* skipped, QMap<QString, int>* ignored,
+                QString* error)
+        : encoding(encoding), rows(rows), skipped(skipped), ignored(ignored), error(error)
     {
     }
 
@@ -144,9 +151,9 @@ private:
                 addAnswer(mark, *text);
             finishEntry();
         } else if (depth == 2 && inAnswers) {
-            badAnswers = badAnswers || !text || bad;
-            if (text)
-                addAnswer(mark, *text);
+            // "- " or "- ~" is an empty answer, which the plan reports.
+            badAnswers = badAnswers || bad;
+            addAnswer(mark, text ? *text : QString());
         }
     }
 
@@ -157,8 +164,14 @@ private:
             addSkip(skipped, {line, QStringLiteral("the question is not a text"), QString()});
             return;
         }
-        if (question.compare(QLatin1String("AUTHOR"), Qt::CaseInsensitive) == 0)
+        // A trivia list's own keys, whatever their values.
+        static const QStringList listKeys = {QStringLiteral("AUTHOR"), QStringLiteral("DESCRIPTION"),
+                                             QStringLiteral("CONFIG")};
+        const QString key = question.trimmed().toUpper();
+        if (listKeys.contains(key)) {
+            ++(*ignored)[key];
             return;
+        }
         if (badAnswers) {
             addSkip(skipped, {line, QStringLiteral("the answers are not a list of texts"), QString()});
             return;
@@ -184,6 +197,7 @@ private:
     QString encoding;
     PackedRows* rows;
     QList<Skip>* skipped;
+    QMap<QString, int>* ignored;
     QString* error;
     int depth = 0;
     bool expectKey = true;
@@ -235,7 +249,7 @@ private:
     {
         Utf8Pieces pieces(input);
         std::istream in(&pieces);
-        YamlHandler handler(input->encoding(), &packed, &skips, error);
+        YamlHandler handler(input->encoding(), &packed, &skips, &ignored, error);
         try {
             YAML::Parser parser(in);
             parser.HandleNextDocument(handler);
@@ -270,6 +284,7 @@ struct CsvRecords {
     int line = 1;
     int recordLine = 1;
     bool header = true;
+    Options options;
     int question = -1;
     int answer = -1;
     int category = -1;
@@ -284,12 +299,21 @@ void CsvRecords::record()
         QStringList names;
         for (const QString& field : std::as_const(fields))
             names << field.trimmed().toLower();
-        question = column(names, questionNames);
-        answer = column(names, answerNames);
-        category = column(names, categoryNames);
+        const auto wanted = [](const QStringList& known, const QString& given) {
+            return given.isEmpty() ? known : QStringList{given.trimmed().toLower()};
+        };
+        question = column(names, wanted(questionNames, options.questionColumn));
+        answer = column(names, wanted(answerNames, options.answerColumn));
+        category = column(names, wanted(categoryNames, options.categoryColumn));
         if (question < 0 || answer < 0)
-            *error = QStringLiteral("line %1: the CSV header names no \"question\" and \"answer\" columns")
-                         .arg(recordLine);
+            *error = QStringLiteral("line %1: the CSV header names no \"%2\" and \"%3\" columns")
+                         .arg(recordLine)
+                         .arg(options.questionColumn.isEmpty() ? QStringLiteral("question") : options.questionColumn,
+                              options.answerColumn.isEmpty() ? QStringLiteral("answer") : options.answerColumn);
+        else if (!options.categoryColumn.isEmpty() && category < 0)
+            *error = QStringLiteral("line %1: the CSV header names no \"%2\" column")
+                         .arg(recordLine)
+                         .arg(options.categoryColumn);
         return;
     }
     ++produced;
@@ -306,7 +330,7 @@ void CsvRecords::record()
         }
     }
     rows->append({recordLine, hasCategory ? fields[category].trimmed() : QString(), fields[question].trimmed(),
-                  fields[answer], {}});
+                  fields[answer], {}, {}});
 }
 
 void csvField(void* data, size_t size, void* state)
@@ -340,15 +364,91 @@ int noSpace(unsigned char)
     return 0;
 }
 
+// The trivia web service's answer, read whole (the file is at most
+// maxFileBytes). A question's place in "results" counts as its line.
+class JsonReader : public FormatReader
+{
+public:
+    explicit JsonReader(TextInput* input) : input(input) {}
+
+    bool read(int max, QList<Row>* rows, QList<Skip>* skipped, QString* error) override
+    {
+        if (!parsed) {
+            parsed = true;
+            parse(error);
+            if (!error->isEmpty())
+                return false;
+        }
+        if (next >= results.size())
+            return false;
+        const QString encoding = input->encoding();
+        for (int produced = 0; produced < max && next < results.size(); ++produced, ++next) {
+            const int line = int(next) + 1;
+            const QJsonObject entry = results.at(next).toObject();
+            const auto text = [&entry](const char* key) {
+                const QJsonValue value = entry.value(QLatin1String(key));
+                return value.isString() ? decodeHtmlEntities(value.toString())
+                                        : value.toVariant().toString();
+            };
+            Row row{line, text("category").trimmed(), text("question").trimmed(), text("correct_answer"), {}, {}};
+            QString damaged;
+            for (const QString* field : {&row.category, &row.question, &row.answer}) {
+                if (damaged.isEmpty())
+                    damaged = damage(*field, encoding);
+            }
+            if (!results.at(next).isObject())
+                addSkip(skipped, {line, QStringLiteral("not an object with a question"), QString()});
+            else if (!damaged.isEmpty())
+                addSkip(skipped, {line, damaged, QString()});
+            else
+                rows->append(std::move(row));
+        }
+        return true;
+    }
+
+private:
+    void parse(QString* error)
+    {
+        QString text;
+        for (QStringView part = input->read(pieceLength); !part.isEmpty(); part = input->read(pieceLength))
+            text += part;
+        if (!input->error().isEmpty()) {
+            *error = input->error();
+            return;
+        }
+        QJsonParseError failure;
+        const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &failure);
+        if (failure.error != QJsonParseError::NoError) {
+            const qsizetype line = text.left(failure.offset).count(u'\n') + 1;
+            *error = QStringLiteral("line %1: JSON error: %2").arg(line).arg(failure.errorString());
+            return;
+        }
+        const QJsonValue list = document.object().value(QLatin1String("results"));
+        if (!list.isArray()) {
+            *error = QStringLiteral("the JSON holds no \"results\" list");
+            return;
+        }
+        results = list.toArray();
+    }
+
+    TextInput* input;
+    bool parsed = false;
+    QJsonArray results;
+    qsizetype next = 0;
+};
+
 class CsvReader : public FormatReader
 {
 public:
-    explicit CsvReader(TextInput* input) : input(input)
+    CsvReader(TextInput* input, const Options& options, QChar separator) : input(input)
     {
         started = csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI | CSV_REPALL_NL) == 0;
-        if (started)
+        if (started) {
             csv_set_space_func(&parser, noSpace);
+            csv_set_delim(&parser, char(separator.unicode()));
+        }
         records.encoding = input->encoding();
+        records.options = options;
     }
     ~CsvReader() override
     {
@@ -421,9 +521,93 @@ std::unique_ptr<FormatReader> yamlReader(TextInput* input)
     return std::make_unique<YamlReader>(input);
 }
 
-std::unique_ptr<FormatReader> csvReader(TextInput* input)
+std::unique_ptr<FormatReader> csvReader(TextInput* input, const Options& options, QChar separator)
 {
-    return std::make_unique<CsvReader>(input);
+    return std::make_unique<CsvReader>(input, options, separator);
+}
+
+std::unique_ptr<FormatReader> jsonReader(TextInput* input)
+{
+    return std::make_unique<JsonReader>(input);
+}
+
+namespace {
+
+// "eacute", "Uuml", "ccedil", ...: the letter with its combining mark.
+QChar accented(const QString& name)
+{
+    static const QHash<QString, QChar> single = {
+        {QStringLiteral("szlig"), QChar(0xdf)}, {QStringLiteral("aelig"), QChar(0xe6)},
+        {QStringLiteral("AElig"), QChar(0xc6)}, {QStringLiteral("oslash"), QChar(0xf8)},
+        {QStringLiteral("Oslash"), QChar(0xd8)}, {QStringLiteral("eth"), QChar(0xf0)},
+        {QStringLiteral("thorn"), QChar(0xfe)},
+    };
+    static const QList<std::pair<QString, char16_t>> marks = {
+        {QStringLiteral("grave"), 0x300}, {QStringLiteral("acute"), 0x301}, {QStringLiteral("circ"), 0x302},
+        {QStringLiteral("tilde"), 0x303}, {QStringLiteral("uml"), 0x308},   {QStringLiteral("ring"), 0x30a},
+        {QStringLiteral("cedil"), 0x327},
+    };
+    const auto found = single.constFind(name);
+    if (found != single.constEnd())
+        return *found;
+    for (const auto& [suffix, mark] : marks) {
+        if (name.size() == suffix.size() + 1 && name.endsWith(suffix) && name.at(0).isLetter()) {
+            const QString composed = (QString(name.at(0)) + QChar(mark)).normalized(QString::NormalizationForm_C);
+            if (composed.size() == 1)
+                return composed.at(0);
+        }
+    }
+    return QChar();
+}
+
+}
+
+QString decodeHtmlEntities(const QString& text)
+{
+    static const QHash<QString, QString> named = {
+        {QStringLiteral("amp"), QStringLiteral("&")},     {QStringLiteral("quot"), QStringLiteral("\"")},
+        {QStringLiteral("apos"), QStringLiteral("'")},    {QStringLiteral("lt"), QStringLiteral("<")},
+        {QStringLiteral("gt"), QStringLiteral(">")},      {QStringLiteral("nbsp"), QStringLiteral(" ")},
+        {QStringLiteral("ldquo"), QStringLiteral("\u201c")}, {QStringLiteral("rdquo"), QStringLiteral("\u201d")},
+        {QStringLiteral("lsquo"), QStringLiteral("\u2018")}, {QStringLiteral("rsquo"), QStringLiteral("\u2019")},
+        {QStringLiteral("hellip"), QStringLiteral("\u2026")}, {QStringLiteral("ndash"), QStringLiteral("\u2013")},
+        {QStringLiteral("mdash"), QStringLiteral("\u2014")}, {QStringLiteral("deg"), QStringLiteral("\u00b0")},
+        {QStringLiteral("shy"), QString()},
+    };
+    if (!text.contains(u'&'))
+        return text;
+    static const QRegularExpression reference(QStringLiteral("&(#[0-9]{1,7}|#[xX][0-9a-fA-F]{1,6}|[A-Za-z][A-Za-z0-9]{1,31});"));
+    QString out;
+    qsizetype from = 0;
+    for (const QRegularExpressionMatch& match : reference.globalMatch(text)) {
+        out += QStringView(text).mid(from, match.capturedStart() - from);
+        from = match.capturedEnd();
+        const QString name = match.captured(1);
+        if (name.startsWith(u'#')) {
+            bool ok = false;
+            const bool hex = name.size() > 1 && (name.at(1) == u'x' || name.at(1) == u'X');
+            const uint code = hex ? name.mid(2).toUInt(&ok, 16) : name.mid(1).toUInt(&ok, 10);
+            if (ok && code > 0 && code <= 0x10ffff && !QChar::isSurrogate(code)) {
+                out += QString::fromUcs4(reinterpret_cast<const char32_t*>(&code), 1);
+                continue;
+            }
+        } else {
+            const auto found = named.constFind(name);
+            if (found != named.constEnd()) {
+                out += *found;
+                continue;
+            }
+            // Latin letters with accents: the entity names follow one pattern.
+            const QChar letter = accented(name);
+            if (!letter.isNull()) {
+                out += letter;
+                continue;
+            }
+        }
+        out += match.captured(0);
+    }
+    out += QStringView(text).mid(from);
+    return out;
 }
 
 }

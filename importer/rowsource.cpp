@@ -48,11 +48,13 @@ protected:
 class QuestionFileSource : public RowSource
 {
 public:
-    explicit QuestionFileSource(const QString& path)
-        : RowSource(SourceKind::QuestionFile), reader(path)
+    QuestionFileSource(const QString& path, const QuestionFile::Options& options)
+        : RowSource(SourceKind::QuestionFile), reader(path, options)
     {
         failure = reader.error();
     }
+
+    QMap<QString, int> ignored() const override { return reader.ignored(); }
 
     bool next(int max, QList<Row>* rows, QList<Skip>* skipped) override
     {
@@ -92,7 +94,7 @@ protected:
         }
         buffer.reserve(rows.size());
         for (SourceRow& row : rows)
-            buffer.append({++line, name, std::move(row.question), std::move(row.answer), {}});
+            buffer.append({++line, name, std::move(row.question), std::move(row.answer), {}, {}});
         return true;
     }
 
@@ -141,7 +143,7 @@ protected:
         QSqlQuery query(db);
         query.setForwardOnly(true);
         const auto addRow = [&](const QString& question, const QString& answer) {
-            buffer.append({++line, name, question, answer, {}});
+            buffer.append({++line, name, question, answer, {}, {}});
         };
         if (!ContentStore(query).listContent(name, addRow) || query.lastError().isValid()) {
             failure = QStringLiteral("cannot read category \"%1\": %2").arg(name, query.lastError().text());
@@ -180,7 +182,8 @@ SourceKind kindOf(const QString& path)
     return SourceKind::QuestionFile;
 }
 
-std::unique_ptr<RowSource> openSource(const QString& path, SourceKind kind, const QString& connectionName)
+std::unique_ptr<RowSource> openSource(const QString& path, SourceKind kind, const QString& connectionName,
+                                      const QuestionFile::Options& options)
 {
     switch (kind) {
     case SourceKind::TriviaBot:
@@ -190,7 +193,7 @@ std::unique_ptr<RowSource> openSource(const QString& path, SourceKind kind, cons
     case SourceKind::QuestionFile:
         break;
     }
-    return std::make_unique<QuestionFileSource>(path);
+    return std::make_unique<QuestionFileSource>(path, options);
 }
 
 }

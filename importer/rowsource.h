@@ -24,6 +24,8 @@ public:
     // then set, and what it handed out before is incomplete).
     virtual bool next(int max, QList<Row>* rows, QList<Skip>* skipped) = 0;
     QString error() const { return failure; }
+    // Lines read so far of known keys that hold no question, by key.
+    virtual QMap<QString, int> ignored() const { return {}; }
 
 protected:
     explicit RowSource(SourceKind kind) : sourceKind(kind) {}
@@ -42,8 +44,9 @@ SourceKind kindOf(const QString& path);
 // table of a TriviaBot file, every category of a QuizNewt file, is a
 // category of the same name; a row's line is its place in the file, counted
 // table by table. connectionName is for the database kinds; the source holds
-// it until it is destroyed.
-std::unique_ptr<RowSource> openSource(const QString& path, SourceKind kind, const QString& connectionName);
+// it until it is destroyed; options are for question files.
+std::unique_ptr<RowSource> openSource(const QString& path, SourceKind kind, const QString& connectionName,
+                                      const QuestionFile::Options& options = {});
 
 }
 
