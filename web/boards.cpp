@@ -7,6 +7,12 @@ namespace Web {
 namespace {
 
 const Quiz::Period periods[3] = {Quiz::Period::Today, Quiz::Period::Week, Quiz::Period::Month};
+const qint64 dayMs = 24 * 60 * 60 * 1000;
+
+qint64 dayOf(qint64 wallClock)
+{
+    return wallClock >= 0 ? wallClock / dayMs : -((-wallClock + dayMs - 1) / dayMs);
+}
 
 QString keyOf(const PointRow& row)
 {
@@ -56,7 +62,7 @@ qint64 Boards::points(Quiz::Period period, const QString& name) const
 
 void Boards::count(const PointRow& row)
 {
-    const QDate day = row.scoredAt.date();
+    const qint64 day = dayOf(row.scoredAt);
     if (day < firstDay)
         return;
     const QString upper = row.name.toUpper();
@@ -67,7 +73,7 @@ void Boards::count(const PointRow& row)
     };
     add(days[day][upper]);
     for (int i = 0; i < 3; ++i) {
-        if (day >= periodStarts[i].date())
+        if (day >= periodDays[i])
             add(totals[i][upper]);
     }
 }
@@ -76,13 +82,15 @@ void Boards::count(const PointRow& row)
 // them go.
 void Boards::startPeriods(const QDateTime& now)
 {
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 3; ++i) {
         periodStarts[i] = Quiz::periodStart(periods[i], now);
-    firstDay = std::min({periodStarts[0].date(), periodStarts[1].date(), periodStarts[2].date()});
+        periodDays[i] = dayOf(wallClockMs(periodStarts[i]));
+    }
+    firstDay = std::min({periodDays[0], periodDays[1], periodDays[2]});
     days.erase(days.begin(), days.lowerBound(firstDay));
     for (int i = 0; i < 3; ++i) {
         totals[i].clear();
-        for (auto day = days.lowerBound(periodStarts[i].date()); day != days.end(); ++day) {
+        for (auto day = days.lowerBound(periodDays[i]); day != days.end(); ++day) {
             for (auto member = day->begin(); member != day->end(); ++member) {
                 Tally& total = totals[i][member.key()];
                 total.points += member->points;
@@ -99,21 +107,21 @@ WebStore::Status Boards::update(WebStore& store, const QDateTime& now)
     if (!loaded) {
         days.clear();
         seen.clear();
-        windowStart = QDateTime();
+        windowStart = -1;
         allTimeRead = QDateTime();
         for (QDateTime& start : periodStarts)
             start = QDateTime();
     }
     if (periodStarts[0] != Quiz::periodStart(Quiz::Period::Today, now))
         startPeriods(now);
-    if (!windowStart.isValid())
-        windowStart = firstDay.startOfDay();
+    if (windowStart < 0)
+        windowStart = firstDay * dayMs;
 
     // Rows read again are matched against those seen last time, each match
     // used once: two equal points at one moment are two points.
-    QMap<QDateTime, QStringList> previous;
+    QMap<qint64, QStringList> previous;
     previous.swap(seen);
-    QDateTime latest;
+    qint64 latest = -1;
     bool added = false;
     auto take = [&](const PointRow& row) {
         bool counted = false;
@@ -127,30 +135,37 @@ WebStore::Status Boards::update(WebStore& store, const QDateTime& now)
             count(row);
             added = true;
         }
-        if (!latest.isValid() || latest < row.scoredAt) {
+        if (latest < row.scoredAt) {
             latest = row.scoredAt;
-            const QDateTime keepFrom = latest.addSecs(-rereadSeconds);
-            while (!seen.isEmpty() && seen.firstKey() < keepFrom)
+            while (!seen.isEmpty() && seen.firstKey() < latest - rereadMs)
                 seen.erase(seen.begin());
         }
-        if (row.scoredAt >= latest.addSecs(-rereadSeconds))
+        if (row.scoredAt >= latest - rereadMs)
             seen[row.scoredAt].append(key.isNull() ? keyOf(row) : key);
     };
-    const WebStore::Status status = store.points(windowStart, take);
+    const WebStore::Status status = store.points(fromWallClockMs(windowStart), take);
     if (status == WebStore::Status::Lost || (status == WebStore::Status::Missing && added)) {
         // Cut short: what was counted is not known to have been seen.
         loaded = false;
         return WebStore::Status::Lost;
     }
-    if (latest.isValid() && windowStart < latest.addSecs(-rereadSeconds))
-        windowStart = latest.addSecs(-rereadSeconds);
+    windowStart = std::max(windowStart, latest - rereadMs);
     loaded = true;
     if (added)
         ++changes;
 
     if (added || !allTimeRead.isValid() || allTimeRead > now || allTimeRead.secsTo(now) >= allTimeSeconds) {
+        // The tenth score so far is the floor: the ten best are at or above
+        // it unless a score went down.
         QList<BoardRow> rows;
-        if (store.topScores(&rows) == WebStore::Status::Lost)
+        const QList<BoardRow>& before = cached[3].rows;
+        WebStore::Status read = before.size() == maxRows ? store.topScores(&rows, before.last().points)
+                                                          : store.topScores(&rows);
+        if (read == WebStore::Status::Ok && before.size() == maxRows && rows.size() < maxRows) {
+            rows.clear();
+            read = store.topScores(&rows);
+        }
+        if (read == WebStore::Status::Lost)
             return WebStore::Status::Lost;
         allTimeRead = now;
         if (!sameRows(rows, cached[3].rows)) {

@@ -22,10 +22,10 @@ namespace Web {
 class Boards
 {
 public:
-    // Seconds of the log read again at each update. A point's time is taken
-    // when its statement runs and it becomes visible when it commits; one
-    // that commits later than one stamped after it is still found.
-    static constexpr int rereadSeconds = 60;
+    // The log's last minute is read again at each update. A point's time is
+    // taken when its statement runs and it becomes visible when it commits;
+    // one that commits later than one stamped after it is still found.
+    static constexpr qint64 rereadMs = 60 * 1000;
     static constexpr int allTimeSeconds = 5;
     static constexpr int maxRows = 10;
 
@@ -58,14 +58,16 @@ private:
     QList<BoardRow> best(const Tallies& tallies) const;
 
     bool loaded = false;
-    QDate firstDay; // the earliest start of today, this week and this month
     QDateTime periodStarts[3]; // today, week, month
-    QMap<QDate, Tallies> days;
+    // Days as numbers, wall-clock milliseconds over a day's.
+    qint64 periodDays[3] = {};
+    qint64 firstDay = 0; // the earliest of the three
+    QMap<qint64, Tallies> days;
     Tallies totals[3];
     // The points at or after windowStart, by time, each as its key; the next
     // update reads them again and counts only those not among them.
-    QDateTime windowStart;
-    QMap<QDateTime, QStringList> seen;
+    qint64 windowStart = -1;
+    QMap<qint64, QStringList> seen;
 
     Board cached[4];
     QDateTime allTimeRead;

@@ -9,10 +9,17 @@ namespace Web {
 
 namespace {
 
+const QDate wallClockEpoch(2000, 1, 1);
+const qint64 dayMs = 24 * 60 * 60 * 1000;
 const QString pointsSince = QStringLiteral(
-    "SELECT username, contentID, network, channel, scored_at FROM score_event WHERE scored_at >= :since");
-// The game's own statement for !top, so both show the same ten.
+    "SELECT username, contentID, network, channel, "
+    "DATEDIFF(MILLISECOND FROM TIMESTAMP '2000-01-01 00:00:00' TO scored_at) FROM score_event "
+    "WHERE scored_at >= :since");
+// The game's own statement for !top, so both show the same ten; and the
+// same over the scores from a floor up.
 const QString topScoresStatement = QStringLiteral("SELECT FIRST 10 username, score FROM users ORDER BY score DESC");
+const QString topScoresFromStatement =
+    QStringLiteral("SELECT FIRST 10 username, score FROM users WHERE score >= :floor ORDER BY score DESC");
 // The database's clock comes along: the countdown is measured by the clock
 // that stamped asked_at, whatever this machine's says.
 const QString listRooms = QStringLiteral(
@@ -34,9 +41,11 @@ const QString findMember = QStringLiteral("SELECT FIRST 1 username, score FROM u
 const QString membersAbove = QStringLiteral("SELECT COUNT(*) FROM users WHERE score > :score");
 const QString findLoggedName =
     QStringLiteral("SELECT FIRST 1 username FROM score_event WHERE UPPER(username)=:name");
+// Compared as a date, so that only the name's index is used: the time's
+// would walk a month of everyone's points.
 const QString pointsPerDay = QStringLiteral(
-    "SELECT CAST(scored_at AS DATE), COUNT(*) FROM score_event WHERE UPPER(username)=:name AND scored_at >= :since "
-    "GROUP BY CAST(scored_at AS DATE)");
+    "SELECT CAST(scored_at AS DATE), COUNT(*) FROM score_event WHERE UPPER(username)=:name "
+    "AND CAST(scored_at AS DATE) >= :since GROUP BY CAST(scored_at AS DATE)");
 const QString bestCategories = QStringLiteral(
     "SELECT FIRST 5 cat.catName, COUNT(*) FROM score_event e "
     "INNER JOIN category_content cc ON cc.contentID = e.contentID "
@@ -64,6 +73,17 @@ const QString healthStats = questionColumns
     + notRetired;
 const QString stillThere = QStringLiteral("SELECT 1 FROM RDB$DATABASE");
 
+}
+
+qint64 wallClockMs(const QDateTime& moment)
+{
+    return wallClockEpoch.daysTo(moment.date()) * dayMs + moment.time().msecsSinceStartOfDay();
+}
+
+QDateTime fromWallClockMs(qint64 ms)
+{
+    const qint64 days = ms >= 0 ? ms / dayMs : -((-ms + dayMs - 1) / dayMs);
+    return QDateTime(wallClockEpoch.addDays(days), QTime::fromMSecsSinceStartOfDay(int(ms - days * dayMs)));
 }
 
 WebStore::WebStore(const QString& connectionName)
@@ -141,17 +161,17 @@ WebStore::Status WebStore::points(const QDateTime& since, const std::function<vo
         row.contentId = query.value(1).toString();
         row.network = query.value(2).toString();
         row.channel = query.value(3).toString();
-        row.scoredAt = query.value(4).toDateTime();
+        row.scoredAt = query.value(4).toLongLong();
         take(row);
     }
     // A connection lost halfway ends the rows early.
     return query.lastError().isValid() ? failed(query) : Status::Ok;
 }
 
-WebStore::Status WebStore::topScores(QList<BoardRow>* rows)
+WebStore::Status WebStore::topScores(QList<BoardRow>* rows, std::optional<qint64> floor)
 {
     QSqlQuery query;
-    if (!run(query, topScoresStatement))
+    if (!(floor ? run(query, topScoresFromStatement, {{QStringLiteral(":floor"), *floor}}) : run(query, topScoresStatement)))
         return failed(query);
     while (query.next())
         rows->append({query.value(0).toString(), query.value(1).toLongLong()});
@@ -222,7 +242,7 @@ WebStore::Status WebStore::player(const QString& name, const QDate& firstDay, Pl
     }
 
     QHash<QDate, int> perDay;
-    if (run(query, pointsPerDay, {named, {QStringLiteral(":since"), firstDay.startOfDay()}})) {
+    if (run(query, pointsPerDay, {named, {QStringLiteral(":since"), firstDay}})) {
         while (query.next())
             perDay.insert(query.value(0).toDate(), query.value(1).toInt());
     } else if (failed(query) == Status::Lost) {

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <utility>
 
 #include "db/database.h"
@@ -24,8 +25,14 @@ struct PointRow
     QString contentId; // empty when the log names no question
     QString network;
     QString channel;
-    QDateTime scoredAt;
+    // When, as the wall clock read: milliseconds since 2000-01-01 00:00.
+    // A local QDateTime per row would cost a time zone lookup each.
+    qint64 scoredAt = 0;
 };
+
+// The wall-clock milliseconds of PointRow::scoredAt, both ways.
+qint64 wallClockMs(const QDateTime& moment);
+QDateTime fromWallClockMs(qint64 ms);
 
 // Every statement the web program issues, on one connection of its own. It
 // only reads: nothing here writes, and the schema is never brought up to
@@ -49,8 +56,11 @@ public:
 
     // Every point logged at or after since, handed over one at a time.
     Status points(const QDateTime& since, const std::function<void(const PointRow&)>& take);
-    // The members' ten best scores, as the game's !top reads them.
-    Status topScores(QList<BoardRow>* rows);
+    // The members' ten best scores, as the game's !top reads them. With a
+    // floor only the scores from it up are sorted (sorting every member
+    // costs tens of milliseconds at 10,000); fewer than ten rows then mean
+    // the floor was too high.
+    Status topScores(QList<BoardRow>* rows, std::optional<qint64> floor = std::nullopt);
     // The rooms whose game has not stopped.
     Status rooms(QList<Room>* rooms);
     // Each category with the questions it can draw (retired ones left out).
