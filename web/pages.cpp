@@ -216,8 +216,8 @@ QByteArray healthPage(const QList<HealthItem>& items)
 
 QString dailyPlot(const QList<DayPoints>& days)
 {
-    const int width = 600;
-    const int height = 160;
+    const int width = 420; // small, so that its text stays readable on a phone
+    const int height = 150;
     const int left = 28; // room for the scale
     const int right = 16; // room for today's date under the last bar
     const int bottom = 20; // room for the dates

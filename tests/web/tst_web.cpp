@@ -393,6 +393,33 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(get("/health").body).contains(text), listed);
     }
 
+    // A database made before the points log, the rooms and the play data:
+    // those sections are empty, the rest works.
+    void olderDatabase()
+    {
+        TestDatabase old;
+        QVERIFY2(old.isValid(), qPrintable(old.error()));
+        old.addUser("Ann", 3);
+        old.addQuestion(old.addCategory("Old category"), "Old question?", "Yes");
+        for (const char* statement :
+             {"DROP TRIGGER content_play_data_go", "DROP TRIGGER content_answer_unique", "DROP TABLE content_answer",
+              "DROP TABLE question_stat", "DROP TABLE near_miss", "DROP TABLE question_report",
+              "DROP TABLE content_retired", "DROP TABLE score_event", "DROP TABLE room_state"})
+            QVERIFY2(old.exec(statement), statement);
+        QSettings(profileSettings("old"), QSettings::IniFormat).setValue("InstallDir", old.dir());
+        QProcess process;
+        quint16 at = 0;
+        QVERIFY(startWeb(process, "old", &at));
+        for (const char* path : {"/health", "/player/ann"})
+            QCOMPARE(get(path, at).status, 200);
+        QVERIFY(get("/", at).body.contains("<td>Old category</td><td class=\"num\">1</td>"));
+        QCOMPARE(QJsonDocument::fromJson(get("/api/top?period=week", at).body)["top"].toArray().size(), 0);
+        QCOMPARE(QJsonDocument::fromJson(get("/api/top?period=all", at).body)["top"][0]["name"].toString(), "Ann");
+        QCOMPARE(QJsonDocument::fromJson(get("/api/rooms", at).body)["rooms"].toArray().size(), 0);
+        QCOMPARE(QJsonDocument::fromJson(get("/api/player/ANN", at).body)["score"].toInt(), 3);
+        stopServerProcess(process);
+    }
+
     // A database that is not there yet: 503 and a plain message while the
     // pages that need no database still load; found once it is made.
     void databaseFoundLater()
