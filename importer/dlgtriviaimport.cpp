@@ -50,6 +50,8 @@ dlgTriviaImport::dlgTriviaImport(QWidget* parent)
     connect(pbImportSelected, &QPushButton::clicked, this, &dlgTriviaImport::importSelected);
     connect(pbBrowse, &QPushButton::clicked, this, &dlgTriviaImport::fileBrowse);
     connect(pbCancel, &QPushButton::clicked, this, &dlgTriviaImport::cancelImport);
+    connect(chkAlternatives, &QCheckBox::toggled, this, &dlgTriviaImport::textOptionsChanged);
+    connect(cbEncoding, &QComboBox::activated, this, &dlgTriviaImport::textOptionsChanged);
     // However the source view's rows come and go, its count follows.
     const QAbstractItemModel* sourceModel = twSourceContent->model();
     connect(sourceModel, &QAbstractItemModel::rowsInserted, this, &dlgTriviaImport::showSourceCount);
@@ -95,6 +97,15 @@ void dlgTriviaImport::setSourceFile(const QString& path)
     }
     leFilename->setText(path);
     loadSourceTables(path);
+}
+
+// A question file on the list is read again the new way.
+void dlgTriviaImport::textOptionsChanged()
+{
+    if (busy || listedKind != Import::SourceKind::QuestionFile || !rbTextFile->isChecked()
+        || leFilename->text().isEmpty() || lwSourceTables->count() == 0)
+        return;
+    loadSourceTables(leFilename->text());
 }
 
 QString dlgTriviaImport::sourceFile() const

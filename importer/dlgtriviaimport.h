@@ -52,6 +52,7 @@ private Q_SLOTS:
     void on_pbClose_clicked();
     void cancelImport();
     void showSourceCount();
+    void textOptionsChanged();
 
 private:
     bool refuseWhileBusy();
@@ -66,9 +67,12 @@ private:
 
     // The question file source (dlgtriviaimport_text.cpp). Every row of the
     // source view carries its line (Qt::UserRole of column 0); a file's rows
-    // also the answers they left out (Qt::UserRole + 1). The file is read a
+    // also their further answers (Qt::UserRole + 1) and the reader's note
+    // (Qt::UserRole + 2). The file is read a
     // part at a time, the window and the game going on meanwhile.
     void loadTextFile(const QString& path);
+    // How the check box and the encoding box say to read a question file.
+    QuestionFile::Options textOptions() const;
     void showTextRows(const QString& entry);
     QString textEntry(const QString& category) const;
     void addTextSkips(Import::Report* report) const;
@@ -81,7 +85,7 @@ private:
     bool closeWhenIdle = false;
     int closeResult = Rejected;
     QuestionFile::PackedRows textRows;
-    // The file's lines that could not be read.
+    // The file's lines that could not be read, and the keys it ignored.
     Import::Report textSkipped;
     QString textFileName;
     // The source list entry whose file rows are in the source view, or empty.

@@ -146,7 +146,8 @@ void dlgTriviaImport::importItems(const QList<QTreeWidgetItem*>& items)
             for (qsizetype i = from; i < end; ++i) {
                 const QTreeWidgetItem* item = items.at(i);
                 rows.append({item->data(0, Qt::UserRole).toInt(), QString(), item->text(0), item->text(1),
-                             item->data(0, Qt::UserRole + 1).toStringList(), {}});
+                             item->data(0, Qt::UserRole + 1).toStringList(),
+                             item->data(0, Qt::UserRole + 2).toString()});
             }
             stored = pipeline.plan(std::move(rows), &report, &planned);
         }

@@ -28,11 +28,21 @@ QString dlgTriviaImport::textEntry(const QString& category) const
     return category.isEmpty() ? textFileName : category;
 }
 
+QuestionFile::Options dlgTriviaImport::textOptions() const
+{
+    QuestionFile::Options options;
+    options.alternatives = chkAlternatives->isChecked();
+    const QString encoding = cbEncoding->currentText().trimmed();
+    if (cbEncoding->currentIndex() != 0 || encoding != cbEncoding->itemText(0))
+        options.encoding = encoding;
+    return options;
+}
+
 void dlgTriviaImport::loadTextFile(const QString& path)
 {
     textFileName = QFileInfo(path).fileName();
     const std::unique_ptr<Import::RowSource> source =
-        Import::openSource(path, Import::SourceKind::QuestionFile, QString());
+        Import::openSource(path, Import::SourceKind::QuestionFile, QString(), textOptions());
 
     QStringList entries;
     QSet<QString> listed;
@@ -65,6 +75,7 @@ void dlgTriviaImport::loadTextFile(const QString& path)
     }
     if (error.isEmpty())
         error = source->error();
+    textSkipped.ignored = source->ignored();
     if (!error.isEmpty()) {
         MessageBox::warning(this, QStringLiteral("Error"),
                             QStringLiteral("Unable to read the question file %1: %2").arg(textFileName, error));
@@ -102,6 +113,8 @@ void dlgTriviaImport::showTextRows(const QString& entry)
         item->setData(0, Qt::UserRole, row.line);
         if (!row.accepted.isEmpty())
             item->setData(0, Qt::UserRole + 1, row.accepted);
+        if (!row.note.isEmpty())
+            item->setData(0, Qt::UserRole + 2, row.note);
         items << item;
     }
     textShown = entry;
@@ -120,4 +133,5 @@ void dlgTriviaImport::addTextSkips(Import::Report* report) const
             report->skip(skip);
     }
     report->skipUnlisted(textSkipped.unlisted);
+    report->ignored = textSkipped.ignored;
 }

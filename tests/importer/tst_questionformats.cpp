@@ -5,8 +5,12 @@
 #include <QSettings>
 #include <QtTest>
 
+#include "db/database.h"
+#include "gui/messagebox.h"
+#include "importer/dlgtriviaimport.h"
 #include "importer/questionfile.h"
 #include "tests/common/testdatabase.h"
+#include "tests/importer/importertestutil.h"
 
 using namespace QuestionFile;
 
@@ -215,7 +219,55 @@ private Q_SLOTS:
             "WHERE a.contentID = c.contentID), '') FROM content c ORDER BY c.question");
         QTEST(stored, "stored");
     }
+
+    // The window reads through the same options and reports as the tool.
+    void windowReadsTheSameWay()
+    {
+        TestDatabase dest;
+        QVERIFY2(dest.isValid(), qPrintable(dest.error()));
+        dest.addCategory(QStringLiteral("Mixed"));
+        QString error;
+        QVERIFY2(Database::open(dest.filePath(), QLatin1String(QSqlDatabase::defaultConnection), &error).isOpen(),
+                 qPrintable(error));
+        MessageBox::setTestMode(true);
+        const auto questions = [](const dlgTriviaImport& dialog) {
+            QStringList texts;
+            for (int i = 0; i < dialog.twSourceContent->topLevelItemCount(); ++i)
+                texts << dialog.twSourceContent->topLevelItem(i)->text(0);
+            texts.sort();
+            return texts;
+        };
+        {
+            dlgTriviaImport dialog(nullptr);
+            dialog.chkAlternatives->setChecked(true);
+            dialog.setSourceFile(data("several_separators.txt"));
+            const QString entry = QStringLiteral("several_separators.txt");
+            emit dialog.lwSourceTables->itemDoubleClicked(ImporterTest::item(dialog.lwSourceTables, entry));
+            QVERIFY(questions(dialog).contains(QStringLiteral("What is 6")));
+            // Unticked, the file is read again: the last separator splits.
+            dialog.chkAlternatives->setChecked(false);
+            emit dialog.lwSourceTables->itemDoubleClicked(ImporterTest::item(dialog.lwSourceTables, entry));
+            QVERIFY(questions(dialog).contains(QStringLiteral("What is 6*7?")));
+            dialog.lwDestTables->setCurrentItem(ImporterTest::item(dialog.lwDestTables, QStringLiteral("Mixed")));
+            MessageBox::takeShown();
+            dialog.pbImportAll->click();
+            const MessageBox::Shown done = MessageBox::takeShown().value(0);
+            QCOMPARE(done.text, QStringLiteral("several_separators.txt: 6 imported, 1 skipped, 2 further answers, "
+                                               "1 answer trimmed"));
+            QVERIFY2(done.details.contains(QStringLiteral("line 3: more than one \"*\": the last one ends the question")),
+                     qPrintable(done.details));
+            QCOMPARE(dest.value("SELECT COUNT(*) FROM content_answer").toInt(), 2);
+
+            dialog.cbEncoding->setCurrentText(QStringLiteral("KOI8-R"));
+            dialog.setSourceFile(data("koi8r.txt"));
+            emit dialog.lwSourceTables->itemDoubleClicked(
+                ImporterTest::item(dialog.lwSourceTables, QStringLiteral("koi8r.txt")));
+            QCOMPARE(dialog.twSourceContent->topLevelItem(0)->text(1), QStringLiteral("\u041c\u043e\u0441\u043a\u0432\u0430"));
+        }
+        QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false).close();
+        QSqlDatabase::removeDatabase(QLatin1String(QSqlDatabase::defaultConnection));
+    }
 };
 
-QTEST_GUILESS_MAIN(TestQuestionFormats)
+QTEST_MAIN(TestQuestionFormats)
 #include "tst_questionformats.moc"
