@@ -133,5 +133,7 @@ void dlgTriviaImport::addTextSkips(Import::Report* report) const
             report->skip(skip);
     }
     report->skipUnlisted(textSkipped.unlisted);
-    report->ignored = textSkipped.ignored;
+    // The keys are counted for the whole file, not by category.
+    if (lwSourceTables->count() == 1)
+        report->ignored = textSkipped.ignored;
 }

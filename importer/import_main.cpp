@@ -160,8 +160,8 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(QStringLiteral(
         "Imports question files (question*answer, question|answer or tab-separated lines, labelled blocks, YAML, "
         "CSV, #Q blocks with choices, a trivia web service's JSON) into QuizNewt's database. Every playable answer "
-        "a file gives is kept: the first as the answer, the others as accepted answers. A TriviaBot file (Access, *.mdb) gives each table as a category, another "
-        "QuizNewt database (*.fdb) each of its categories."));
+        "a file gives is kept: the first as the answer, the others as accepted answers. A TriviaBot file (Access, "
+        "*.mdb) gives each table as a category, another QuizNewt database (*.fdb) each of its categories."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     const QCommandLineOption category(QStringLiteral("category"),
         QStringLiteral("Import every row into this category instead of the ones the file names."),

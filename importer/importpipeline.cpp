@@ -110,6 +110,9 @@ void Report::skipUnlisted(int lines)
 
 void Report::note(Skip remark)
 {
+    // A file written as question*answer*answer throughout is one entry.
+    if (QuestionFile::extendSkip(&notes, remark))
+        return;
     if (skipped.size() + notes.size() < maxListed)
         notes.append(std::move(remark));
     else

@@ -331,7 +331,8 @@ bool ReaderPrivate::detectFormat()
     if (format == Format::Unknown) {
         error = !anyText ? QStringLiteral("the file holds no questions")
                          : QStringLiteral("not a question file: no line holds a *, | or tab separator, and it is "
-                                          "neither labelled blocks, YAML, #Q blocks, trivia JSON nor CSV with a question and an answer column");
+                                          "neither labelled blocks, YAML, #Q blocks, trivia JSON nor CSV with a "
+                                          "question and an answer column");
         return false;
     }
     return true;

@@ -576,7 +576,8 @@ QString decodeHtmlEntities(const QString& text)
     };
     if (!text.contains(u'&'))
         return text;
-    static const QRegularExpression reference(QStringLiteral("&(#[0-9]{1,7}|#[xX][0-9a-fA-F]{1,6}|[A-Za-z][A-Za-z0-9]{1,31});"));
+    static const QRegularExpression reference(
+        QStringLiteral("&(#[0-9]{1,7}|#[xX][0-9a-fA-F]{1,6}|[A-Za-z][A-Za-z0-9]{1,31});"));
     QString out;
     qsizetype from = 0;
     for (const QRegularExpressionMatch& match : reference.globalMatch(text)) {

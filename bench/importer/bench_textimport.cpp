@@ -84,8 +84,9 @@ double engineLimit(TestDatabase& db, bool further)
         QSqlQuery insert(connection);
         QSqlQuery link(connection);
         QSqlQuery accept(connection);
-        if (!insert.prepare(Statements::addContent) || !link.prepare(Statements::addLink)
-            || !accept.prepare(QStringLiteral("INSERT INTO content_answer (contentID, answer) VALUES (:contentID, :answer)")))
+        const QString addAccepted =
+            QStringLiteral("INSERT INTO content_answer (contentID, answer) VALUES (:contentID, :answer)");
+        if (!insert.prepare(Statements::addContent) || !link.prepare(Statements::addLink) || !accept.prepare(addAccepted))
             return -1;
         for (int n = 0; n < questions; ++n) {
             insert.bindValue(QStringLiteral(":question"), question(n));
