@@ -73,7 +73,7 @@ public:
                     addSkip(skipped, {number, QStringLiteral("more than three tab-separated fields"), QString()});
                 else
                     rows->append({number, fields.size() == 3 ? fields[2].trimmed().toString() : QString(),
-                                  fields[0].trimmed().toString(), fields[1].toString(), {}});
+                                  fields[0].trimmed().toString(), fields[1].toString(), {}, {}});
             } else {
                 const qsizetype first = line.indexOf(separator);
                 if (first < 0)

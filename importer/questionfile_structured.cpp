@@ -191,7 +191,7 @@ private:
             return;
         }
         const QString first = answers.takeFirst();
-        rows->append({line, QString(), question.trimmed(), first, answers});
+        rows->append({line, QString(), question.trimmed(), first, answers, {}});
     }
 
     QString encoding;
