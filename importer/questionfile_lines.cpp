@@ -270,8 +270,9 @@ private:
     bool ended = false;
 };
 
-// "#Q question" (which may go on over further lines), "^ answer", then the
-// choices "A ...", "B ...", which are not answers the room types.
+// "#Q question" (which may go on over further lines, blank ones too, up to
+// its answer), "^ answer", then the choices "A ...", "B ...", which are not
+// answers the room types.
 class ChoicesReader : public FormatReader
 {
 public:
@@ -309,8 +310,6 @@ public:
                 inQuestion = false;
             } else if (inQuestion && !line.trimmed().isEmpty()) {
                 question += QLatin1Char(' ') + line.trimmed().toString();
-            } else {
-                inQuestion = false;
             }
             const QString damaged = damage(line, input->encoding());
             if (!damaged.isEmpty() && questionLine)
