@@ -32,8 +32,8 @@ void showError(QWidget* parent, const QString& lead, const QSqlError& error)
     EngineError described = describeEngineError(error);
     if (described.plain.isEmpty() && !QSqlDatabase::database(QSqlDatabase::defaultConnection, false).isOpen())
         described.plain = QStringLiteral("No database is open.");
-    const QString text = described.plain.isEmpty() ? lead : lead + QLatin1Char(' ') + described.plain;
-    MessageBox::warning(parent, QStringLiteral("Error"), text, described.engine);
+    MessageBox::warning(parent, QStringLiteral("Error"), described.plain.isEmpty() ? lead : described.after(lead),
+                        described.engine);
 }
 
 // A name the room would take for another member's is refused before the

@@ -13,6 +13,13 @@ struct EngineError {
 
     // The plain sentence, or the engine's text when there is none.
     QString text() const { return plain.isEmpty() ? engine : plain; }
+    // A box's text: the window's own words, a blank, then text().
+    QString after(const QString& lead) const
+    {
+        return lead.isEmpty() || lead.endsWith(QLatin1Char(' ')) ? lead + text() : lead + QLatin1Char(' ') + text();
+    }
+    // A box's details: the engine's text, unless the box shows it already.
+    QString details() const { return plain.isEmpty() ? QString() : engine; }
 };
 
 EngineError describeEngineError(const QSqlError& error);

@@ -122,11 +122,7 @@ bool dlgQuestionEditor::eventFilter(QObject* watched, QEvent* event)
 void dlgQuestionEditor::warnFailure(const QString& title, const QString& lead, const QSqlError& error)
 {
     const EngineError why = describeEngineError(error);
-    const QString separator = lead.endsWith(QLatin1Char(' ')) ? QString() : QStringLiteral(" ");
-    if (why.plain.isEmpty())
-        MessageBox::warning(this, title, lead + separator + why.engine);
-    else
-        MessageBox::warning(this, title, lead + separator + why.plain, why.engine);
+    MessageBox::warning(this, title, why.after(lead), why.details());
 }
 
 void dlgQuestionEditor::finishCategoryAction()

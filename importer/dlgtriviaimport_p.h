@@ -51,10 +51,7 @@ inline QString questions(qsizetype count)
 inline void warnEngineError(QWidget* parent, const QString& lead, const QSqlError& error)
 {
     const EngineError why = describeEngineError(error);
-    if (why.plain.isEmpty())
-        MessageBox::warning(parent, QStringLiteral("Error"), lead + why.engine);
-    else
-        MessageBox::warning(parent, QStringLiteral("Error"), lead + why.plain, why.engine);
+    MessageBox::warning(parent, QStringLiteral("Error"), why.after(lead), why.details());
 }
 
 class BusyScope
