@@ -29,7 +29,12 @@ void QuizNewt::bindGame()
     const Settings::Game stored = Settings::load<Settings::Game>();
     gameEngine->setJudging(Quiz::judgingFromName(stored.judging));
     gameEngine->setArticles(stored.articleList());
-    connect(gameEngine, &Game::judgingChanged, this, [](Quiz::Judging judging) {
+    // The box lists the modes by their names in the settings.
+    cbJudging->setCurrentText(Quiz::judgingName(gameEngine->judging()));
+    connect(cbJudging, &QComboBox::currentTextChanged, gameEngine,
+            [this](const QString& name) { gameEngine->setJudging(Quiz::judgingFromName(name)); });
+    connect(gameEngine, &Game::judgingChanged, this, [this](Quiz::Judging judging) {
+        cbJudging->setCurrentText(Quiz::judgingName(judging));
         Settings::Game values = Settings::load<Settings::Game>();
         values.judging = Quiz::judgingName(judging);
         QString error;
