@@ -306,7 +306,8 @@ public:
                     fail(number, QStringLiteral("a second answer (^) for one question"));
                 else
                     answerLine = number;
-                answer = line.mid(1).toString();
+                // The blank after the mark is the format's, as after a label's colon.
+                answer = labelValue(line, 0);
                 inQuestion = false;
             } else if (inQuestion && !line.trimmed().isEmpty()) {
                 question += QLatin1Char(' ') + line.trimmed().toString();

@@ -97,8 +97,8 @@ private Q_SLOTS:
             << QStringList{} << "";
         QTest::newRow("#Q blocks: the file's name the category, choices no answers") << data("animals") << Options()
             << Format::Choices << "UTF-8"
-            << QStringList{"1|animals|Which animal is the largest mammal on Earth?| Blue whale",
-                           "10|animals|How many hearts has an octopus?| 3"}
+            << QStringList{"1|animals|Which animal is the largest mammal on Earth?|Blue whale",
+                           "10|animals|How many hearts has an octopus?|3"}
             << QStringList{"17: a #Q question without an answer"} << QStringList{} << "";
         QTest::newRow("web service JSON: entities decoded, wrong answers left") << data("opentdb.json") << Options()
             << Format::Json << "UTF-8"
