@@ -1,5 +1,7 @@
 #include "web/webstore.h"
 
+#include "db/healthstore.h"
+
 #include <QHash>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -51,26 +53,6 @@ const QString bestCategories = QStringLiteral(
     "INNER JOIN category_content cc ON cc.contentID = e.contentID "
     "INNER JOIN category cat ON cat.catID = cc.catID "
     "WHERE UPPER(e.username)=:name GROUP BY cat.catName ORDER BY 2 DESC, 1");
-// The question's texts and one of its categories, then the reason's own columns.
-const QString questionColumns = QStringLiteral(
-    "SELECT c.contentID, c.question, c.answer, (SELECT FIRST 1 cat.catName FROM category_content cc "
-    "INNER JOIN category cat ON cat.catID = cc.catID WHERE cc.contentID = c.contentID ORDER BY cat.catName), ");
-const QString notRetired =
-    QStringLiteral("NOT EXISTS (SELECT 1 FROM content_retired x WHERE x.contentID = c.contentID)");
-const QString healthReports = questionColumns
-    + QStringLiteral("r.reporter, r.reported_at, r.note FROM question_report r "
-                     "INNER JOIN content c ON c.contentID = r.contentID WHERE ")
-    + notRetired + QStringLiteral(" ORDER BY r.reported_at");
-const QString healthNearMisses = questionColumns
-    + QStringLiteral("m.answer, m.times, m.last_by FROM near_miss m "
-                     "INNER JOIN content c ON c.contentID = m.contentID WHERE ")
-    + notRetired + QStringLiteral(" ORDER BY m.times DESC, m.answer");
-const QString healthStats = questionColumns
-    + QStringLiteral("s.asked, s.answered, s.total_ms FROM question_stat s "
-                     "INNER JOIN content c ON c.contentID = s.contentID "
-                     "WHERE ((s.asked >= 5 AND s.answered = 0) OR (s.answered >= 3 AND s.total_ms < 2000 * s.answered)) "
-                     "AND ")
-    + notRetired;
 const QString stillThere = QStringLiteral("SELECT 1 FROM RDB$DATABASE");
 
 }
@@ -119,18 +101,23 @@ void WebStore::disconnect()
 
 WebStore::Status WebStore::failed(const QSqlQuery& query)
 {
+    return failed(query.lastError());
+}
+
+WebStore::Status WebStore::failed(const QSqlError& error)
+{
     if (!connected)
         return Status::Lost;
     QSqlQuery probe(QSqlDatabase::database(connectionName, false));
     if (!probe.exec(stillThere) || !probe.next()) {
-        qWarning("quiznewt-web: the database is lost: %s", qPrintable(query.lastError().text()));
+        qWarning("quiznewt-web: the database is lost: %s", qPrintable(error.text()));
         connected = false;
         return Status::Lost;
     }
-    // Once per statement: a database made before a table stays without it.
-    if (!reported.contains(query.lastQuery())) {
-        reported.insert(query.lastQuery());
-        qWarning("quiznewt-web: left empty: %s", qPrintable(query.lastError().text()));
+    // Once for each error: a database made before a table stays without it.
+    if (!reported.contains(error.text())) {
+        reported.insert(error.text());
+        qWarning("quiznewt-web: left empty: %s", qPrintable(error.text()));
     }
     return Status::Missing;
 }
@@ -263,47 +250,35 @@ WebStore::Status WebStore::player(const QString& name, const QDate& firstDay, Pl
 
 WebStore::Status WebStore::health(QList<HealthItem>* items)
 {
-    QHash<int, qsizetype> byId;
-    auto item = [&](const QSqlQuery& query) -> HealthItem& {
-        const int id = query.value(0).toInt();
-        const auto found = byId.constFind(id);
-        if (found != byId.constEnd())
-            return (*items)[*found];
-        HealthItem added;
-        added.contentId = id;
-        added.question = query.value(1).toString();
-        added.answer = query.value(2).toString();
-        added.category = query.value(3).toString();
-        byId.insert(id, items->size());
-        items->append(added);
-        return items->last();
-    };
-    // Each reason is read on its own, so a database that lacks one table
-    // still shows the others.
-    QSqlQuery query;
-    if (run(query, healthReports)) {
-        while (query.next())
-            item(query).reports.append({query.value(4).toString(), query.value(5).toDateTime(), query.value(6).toString()});
-    } else if (failed(query) == Status::Lost) {
+    if (!connected)
         return Status::Lost;
-    }
-    if (run(query, healthNearMisses)) {
-        while (query.next())
-            item(query).nearMisses.append({query.value(4).toString(), query.value(5).toInt(), query.value(6).toString()});
-    } else if (failed(query) == Status::Lost) {
-        return Status::Lost;
-    }
-    if (run(query, healthStats)) {
-        while (query.next()) {
-            HealthItem& stat = item(query);
-            stat.asked = query.value(4).toInt();
-            stat.answered = query.value(5).toInt();
-            stat.totalMs = query.value(6).toLongLong();
-            stat.neverAnswered = stat.asked >= 5 && stat.answered == 0;
-            stat.tooFast = stat.answered >= 3 && stat.totalMs < 2000LL * stat.answered;
-        }
-    } else if (failed(query) == Status::Lost) {
-        return Status::Lost;
+    // The editor's own list, so that both name the same questions for the
+    // same reasons.
+    HealthStore health(QSqlDatabase::database(connectionName, false));
+    QList<HealthRow> rows;
+    if (!health.listNeedingLook(&rows))
+        return failed(health.lastError());
+    for (const HealthRow& row : std::as_const(rows)) {
+        HealthItem item;
+        item.contentId = row.contentId;
+        item.question = row.question;
+        item.answer = row.answer;
+        item.category = row.category;
+        item.asked = row.asked;
+        item.answered = row.answered;
+        item.totalMs = row.totalMs;
+        item.neverAnswered = row.reasons().testFlag(HealthRow::NeverAnswered);
+        item.tooFast = row.reasons().testFlag(HealthRow::TooFast);
+        QList<ReportRow> reports;
+        QList<NearMissRow> misses;
+        if ((row.reports > 0 && !health.reports(row.contentId, &reports))
+            || (row.nearMisses > 0 && !health.nearMisses(row.contentId, &misses)))
+            return failed(health.lastError());
+        for (const ReportRow& report : std::as_const(reports))
+            item.reports.append({report.reporter, report.reportedAt, report.note});
+        for (const NearMissRow& miss : std::as_const(misses))
+            item.nearMisses.append({miss.answer, miss.times, miss.lastBy});
+        items->append(item);
     }
     // Most reasons first, then the most reported, then the oldest question.
     std::stable_sort(items->begin(), items->end(), [](const HealthItem& a, const HealthItem& b) {

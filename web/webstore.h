@@ -14,6 +14,7 @@
 #include "db/database.h"
 #include "web/webdata.h"
 
+class QSqlError;
 class QSqlQuery;
 
 namespace Web {
@@ -34,7 +35,7 @@ struct PointRow
 qint64 wallClockMs(const QDateTime& moment);
 QDateTime fromWallClockMs(qint64 ms);
 
-// Every statement the web program issues, on one connection of its own. It
+// Every read of the web program, on one connection of its own. It
 // only reads: nothing here writes, and the schema is never brought up to
 // date from here (that is for the programs that write).
 class WebStore
@@ -80,10 +81,11 @@ private:
     // A statement failed: is the database still there? When not, the
     // connection counts as lost until the next connect().
     Status failed(const QSqlQuery& query);
+    Status failed(const QSqlError& error);
 
     QString connectionName;
     bool connected = false;
-    QSet<QString> reported; // statements already logged as failing
+    QSet<QString> reported; // errors already logged
 };
 
 }
