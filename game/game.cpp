@@ -30,7 +30,12 @@ Game::Game(RoomLink* link, std::unique_ptr<GameStore> store, Clock* clock, Quiz:
     }
 }
 
-Game::~Game() = default;
+// Those watching the room see the game end with the program.
+Game::~Game()
+{
+    if (playing)
+        showRoom(QStringLiteral("stopped"));
+}
 
 void Game::setAnswerSeconds(int seconds)
 {

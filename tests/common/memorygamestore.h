@@ -102,8 +102,12 @@ public:
                      .arg(room.state, room.category)
                      .arg(room.questionNumber)
                      .arg(room.answerSeconds);
+        if (roomsOutliving)
+            *roomsOutliving = rooms;
     }
     QStringList rooms;
+    // A copy for a test that outlives the game owning this store.
+    QStringList* roomsOutliving = nullptr;
     // Refuses a second report by the same member, as the database does.
     Report report(int id, const QString& reporter, const QString& note) override
     {

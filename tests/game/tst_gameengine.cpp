@@ -302,6 +302,19 @@ private Q_SLOTS:
         row("a category with nothing playable", START " | Ctrl: !start Empty | > (O) Trivia ended: no question"
             " could be drawn from the category 'Empty' (O) | = stopped");
     }
+    // Those watching see the game end with the program.
+    void gameEndsWithTheProgram()
+    {
+        QStringList rooms;
+        store->roomsOutliving = &rooms;
+        step(QStringLiteral("Ctrl: !start Art"));
+        step(QStringLiteral("+1000"));
+        game.reset();
+        QCOMPARE(rooms, QStringList({"room question Art #1 30s", "room stopped Art #1 30s"}));
+        room->takePosts();
+        checked = 0;
+    }
+
     void play()
     {
         QFETCH(QString, script);
