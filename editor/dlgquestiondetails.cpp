@@ -25,10 +25,7 @@ QString shortTime(const QDateTime& time)
 void dlgQuestionDetails::warnFailure(QWidget* parent, const QString& lead, const QSqlError& error)
 {
     const EngineError why = describeEngineError(error);
-    if (why.plain.isEmpty())
-        MessageBox::warning(parent, errorTitle, lead + QLatin1Char(' ') + why.engine);
-    else
-        MessageBox::warning(parent, errorTitle, lead + QLatin1Char(' ') + why.plain, why.engine);
+    MessageBox::warning(parent, errorTitle, why.after(lead), why.details());
 }
 
 dlgQuestionDetails::dlgQuestionDetails(int contentId, QWidget* parent)

@@ -26,8 +26,11 @@ public:
     // Reads the question; false, after telling the operator, when it cannot
     // be shown (gone, or the database failed).
     bool load();
-    // Whether the question's texts changed in the database while open.
+    // Whether the question's texts changed in the database while open, and
+    // the texts as stored.
     bool textsChanged() const { return textsStored; }
+    QString question() const { return saved.question; }
+    QString answer() const { return saved.answer; }
 
     // The lead, then what went wrong in plain words with the engine's text
     // under the details, or the engine's text itself when it means nothing known.

@@ -15,6 +15,7 @@
 #include "db/engineerror.h"
 #include "gui/controlcolours.h"
 #include "gui/messagebox.h"
+#include "editor/dlgquestionhealth.h"
 #include "importer/dlgtriviaimport.h"
 
 namespace {
@@ -67,6 +68,9 @@ dlgQuestionEditor::dlgQuestionEditor(QWidget* parent)
     connect(twContent, &QTreeWidget::itemDoubleClicked, this, &dlgQuestionEditor::itemDoubleClicked);
     connect(leQuestion, &QLineEdit::textChanged, this, &dlgQuestionEditor::textChanged);
     connect(pbImport, &QPushButton::clicked, this, &dlgQuestionEditor::showImport);
+    connect(pbHealth, &QPushButton::clicked, this, &dlgQuestionEditor::showHealth);
+    connect(pbDetails, &QPushButton::clicked, this, &dlgQuestionEditor::showDetails);
+    connect(twContent, &QTreeWidget::currentItemChanged, this, &dlgQuestionEditor::showAccepted);
     // The box's text is a name to add or rename to: completing it while one
     // types would turn "ART" back into "Art", and "Art" into "Artists".
     cbCategory->setCompleter(nullptr);
@@ -86,6 +90,7 @@ dlgQuestionEditor::dlgQuestionEditor(QWidget* parent)
     pbAdd->setEnabled(false);
     pbUpdate->setEnabled(false);
     pbDelete->setEnabled(false);
+    pbDetails->setEnabled(false);
     twContent->setColumnWidth(0, 375);
     // Else the first button in the focus chain, Import, would take it and
     // become the default: Return would open the importer.
@@ -345,5 +350,21 @@ void dlgQuestionEditor::showImport()
     loadContent();
     delete importer;
     // Else Import keeps the focus, and Return would open the importer again.
+    leQuestion->setFocus();
+}
+
+void dlgQuestionEditor::showHealth()
+{
+    bool textsChanged = false;
+    {
+        dlgQuestionHealth health(this);
+        health.exec();
+        textsChanged = health.textsChanged();
+    }
+    // A question listed here may read differently now; the rows are found by their texts.
+    if (textsChanged)
+        loadContent();
+    else
+        showAccepted(twContent->currentItem());
     leQuestion->setFocus();
 }

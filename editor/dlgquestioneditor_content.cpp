@@ -3,13 +3,16 @@
 
 #include "editor/dlgquestioneditor.h"
 
+#include <QSignalBlocker>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTreeWidgetItem>
 
 #include "db/contentstore.h"
+#include "db/healthstore.h"
 #include "db/questionwriter.h"
+#include "editor/dlgquestiondetails.h"
 #include "gui/messagebox.h"
 
 namespace {
@@ -235,4 +238,60 @@ void dlgQuestionEditor::finishEdit(QTreeWidgetItem* changed)
     } else {
         twContent->clearSelection();
     }
+}
+
+bool dlgQuestionEditor::findListed(const QTreeWidgetItem* item, qint64* contentId, QSqlError* error)
+{
+    if (!item)
+        return false;
+    QSqlQuery lookup;
+    const bool found = ContentStore(lookup).findContentForUpdate(item->text(0), item->text(1), selectedCategory,
+                                                                  contentId);
+    if (error)
+        *error = lookup.lastError();
+    return found;
+}
+
+void dlgQuestionEditor::showAccepted(QTreeWidgetItem* item)
+{
+    lwAccepted->clear();
+    pbDetails->setEnabled(item != nullptr);
+    // A glance only: a failure here shows as an empty list, Details... tells it.
+    qint64 contentId = 0;
+    QStringList answers;
+    if (findListed(item, &contentId) && HealthStore().acceptedAnswers(int(contentId), &answers))
+        lwAccepted->addItems(answers);
+}
+
+void dlgQuestionEditor::showDetails()
+{
+    QTreeWidgetItem* item = twContent->currentItem();
+    if (!item)
+        return;
+    const QString lead = QStringLiteral("Unable to open the question!");
+    qint64 contentId = 0;
+    QSqlError error;
+    if (!findListed(item, &contentId, &error)) {
+        if (error.isValid())
+            warnFailure(errorTitle, lead, error);
+        else
+            MessageBox::warning(this, errorTitle, lead + QStringLiteral(" It is no longer in the database as listed."));
+        return;
+    }
+    dlgQuestionDetails details(int(contentId), this);
+    if (!details.load())
+        return;
+    details.exec();
+    if (details.textsChanged()) {
+        // Fields that still show the row's old texts follow it; Add stays as it was.
+        if (item == editedItem && leQuestion->text() == item->text(0) && leAnswer->text() == item->text(1)) {
+            const QSignalBlocker quiet(leQuestion);
+            leQuestion->setText(details.question());
+            leAnswer->setText(details.answer());
+        }
+        item->setText(0, details.question());
+        item->setText(1, details.answer());
+        twContent->scrollToItem(item);
+    }
+    showAccepted(item);
 }

@@ -143,6 +143,7 @@ void dlgQuestionHealth::openDetails(QTreeWidgetItem* item)
         dlgQuestionDetails details(item->data(Category, contentIdRole).toInt(), this);
         if (details.load())
             details.exec();
+        textsStored = textsStored || details.textsChanged();
     }
     // Whatever was done there, and whatever play did meanwhile.
     loadHealth();

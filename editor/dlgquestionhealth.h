@@ -20,6 +20,9 @@ public:
 
     explicit dlgQuestionHealth(QWidget* parent = nullptr);
 
+    // Whether a question's texts were changed from here.
+    bool textsChanged() const { return textsStored; }
+
 public Q_SLOTS:
     // Reads the list again; the selected question stays selected if it is listed.
     void loadHealth();
@@ -30,6 +33,8 @@ private Q_SLOTS:
 
 private:
     void openDetails(QTreeWidgetItem* item);
+
+    bool textsStored = false;
 };
 
 #endif

@@ -13,6 +13,7 @@
 #include "db/database.h"
 #include "db/healthstore.h"
 #include "editor/dlgquestiondetails.h"
+#include "editor/dlgquestioneditor.h"
 #include "editor/dlgquestionhealth.h"
 #include "gui/messagebox.h"
 #include "tests/common/testdatabase.h"
@@ -289,6 +290,36 @@ private Q_SLOTS:
                  QStringLiteral("paname"));
         QCOMPARE(accepted(id), QStringList());
         QVERIFY(MessageBox::takeShown().size() == 1);
+    }
+
+    // The editor lists the current question's accepted answers beside the
+    // answer field; Details... opens it, and a text saved there shows in the row.
+    void editorAccepted()
+    {
+        const int id = addQuestion(QStringLiteral("Canberra"));
+        const QString question = QStringLiteral("Question %1?").arg(made);
+        QVERIFY(accept(id, QStringLiteral("Canberra City")));
+        dlgQuestionEditor editor;
+        const QList<QTreeWidgetItem*> rows = editor.twContent->findItems(question, Qt::MatchExactly);
+        QCOMPARE(rows.size(), 1);
+        editor.twContent->setCurrentItem(rows[0]);
+        QCOMPARE(listed(editor.lwAccepted), QStringList{"Canberra City"});
+
+        bool saved = false;
+        QTimer::singleShot(0, &editor, [&] {
+            if (auto* shown = qobject_cast<dlgQuestionDetails*>(QApplication::activeModalWidget())) {
+                shown->leQuestion->setText(QStringLiteral("Capital of Australia?"));
+                shown->leAccepted->setText(QStringLiteral("Canb."));
+                shown->pbAcceptedAdd->click();
+                shown->pbSave->click();
+                saved = !shown->pbSave->isEnabled();
+                shown->pbClose->click();
+            }
+        });
+        editor.pbDetails->click();
+        QVERIFY(saved);
+        QCOMPARE(rows[0]->text(0), QStringLiteral("Capital of Australia?"));
+        QCOMPARE(listed(editor.lwAccepted), QStringList({"Canb.", "Canberra City"}));
     }
 };
 
