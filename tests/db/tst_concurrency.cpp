@@ -14,6 +14,7 @@
 
 #include "db/database.h"
 #include "db/playerstore.h"
+#include "game/sqlgamestore.h"
 #include "tests/common/firebirdserver.h"
 #include "tests/common/testdatabase.h"
 
@@ -28,9 +29,12 @@ QString memberName(int point, int process)
     return process == 0 ? name : name.toUpper();
 }
 
+// Questions both rooms ask, so their statistics meet.
+const int questions = 7;
+
 // "--worker N POINTS": on the database the settings name, as the game opens
-// it, at each "go" on stdin, gives the next member its points as the game
-// does, then says "done".
+// it, at each "go" on stdin, gives the next member its points through the
+// game's store, each ending a question, then says "done".
 int worker(const QStringList& args)
 {
     QString error;
@@ -40,18 +44,19 @@ int worker(const QStringList& args)
         return 2;
     }
     QTextStream in(stdin);
-    QSqlQuery query(db);
     const int process = args.at(2).toInt();
     const int pointsPerProcess = args.at(3).toInt();
-    PlayerStore players(query);
+    SqlGameStore store(db);
+    store.setRoom(QStringLiteral("net"), QStringLiteral("#room%1").arg(process));
     int failures = 0;
     for (int point = 0; point < pointsPerProcess; ++point) {
         if (point % pointsPerMember == 0)
             in.readLine();
         const QString name = memberName(point, process);
-        const bool stored = players.exists(name) ? players.raiseScore(name) : players.addPlayer(name);
-        if (!stored || players.readScore(name).toInt() < 1)
+        if (store.givePoint(name, point % questions).toInt() < 1)
             ++failures;
+        store.recordEnd(point % questions, GameStore::End::Answered, 1000 + point % 2);
+        store.recordEnd(point % questions, GameStore::End::TimedOut, 0);
         if (point % pointsPerMember == pointsPerMember - 1) {
             std::printf("done\n");
             std::fflush(stdout);
@@ -144,6 +149,11 @@ private Q_SLOTS:
         const int members = pointsPerProcess / pointsPerMember;
         QCOMPARE(query.next() ? query.value(0).toString() : QString(),
                  QStringLiteral("%1 %1 %2 %3 %3").arg(members).arg(2 * pointsPerProcess).arg(2 * pointsPerMember));
+        // No count lost from the questions' statistics, and every point logged.
+        query.exec("SELECT COUNT(*) || ' ' || SUM(asked) || ' ' || SUM(answered) || ' ' || SUM(timed_out) || ' ' || "
+                   "MIN(fastest_ms) || ' ' || (SELECT COUNT(*) FROM score_event) FROM question_stat");
+        QCOMPARE(query.next() ? query.value(0).toString() : QString(),
+                 QStringLiteral("%1 %2 %3 %3 1000 %3").arg(questions).arg(4 * pointsPerProcess).arg(2 * pointsPerProcess));
         // Every score the game read back was there.
         for (QProcess* process : workers)
             QCOMPARE(process->exitCode(), 0);
