@@ -50,13 +50,14 @@ private Q_SLOTS:
             << 0;
         QTest::newRow("the files' categories, created") << true << ""
             << QStringList{"--create-category", blocks, csv, data("tab_latin1_cr.tsv")} << 0
-            << QStringList{"blocks.txt: 4 imported, 3 skipped\n  line 18: a Question line without an Answer line\n",
+            << QStringList{"blocks.txt: 4 imported, 3 skipped, 5 lines of other keys ignored (Author 1, Comment 1, Level 1, "
+                           "Regexp 1, Tip 1)\n  line 18: a Question line without an Answer line\n",
                            "questions.csv: 4 imported, 2 skipped", "tab_latin1_cr.tsv: 3 imported, 3 skipped",
                            "  line 3: no category; name one with --category"}
             << 5 << 11;
         QTest::newRow("one category found ignoring case; a second copy skipped") << true << "SCIENCE"
             << QStringList{"--category", "science", star, star} << 0
-            << QStringList{"star.txt: 4 imported, 5 skipped", "star.txt: 0 imported, 9 skipped"} << 1 << 4;
+            << QStringList{"star.txt: 5 imported, 4 skipped", "star.txt: 0 imported, 9 skipped"} << 1 << 5;
         // "@fdb": another QuizNewt database, of one category.
         QTest::newRow("a QuizNewt database: its categories, answers trimmed") << true << ""
             << QStringList{"--create-category", "@fdb"} << 0 << QStringList{".fdb: 2 imported, 0 skipped, 1 answer trimmed"}
