@@ -5,13 +5,16 @@
 #include <QTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <memory>
 #include <vector>
 
 #include "app/quiznewt.h"
+#include "editor/dlgquestionhealth.h"
 #include "gui/messagebox.h"
 #include "tests/common/gametiming.h"
 #include "tests/common/ircclient.h"
@@ -89,6 +92,70 @@ private Q_SLOTS:
         }
         QVERIFY2(timedOut >= 2, qPrintable(lines.join(QLatin1Char('\n'))));
         QVERIFY(MessageBox::takeShown().isEmpty());
+    }
+
+    // Judging in the room: a slip is a near miss while judging is exact and
+    // scores once an admin makes it lenient; an accepted answer scores; a
+    // report is stored; the editor's health view lists the question; the
+    // retired question beside it is never asked.
+    void judgingInTheRoom()
+    {
+        RoomGame room(QStringLiteral("Capital of Australia?"), QStringLiteral("Canberra"));
+        QVERIFY2(room.isReady(), qPrintable(room.error()));
+        QVERIFY(room.db.exec(QStringLiteral("UPDATE users SET hasAdmin=1 WHERE username='Host'")));
+        QVERIFY(room.db.exec(QStringLiteral("INSERT INTO content_answer SELECT contentID, 'Canberra City' FROM content "
+                                            "WHERE answer='Canberra'")));
+        const qint64 capitals = room.db.value(QStringLiteral("SELECT catID FROM category")).toLongLong();
+        const qint64 retired = room.db.addQuestion(capitals, QStringLiteral("Retired: capital of Peru?"),
+                                                   QStringLiteral("Lima"));
+        QVERIFY(room.db.exec(QStringLiteral("INSERT INTO content_retired VALUES (%1, NULL)").arg(retired)));
+        QStringList results;
+        QString heard;
+        int rows = -1;
+        QString reasons;
+        playInRoom(room.server.port(), 2, 1, [&](QuizNewt&, IrcClient& host) {
+            const auto asked = [&](int times) {
+                return QTest::qWaitFor([&] { return host.channelLines().filter("QuizNewt: Capital of").size() >= times; },
+                                       15000);
+            };
+            const auto result = [&](int times) {
+                return QTest::qWaitFor(
+                    [&] { return host.channelLines().filter("correct", Qt::CaseInsensitive).size() >= times; }, 15000);
+            };
+            const auto trace = qScopeGuard([&] { heard = (host.channelLines() + host.privateLines()).join(" / "); });
+            if (!asked(1))
+                return;
+            host.say(QStringLiteral("Canbera"));
+            host.say(QStringLiteral("!report the map says Sydney"));
+            host.say(QStringLiteral("!judging lenient"));
+            if (!result(1) || !asked(2))
+                return;
+            host.say(QStringLiteral("canbera"));
+            if (!result(2) || !asked(3))
+                return;
+            host.say(QStringLiteral("CANBERRA CITY"));
+            // With these short times the game's lines keep the replies
+            // waiting; the report's went out at the start.
+            if (!result(3) || host.privateLines().filter("Thanks, the question is reported.").size() != 1)
+                return;
+            results = host.channelLines().filter(QRegularExpression(QStringLiteral("[Cc]orrect|Retired")));
+            results.replaceInStrings(QRegularExpression(QStringLiteral(" +$")), QString());
+            dlgQuestionHealth health;
+            health.loadHealth();
+            rows = health.twHealth->topLevelItemCount();
+            reasons = rows == 1 ? health.twHealth->topLevelItem(0)->text(3) : QString();
+        });
+        QVERIFY2(results.size() == 3, qPrintable(heard));
+        QCOMPARE(results, QStringList({"QuizNewt: Not answered correctly.",
+                                       "QuizNewt: (*)Host(*) Is Correct!  Score: 1",
+                                       "QuizNewt: (*)Host(*) Is Correct!  Score: 2"}));
+        QCOMPARE(room.db.column(QStringLiteral("SELECT answer || ' ' || times FROM near_miss")),
+                 QStringList("Canbera 1"));
+        QCOMPARE(room.db.column(QStringLiteral("SELECT reporter || ': ' || note FROM question_report")),
+                 QStringList("Host: the map says Sydney"));
+        QCOMPARE(rows, 1);
+        QVERIFY2(reasons.contains(QLatin1String("Reported")) && reasons.contains(QLatin1String("near miss")),
+                 qPrintable(reasons));
     }
 };
 
