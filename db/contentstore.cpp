@@ -97,15 +97,6 @@ int ContentStore::countCategoryLinks(qint64 catId)
     return firstValue(query, exec(query, Statements::countCategoryLinks, {{":catID", catId}})).toInt();
 }
 
-bool ContentStore::listCategoryLinks(qint64 catId, QList<qint64>* contentIds)
-{
-    if (!exec(query, Statements::listCategoryLinks, {{":catID", catId}}) || !query.isActive())
-        return false;
-    while (query.next())
-        contentIds->append(query.value(0).toLongLong());
-    return true;
-}
-
 bool ContentStore::readQuestions(const QuestionRow& row)
 {
     while (query.next())
@@ -118,6 +109,21 @@ bool ContentStore::listContent(const QString& category, const QuestionRow& row)
     if (!exec(query, Statements::listContent, {{":catName", category}}))
         return false;
     return readQuestions(row);
+}
+
+bool ContentStore::listContentPage(qint64 catId, qint64 after, qint64 upTo, int count, const KeyedQuestionRow& row)
+{
+    if (!exec(query, Statements::listContentPage,
+              {{":catID", catId}, {":after", after}, {":upTo", upTo}, {":count", count}}))
+        return false;
+    while (query.next())
+        row(query.value(0).toLongLong(), query.value(1).toString(), query.value(2).toString());
+    return !query.lastError().isValid();
+}
+
+qint64 ContentStore::newestKey()
+{
+    return firstValue(query, query.exec(Statements::generator)).toLongLong();
 }
 
 bool ContentStore::findContent(const QString& statement, int column, qint64* contentId)
@@ -156,16 +162,6 @@ bool ContentStore::deleteQuestion(qint64 contentId)
         && exec(query, Statements::deleteLinks, {{":contentID", contentId}});
 }
 
-void ContentStore::deleteContents(const QList<qint64>& contentIds, const std::function<void(int done)>& before)
-{
-    query.prepare(Statements::deleteContent);
-    for (int done = 0; done < contentIds.size(); ++done) {
-        before(done);
-        query.bindValue(QStringLiteral(":contentID"), contentIds.at(done));
-        query.exec();
-    }
-}
-
 qint64 ContentStore::sourceCount(const QString& category)
 {
     return firstValue(query, query.exec(Statements::withName(Statements::sourceCountPrefix, category))).toLongLong();
@@ -174,4 +170,25 @@ qint64 ContentStore::sourceCount(const QString& category)
 bool ContentStore::listSourceContent(const QString& category, const QuestionRow& row)
 {
     return query.exec(Statements::withName(Statements::sourceContentPrefix, category)) && readQuestions(row);
+}
+
+ContentStore::Lookup ContentStore::linkAfter(qint64 catId, qint64 after, int skip, qint64* contentId)
+{
+    QVariant value;
+    const bool ran = exec(query, Statements::linkAfter, {{":skip", skip}, {":catID", catId}, {":after", after}});
+    const Lookup found = StoreQuery::first(query, ran, &value);
+    // Fewer left: the range ends at the category's highest key.
+    if (found == Lookup::Missing
+        && StoreQuery::first(query, exec(query, Statements::lastLink, {{":catID", catId}}), &value) == Lookup::Failed)
+        return Lookup::Failed;
+    if (value.isValid())
+        *contentId = value.toLongLong();
+    return found;
+}
+
+int ContentStore::deleteContentsBetween(qint64 catId, qint64 after, qint64 upTo)
+{
+    if (!exec(query, Statements::deleteContentsBetween, {{":after", after}, {":upTo", upTo}, {":catID", catId}}))
+        return -1;
+    return query.numRowsAffected();
 }

@@ -17,6 +17,7 @@ class ContentStore
 public:
     using Lookup = Database::Lookup;
     using QuestionRow = std::function<void(const QString& question, const QString& answer)>;
+    using KeyedQuestionRow = std::function<void(qint64 contentId, const QString& question, const QString& answer)>;
 
     explicit ContentStore(QSqlQuery& query) : query(query) {}
 
@@ -42,8 +43,6 @@ public:
     bool deleteCategory(qint64 catId);
     // Links of the category; 0 when the statement fails.
     int countCategoryLinks(qint64 catId);
-    // The linked content IDs, appended; false when the statement fails.
-    bool listCategoryLinks(qint64 catId, QList<qint64>* contentIds);
 
     // The sizes of the question and answer columns in characters; false
     // when the statement fails or does not find both.
@@ -51,6 +50,11 @@ public:
 
     // Question and answer of each of the category's questions.
     bool listContent(const QString& category, const QuestionRow& row);
+    // Up to count of the category's questions with keys in (after, upTo], in
+    // key order; false when the statement fails.
+    bool listContentPage(qint64 catId, qint64 after, qint64 upTo, int count, const KeyedQuestionRow& row);
+    // The newest key any row has taken: rows added later have higher keys.
+    qint64 newestKey();
     // The content ID of a listed question, found by its texts (composed as
     // text); false when the statement fails or finds nothing.
     bool findContentForUpdate(const QString& question, const QString& answer, const QString& category,
@@ -62,9 +66,12 @@ public:
     // The question, then its links; false when either fails or no question
     // has that ID.
     bool deleteQuestion(qint64 contentId);
-    // The questions alone, one prepared statement for all; before(done) runs
-    // ahead of each. Single failures are not reported.
-    void deleteContents(const QList<qint64>& contentIds, const std::function<void(int done)>& before);
+    // The key skip places after after among the category's links; with
+    // fewer left, the category's highest key (unchanged when it has none).
+    Lookup linkAfter(qint64 catId, qint64 after, int skip, qint64* contentId);
+    // The category's questions with keys in (after, upTo]: the number
+    // deleted, or -1 when the statement fails. Their links stay.
+    int deleteContentsBetween(qint64 catId, qint64 after, qint64 upTo);
 
     // On an import source, the name composed as text: its questions' count
     // (0 when the statement fails) and texts (false when reading fails).

@@ -62,6 +62,26 @@ inline const QString deleteLinks = QStringLiteral("DELETE FROM category_content 
 inline const QString countCategoryLinks =
     QStringLiteral("SELECT COUNT(contentID) FROM category_content WHERE catID=:catID");
 inline const QString listCategoryLinks = QStringLiteral("SELECT contentID FROM category_content WHERE catID=:catID");
+// One page of a category's questions in key order, after the last key shown
+// and up to the newest key when the list was opened. The order walks the
+// (catID, contentID) index, so a page costs the same at any depth.
+inline const QString listContentPage = QStringLiteral(
+    "SELECT cc.contentID, c.question, c.answer FROM category_content cc "
+    "INNER JOIN content c ON c.contentID=cc.contentID "
+    "WHERE cc.catID=:catID AND cc.contentID>:after AND cc.contentID<=:upTo "
+    "ORDER BY cc.catID, cc.contentID ROWS :count");
+// The key :skip places after :after among the category's links, in order.
+inline const QString linkAfter = QStringLiteral(
+    "SELECT FIRST 1 SKIP :skip contentID FROM category_content WHERE catID=:catID AND contentID>:after "
+    "ORDER BY catID, contentID");
+// The category's highest key, found by walking its index from the top.
+inline const QString lastLink = QStringLiteral(
+    "SELECT FIRST 1 contentID FROM category_content WHERE catID=:catID ORDER BY catID DESC, contentID DESC");
+// The category's questions with keys in (:after, :upTo], in one statement:
+// a walk over that key range of content instead of a statement per question.
+inline const QString deleteContentsBetween = QStringLiteral(
+    "DELETE FROM content c WHERE c.contentID>:after AND c.contentID<=:upTo AND EXISTS "
+    "(SELECT 1 FROM category_content cc WHERE cc.catID=:catID AND cc.contentID=c.contentID)");
 // The sizes of content's text columns in characters, as the schema made them.
 inline const QString contentColumnSizes = QStringLiteral(
     "SELECT TRIM(rf.RDB$FIELD_NAME), f.RDB$CHARACTER_LENGTH FROM RDB$RELATION_FIELDS rf "

@@ -1,15 +1,19 @@
 #include "editor/dlgquestioneditor.h"
 
 #include <QCoreApplication>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QProgressDialog>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTreeWidgetItem>
 #include <QList>
+
+#include <climits>
 
 #include "db/contentstore.h"
 #include "db/engineerror.h"
@@ -68,6 +72,11 @@ dlgQuestionEditor::dlgQuestionEditor(QWidget* parent)
     connect(twContent, &QTreeWidget::itemDoubleClicked, this, &dlgQuestionEditor::itemDoubleClicked);
     connect(leQuestion, &QLineEdit::textChanged, this, &dlgQuestionEditor::textChanged);
     connect(pbImport, &QPushButton::clicked, this, &dlgQuestionEditor::showImport);
+    connect(twContent->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &dlgQuestionEditor::fetchContentIfNeeded);
+    connect(twContent->verticalScrollBar(), &QScrollBar::rangeChanged, this,
+            &dlgQuestionEditor::fetchContentIfNeeded);
+    connect(twContent->header(), &QHeaderView::sectionClicked, this, &dlgQuestionEditor::sortListedBy);
     connect(pbHealth, &QPushButton::clicked, this, &dlgQuestionEditor::showHealth);
     connect(pbDetails, &QPushButton::clicked, this, &dlgQuestionEditor::showDetails);
     connect(twContent, &QTreeWidget::currentItemChanged, this, &dlgQuestionEditor::showAccepted);
@@ -278,22 +287,9 @@ void dlgQuestionEditor::removeCategory(qint64 catId, const QString& name)
     }
 
     int count = 0;
-    QList<qint64> contentIds;
     {
         QSqlQuery counting(work.db);
         count = ContentStore(counting).countCategoryLinks(catId);
-
-        // The link rows stay; they name no category any more and drop out of
-        // every join.
-        QSqlQuery listing(work.db);
-        listing.setForwardOnly(true);
-        contentIds.reserve(count);
-        if (!ContentStore(listing).listCategoryLinks(catId, &contentIds)) {
-            const QSqlError error = listing.lastError();
-            work.db.rollback();
-            warnFailure(errorTitle, QStringLiteral("Unable to delete all content from DB!"), error);
-            return;
-        }
     }
 
     QProgressDialog progress(QStringLiteral("Deleting Content..."), QStringLiteral("Cancel"), 0, count, this);
@@ -313,17 +309,49 @@ void dlgQuestionEditor::removeCategory(qint64 catId, const QString& name)
     // would rename it to.
     selectCategory(cbCategory->currentIndex());
 
+    // The questions go a key range at a time, each range one statement; the
+    // link rows stay, they name no category any more and drop out of every
+    // join.
+    bool failed = false;
+    QSqlError listError;
     {
-        QSqlQuery deletion(work.db);
-        ContentStore(deletion).deleteContents(contentIds, [&progress](int done) {
-            progress.setValue(done);
+        // About a percent of the questions per statement: the progress moves
+        // in steps one sees, and each statement stays short.
+        const int deletionStep = qBound(100, count / 100, 20000);
+        int done = 0;
+        qint64 after = INT_MIN;
+        for (bool last = false; !last;) {
+            QSqlQuery step(work.db);
+            ContentStore store(step);
+            // Without links beyond after, the range is empty.
+            qint64 upTo = after;
+            const ContentStore::Lookup found = store.linkAfter(catId, after, deletionStep - 1, &upTo);
+            const int deleted =
+                found == ContentStore::Lookup::Failed ? -1 : store.deleteContentsBetween(catId, after, upTo);
+            if (deleted < 0) {
+                failed = true;
+                listError = step.lastError();
+                break;
+            }
+            last = found == ContentStore::Lookup::Missing;
+            after = upTo;
+            done += deleted;
+            progress.setValue(qMin(done, count));
             // Repaint and keep the game served; input waits until the
             // deletion is over (Cancel does not stop it anyway).
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        });
+        }
     }
     progress.setValue(count);
 
+    if (failed) {
+        work.db.rollback();
+        progress.close();
+        warnFailure(errorTitle, QStringLiteral("Unable to delete all content from DB!"), listError);
+        // Nothing was deleted: bring the removed item back.
+        loadCategories();
+        return;
+    }
     if (!work.db.commit()) {
         const QSqlError error = work.db.lastError();
         work.db.rollback();

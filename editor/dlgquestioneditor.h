@@ -63,6 +63,13 @@ private:
     // The content ID of a listed row, found by its texts and the listed
     // category's name; false when the statement fails or finds nothing.
     bool findListed(const QTreeWidgetItem* item, qint64* contentId, QSqlError* error = nullptr);
+    // The list holds the category's questions in pages: the next page when
+    // the view is scrolled near the end of what is listed.
+    void fetchContentIfNeeded();
+    bool fetchContent();
+    // A click on a column's header of an unfinished list: the rest is
+    // listed first, then the view sorts.
+    void sortListedBy(int column);
     // A failure the engine reported: the lead text, then what it means in
     // plain words, the engine's own text under the details.
     void warnFailure(const QString& title, const QString& lead, const QSqlError& error);
@@ -74,6 +81,14 @@ private:
     QString importFile;
     // The row last double-clicked; its texts identify the row to change.
     QTreeWidgetItem* editedItem = nullptr;
+    // The listed category's ID, the last key listed and the newest key when
+    // the list was opened (rows added later are listed as they are added);
+    // listComplete once the last page is in.
+    qint64 listedCatId = 0;
+    qint64 listedAfter = 0;
+    qint64 listedUpTo = 0;
+    bool listComplete = true;
+    bool fetching = false;
 };
 
 #endif

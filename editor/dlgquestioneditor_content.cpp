@@ -3,6 +3,9 @@
 
 #include "editor/dlgquestioneditor.h"
 
+#include <QApplication>
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -19,6 +22,9 @@ namespace {
 
 const QString errorTitle = QStringLiteral("Error");
 
+// Rows listed at a time: more than a screen shows, few enough to list at once.
+constexpr int contentPage = 1000;
+
 }
 
 void dlgQuestionEditor::loadContent()
@@ -29,14 +35,49 @@ void dlgQuestionEditor::loadContent()
     pbUpdate->setEnabled(false);
     pbDelete->setEnabled(false);
 
-    QList<QTreeWidgetItem*> rows;
+    listedCatId = 0;
+    listedAfter = 0;
+    listedUpTo = 0;
+    listComplete = true;
     {
         QSqlQuery query;
         query.setForwardOnly(true);
-        const auto addRow = [&rows](const QString& question, const QString& answer) {
+        ContentStore store(query);
+        // A name typed but never added, or a failed statement, lists nothing.
+        if (store.findCategory(cbCategory->currentText(), &listedCatId) == ContentStore::Lookup::Found) {
+            listedUpTo = store.newestKey();
+            listComplete = false;
+        }
+    }
+    // Rows come in key order; the view sorts them once all are in. A list
+    // of one page is sorted at once, as the operator last chose.
+    twContent->setSortingEnabled(false);
+    if (!listComplete)
+        fetchContent();
+    if (listComplete)
+        twContent->setSortingEnabled(true);
+    else
+        twContent->header()->setSectionsClickable(true);
+}
+
+bool dlgQuestionEditor::fetchContent()
+{
+    QList<QTreeWidgetItem*> rows;
+    qint64 last = listedAfter;
+    int returned = 0;
+    bool read = false;
+    {
+        QSqlQuery query;
+        query.setForwardOnly(true);
+        const auto addRow = [&](qint64 contentId, const QString& question, const QString& answer) {
+            ++returned;
+            // A question linked to the category twice is listed once.
+            if (contentId == last)
+                return;
+            last = contentId;
             rows.append(new QTreeWidgetItem(QStringList{question, answer}));
         };
-        ContentStore(query).listContent(cbCategory->currentText(), addRow);
+        read = ContentStore(query).listContentPage(listedCatId, listedAfter, listedUpTo, contentPage, addRow);
     }
     // A sorted view places each inserted row on its own, which is quadratic;
     // one batch and one sort are not.
@@ -44,6 +85,38 @@ void dlgQuestionEditor::loadContent()
     twContent->setSortingEnabled(false);
     twContent->addTopLevelItems(rows);
     twContent->setSortingEnabled(sorted);
+    listedAfter = last;
+    // A failed page ends the list where it is; no message, as for the first.
+    listComplete = !read || returned < contentPage;
+    return read;
+}
+
+void dlgQuestionEditor::fetchContentIfNeeded()
+{
+    if (listComplete || fetching)
+        return;
+    const QScrollBar* bar = twContent->verticalScrollBar();
+    if (bar->value() < bar->maximum() - bar->pageStep())
+        return;
+    fetching = true;
+    fetchContent();
+    fetching = false;
+}
+
+void dlgQuestionEditor::sortListedBy(int column)
+{
+    if (twContent->isSortingEnabled())
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    fetching = true;
+    while (!listComplete)
+        fetchContent();
+    fetching = false;
+    QApplication::restoreOverrideCursor();
+    QHeaderView* header = twContent->header();
+    header->setSortIndicator(column, header->sortIndicatorSection() == column ? header->sortIndicatorOrder()
+                                                                               : Qt::AscendingOrder);
+    twContent->setSortingEnabled(true);
 }
 
 void dlgQuestionEditor::itemDoubleClicked(QTreeWidgetItem* item, int)

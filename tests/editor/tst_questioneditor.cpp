@@ -1,6 +1,7 @@
 // The question editor on a real database, through its widgets, beside a main
 // window whose running game hears of the editor's changes.
 
+#include <QHeaderView>
 #include <QProgressDialog>
 #include <QSignalSpy>
 
@@ -316,6 +317,102 @@ private Q_SLOTS:
         QCOMPARE(shown.size(), expected.size());
         for (int i = 0; i < shown.size(); ++i)
             QVERIFY2(shown[i].startsWith(expected[i]), qPrintable(shown[i]));
+    }
+
+    // A long category is listed a page at a time in stored order; the rest
+    // comes as one scrolls to the end, or at once when a header is clicked,
+    // which then sorts. A row listed late is changed and deleted like any.
+    void longCategory_data()
+    {
+        QTest::addColumn<bool>("byHeader");
+        QTest::newRow("scrolled to the end") << false;
+        QTest::newRow("answer header clicked") << true;
+    }
+    void longCategory()
+    {
+        QFETCH(bool, byHeader);
+        const int total = 2500;
+        const qint64 big = t->db.addCategory(QStringLiteral("Big"));
+        t->db.addQuestions(big, total);
+        // A second link to the same question lists it once.
+        QVERIFY(t->db.exec(QStringLiteral("INSERT INTO category_content (catID, contentID) "
+                                          "SELECT catID, contentID FROM category_content WHERE catID=%1 AND "
+                                          "contentID=(SELECT contentID FROM content WHERE question='Question 999')")
+                               .arg(big)));
+        openEditor();
+        QTreeWidget* list = editor->twContent;
+        editor->cbCategory->setCurrentIndex(editor->cbCategory->findText(QStringLiteral("Big")));
+        const int firstPage = list->topLevelItemCount();
+        QVERIFY2(firstPage > 0 && firstPage < total, qPrintable(QString::number(firstPage)));
+        QCOMPARE(list->topLevelItem(firstPage - 1)->text(0), QStringLiteral("Question %1").arg(firstPage - 1));
+
+        if (byHeader) {
+            QHeaderView* header = list->header();
+            const QPoint answerHeader(header->sectionViewportPosition(1) + 10, header->height() / 2);
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, answerHeader);
+        } else {
+            for (int listed = -1; listed != list->topLevelItemCount();) {
+                listed = list->topLevelItemCount();
+                list->scrollToBottom();
+                QCoreApplication::processEvents();
+            }
+        }
+        QStringList expected;
+        for (int i = 0; i < total; ++i)
+            expected << QStringLiteral("Question %1|Answer %1").arg(i);
+        expected.sort();
+        QCOMPARE(treeRows(list, true), expected);
+        if (byHeader) {
+            QStringList answers;
+            for (int i = 0; i < list->topLevelItemCount(); ++i)
+                answers << list->topLevelItem(i)->text(1);
+            QStringList sorted = answers;
+            sorted.sort();
+            QCOMPARE(answers, sorted);
+        }
+
+        const auto pick = [&](const QString& question) {
+            QTreeWidgetItem* item = list->findItems(question, Qt::MatchExactly).value(0);
+            QVERIFY2(item, qPrintable(question));
+            list->scrollToItem(item);
+            doubleClick(list->indexOfTopLevelItem(item));
+            QCOMPARE(editor->leQuestion->text(), question);
+        };
+        pick(QStringLiteral("Question 2400"));
+        editor->leAnswer->setText(QStringLiteral("Changed"));
+        editor->pbUpdate->click();
+        pick(QStringLiteral("Question 2499"));
+        editor->pbDelete->click();
+        QCOMPARE(shownTexts(), QStringList());
+        QCOMPARE(t->db.column(QStringLiteral("SELECT answer FROM content WHERE question IN "
+                                             "('Question 2400', 'Question 2499')")),
+                 QStringList{"Changed"});
+        QCOMPARE(list->topLevelItemCount(), total - 1);
+        QVERIFY(list->findItems(QStringLiteral("Changed"), Qt::MatchExactly, 1).size() == 1);
+    }
+
+    // The engine refuses one question well into a long category's deletion:
+    // nothing of the category goes, and its name comes back to the box.
+    void categoryDeletionAllOrNothing()
+    {
+        const qint64 big = t->db.addCategory(QStringLiteral("Big"));
+        t->db.addQuestions(big, 350);
+        QVERIFY(t->db.exec(QStringLiteral("CREATE EXCEPTION kept 'kept'")));
+        QVERIFY(t->db.exec(QStringLiteral("CREATE TRIGGER keep_one FOR content BEFORE DELETE AS BEGIN "
+                                          "IF (OLD.question = 'Question 330') THEN EXCEPTION kept; END")));
+        openEditor();
+        editor->cbCategory->setCurrentIndex(editor->cbCategory->findText(QStringLiteral("Big")));
+        onCategory(editor->pbCatDelete, QStringLiteral("Big"), QMessageBox::Yes);
+
+        // After the question asked first.
+        const QStringList shown = shownTexts();
+        QVERIFY2(shown.size() == 2 && shown[1].startsWith(QStringLiteral("Unable to delete all content from DB!")),
+                 qPrintable(shown.join('|')));
+        QCOMPARE(categories(), QStringList({"Art", "Big"}));
+        QCOMPARE(boxItems(), QStringList({"Art", "Big"}));
+        QCOMPARE(count(QStringLiteral("content c INNER JOIN category_content cc ON cc.contentID=c.contentID "
+                                      "WHERE cc.catID=%1").arg(big)),
+                 350);
     }
 
     // The editor's change reaches the running game; which changes matter is
