@@ -27,6 +27,18 @@ QList<int> nameOrder(const QStringList& names)
     return order;
 }
 
+MemberItem::MemberItem(const QStringList& texts)
+    : QTreeWidgetItem(texts, Type), folded(texts.value(0).toCaseFolded())
+{
+}
+
+void MemberItem::setData(int column, int role, const QVariant& value)
+{
+    QTreeWidgetItem::setData(column, role, value);
+    if (column == 0 && (role == Qt::DisplayRole || role == Qt::EditRole))
+        folded = text(0).toCaseFolded();
+}
+
 bool MemberItem::operator<(const QTreeWidgetItem& other) const
 {
     const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
@@ -35,7 +47,13 @@ bool MemberItem::operator<(const QTreeWidgetItem& other) const
         if (byColumn != 0)
             return byColumn < 0;
     }
-    return nameBefore(text(0), other.text(0));
+    if (other.type() != Type)
+        return nameBefore(text(0), other.text(0));
+    // The order of nameOrder: folded names, then the names as they are.
+    const QString& otherFolded = static_cast<const MemberItem&>(other).folded;
+    if (folded != otherFolded)
+        return folded < otherFolded;
+    return text(0) < other.text(0);
 }
 
 bool passesFilter(const QString& name, const QString& filter)

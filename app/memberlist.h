@@ -25,8 +25,15 @@ QList<int> nameOrder(const QStringList& names);
 class MemberItem : public QTreeWidgetItem
 {
 public:
-    explicit MemberItem(const QStringList& texts) : QTreeWidgetItem(texts) {}
+    static constexpr int Type = QTreeWidgetItem::UserType + 1;
+    explicit MemberItem(const QStringList& texts);
     bool operator<(const QTreeWidgetItem& other) const override;
+    void setData(int column, int role, const QVariant& value) override;
+
+private:
+    // The name folded once: a sort of a long list compares names about
+    // twenty times each.
+    QString folded;
 };
 
 // Whether a name is shown under the filter text: it contains the text

@@ -1,5 +1,6 @@
 // The Scores and Users pages on a real database, through their widgets.
 
+#include "app/memberlist.h"
 #include "gui/messagebox.h"
 #include "tests/common/testaccess.h"
 #include "tests/common/testwindow.h"
@@ -162,6 +163,24 @@ private Q_SLOTS:
         win().pbUserUpdate->click();
         QCOMPARE(shownNames(win().twUsers),
                  (QStringList{"aaron", "Abe", "Alice", "BETTY", "Bo", "bob", "Dave", "dave", "Zed"}));
+    }
+
+    // A sorting list orders its rows as nameBefore orders the names, also a
+    // row whose name changed after it was listed.
+    void memberRowsSortAsNames()
+    {
+        QStringList names{"a_b", "AAB", "Émile", "emile", "Zoë", "zoe", "[x]", "Dave", "dave", "x", "Éa"};
+        QTreeWidget list;
+        list.setColumnCount(2);
+        list.setSortingEnabled(true);
+        list.sortByColumn(0, Qt::AscendingOrder);
+        for (const QString& name : names)
+            list.addTopLevelItem(new MemberItem({name == "x" ? QStringLiteral("renamed") : name, "true"}));
+        list.findItems(QStringLiteral("renamed"), Qt::MatchExactly).value(0)->setText(0, QStringLiteral("ABC"));
+        names.replace(names.indexOf("x"), QStringLiteral("ABC"));
+        list.sortByColumn(0, Qt::AscendingOrder);
+        std::sort(names.begin(), names.end(), nameBefore);
+        QCOMPARE(shownNames(&list), names);
     }
 
     void addAndRenameRefusals_data()
