@@ -8,6 +8,7 @@
 #include <QScopeGuard>
 #include <QSpinBox>
 #include <QTest>
+#include <QComboBox>
 #include <QTreeWidget>
 
 #include <memory>
@@ -15,6 +16,7 @@
 
 #include "app/quiznewt.h"
 #include "editor/dlgquestionhealth.h"
+#include "settings/settings.h"
 #include "gui/messagebox.h"
 #include "tests/common/gametiming.h"
 #include "tests/common/ircclient.h"
@@ -113,7 +115,8 @@ private Q_SLOTS:
         QString heard;
         int rows = -1;
         QString reasons;
-        playInRoom(room.server.port(), 2, 1, [&](QuizNewt&, IrcClient& host) {
+        QString judgingShown;
+        playInRoom(room.server.port(), 2, 1, [&](QuizNewt& window, IrcClient& host) {
             const auto asked = [&](int times) {
                 return QTest::qWaitFor([&] { return host.channelLines().filter("QuizNewt: Capital of").size() >= times; },
                                        15000);
@@ -130,6 +133,8 @@ private Q_SLOTS:
             host.say(QStringLiteral("!judging lenient"));
             if (!result(1) || !asked(2))
                 return;
+            judgingShown = window.cbJudging->currentText() + QLatin1Char('/')
+                + Settings::load<Settings::Game>().judging;
             host.say(QStringLiteral("canbera"));
             if (!result(2) || !asked(3))
                 return;
@@ -153,6 +158,7 @@ private Q_SLOTS:
                  QStringList("Canbera 1"));
         QCOMPARE(room.db.column(QStringLiteral("SELECT reporter || ': ' || note FROM question_report")),
                  QStringList("Host: the map says Sydney"));
+        QCOMPARE(judgingShown, QStringLiteral("lenient/lenient"));
         QCOMPARE(rows, 1);
         QVERIFY2(reasons.contains(QLatin1String("Reported")) && reasons.contains(QLatin1String("near miss")),
                  qPrintable(reasons));
