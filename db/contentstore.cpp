@@ -146,6 +146,14 @@ bool ContentStore::findContentForDelete(const QString& category, const QString& 
     return findContent(Statements::findContentForDelete(category, question, answer), 0, contentId);
 }
 
+bool ContentStore::isListedContent(qint64 contentId, const QString& question, const QString& answer,
+                                   const QString& category)
+{
+    return exec(query, Statements::findListedContent,
+                {{":contentID", contentId}, {":question", question}, {":answer", answer}, {":catName", category}})
+        && query.next();
+}
+
 // A driver that cannot count the changed rows gives -1, taken as a change.
 bool ContentStore::updateContent(qint64 contentId, const QString& question, const QString& answer)
 {

@@ -61,6 +61,9 @@ public:
                               qint64* contentId);
     bool findContentForDelete(const QString& category, const QString& question, const QString& answer,
                               qint64* contentId);
+    // Whether the question listed with this key still has these texts and
+    // this category; false also when the statement fails.
+    bool isListedContent(qint64 contentId, const QString& question, const QString& answer, const QString& category);
     // False also when no question has that ID.
     bool updateContent(qint64 contentId, const QString& question, const QString& answer);
     // The question, then its links; false when either fails or no question

@@ -74,6 +74,13 @@ inline const QString listContentPage = QStringLiteral(
 inline const QString linkAfter = QStringLiteral(
     "SELECT FIRST 1 SKIP :skip contentID FROM category_content WHERE catID=:catID AND contentID>:after "
     "ORDER BY catID, contentID");
+// A listed question by the key it was listed with, as long as its texts and
+// category are still the ones listed: found by key, not by a walk over every
+// question's text.
+inline const QString findListedContent = QStringLiteral(
+    "SELECT c.contentID FROM content c INNER JOIN category_content cc ON c.contentID=cc.contentID "
+    "INNER JOIN category cat ON cc.catID=cat.catID WHERE c.contentID=:contentID AND c.question=:question "
+    "AND c.answer=:answer AND cat.catName=:catName");
 // The category's highest key, found by walking its index from the top.
 inline const QString lastLink = QStringLiteral(
     "SELECT FIRST 1 contentID FROM category_content WHERE catID=:catID ORDER BY catID DESC, contentID DESC");

@@ -24,6 +24,22 @@ const QString errorTitle = QStringLiteral("Error");
 
 // Rows listed at a time: more than a screen shows, few enough to list at once.
 constexpr int contentPage = 1000;
+// A row's content ID as listed, beside its texts. The row is still found by
+// its texts; the key only lets the lookup go straight to the row, where a
+// search by text would read every question of a long category.
+constexpr int keyRole = Qt::UserRole;
+
+bool listedKey(const QTreeWidgetItem* item, const QString& category, qint64* contentId)
+{
+    const QVariant key = item->data(0, keyRole);
+    if (!key.isValid())
+        return false;
+    QSqlQuery lookup;
+    if (!ContentStore(lookup).isListedContent(key.toLongLong(), item->text(0), item->text(1), category))
+        return false;
+    *contentId = key.toLongLong();
+    return true;
+}
 
 }
 
@@ -76,6 +92,7 @@ bool dlgQuestionEditor::fetchContent()
                 return;
             last = contentId;
             rows.append(new QTreeWidgetItem(QStringList{question, answer}));
+            rows.last()->setData(0, keyRole, contentId);
         };
         read = ContentStore(query).listContentPage(listedCatId, listedAfter, listedUpTo, contentPage, addRow);
     }
@@ -154,6 +171,7 @@ void dlgQuestionEditor::addContent()
     QSqlError error;
     ContentStore::Lookup found = ContentStore::Lookup::Failed;
     bool stored = false;
+    qint64 contentId = -1;
     if (!db.transaction()) {
         error = db.lastError();
     } else {
@@ -167,6 +185,7 @@ void dlgQuestionEditor::addContent()
                 const QuestionWriter::Result result = writer.add(catId, question, answer);
                 stored = result.outcome == QuestionWriter::Outcome::Stored;
                 error = result.error;
+                contentId = result.contentId;
             }
         }
         if (stored && !db.commit()) {
@@ -190,7 +209,9 @@ void dlgQuestionEditor::addContent()
     }
 
     // Ready for the next question.
-    finishEdit(new QTreeWidgetItem(twContent, QStringList{question, answer}));
+    auto* added = new QTreeWidgetItem(twContent, QStringList{question, answer});
+    added->setData(0, keyRole, contentId);
+    finishEdit(added);
 }
 
 void dlgQuestionEditor::updateContent()
@@ -213,8 +234,9 @@ void dlgQuestionEditor::updateContent()
     {
         // The row is found by its texts as listed, not as edited.
         QSqlQuery lookup;
-        if (!ContentStore(lookup).findContentForUpdate(editedItem->text(0), editedItem->text(1),
-                                                       cbCategory->currentText(), &contentId)) {
+        if (!listedKey(editedItem, cbCategory->currentText(), &contentId)
+            && !ContentStore(lookup).findContentForUpdate(editedItem->text(0), editedItem->text(1),
+                                                          cbCategory->currentText(), &contentId)) {
             if (lookup.lastError().isValid())
                 warnFailure(errorTitle, updateFailed, lookup.lastError());
             else
@@ -255,8 +277,9 @@ void dlgQuestionEditor::deleteContent()
     qint64 contentId = 0;
     {
         QSqlQuery lookup;
-        if (!ContentStore(lookup).findContentForDelete(cbCategory->currentText(), editedItem->text(0),
-                                                       editedItem->text(1), &contentId)) {
+        if (!listedKey(editedItem, cbCategory->currentText(), &contentId)
+            && !ContentStore(lookup).findContentForDelete(cbCategory->currentText(), editedItem->text(0),
+                                                          editedItem->text(1), &contentId)) {
             if (lookup.lastError().isValid())
                 warnFailure(QStringLiteral("Info"), notFound, lookup.lastError());
             else

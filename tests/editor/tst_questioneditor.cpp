@@ -391,6 +391,29 @@ private Q_SLOTS:
         QVERIFY(list->findItems(QStringLiteral("Changed"), Qt::MatchExactly, 1).size() == 1);
     }
 
+    // Of two questions alike, the one double-clicked is the one that changes
+    // or goes: the list holds them in the order they were stored.
+    void sameQuestionTwice_data()
+    {
+        QTest::addColumn<bool>("deleting");
+        QTest::newRow("update") << false;
+        QTest::newRow("delete") << true;
+    }
+    void sameQuestionTwice()
+    {
+        QFETCH(bool, deleting);
+        const qint64 art = t->db.value(QStringLiteral("SELECT catID FROM category WHERE catName='Art'")).toLongLong();
+        t->db.addQuestion(art, QStringLiteral("Painter of Guernica?"), QStringLiteral("Picasso"));
+        openEditor();
+        QCOMPARE(treeRows(editor->twContent), QStringList(2, guernica));
+        doubleClick(1);
+        editor->leAnswer->setText(QStringLiteral("Pablo Picasso"));
+        (deleting ? editor->pbDelete : editor->pbUpdate)->click();
+        QCOMPARE(shownTexts(), QStringList());
+        QCOMPARE(t->db.column(QStringLiteral("SELECT answer FROM content ORDER BY contentID")),
+                 (deleting ? QStringList{"Picasso"} : QStringList{"Picasso", "Pablo Picasso"}));
+    }
+
     // The engine refuses one question well into a long category's deletion:
     // nothing of the category goes, and its name comes back to the box.
     void categoryDeletionAllOrNothing()
