@@ -21,8 +21,10 @@ QList<int> nameOrder(const QStringList& names)
         folded << name.toCaseFolded();
     QList<int> order(names.size());
     std::iota(order.begin(), order.end(), 0);
+    // One comparison of the folded names per step, not two.
     std::sort(order.begin(), order.end(), [&](int a, int b) {
-        return folded[a] != folded[b] ? folded[a] < folded[b] : names[a] < names[b];
+        const int byFolded = QString::compare(folded[a], folded[b]);
+        return byFolded != 0 ? byFolded < 0 : names[a] < names[b];
     });
     return order;
 }
@@ -50,10 +52,19 @@ bool MemberItem::operator<(const QTreeWidgetItem& other) const
     if (other.type() != Type)
         return nameBefore(text(0), other.text(0));
     // The order of nameOrder: folded names, then the names as they are.
-    const QString& otherFolded = static_cast<const MemberItem&>(other).folded;
-    if (folded != otherFolded)
-        return folded < otherFolded;
-    return text(0) < other.text(0);
+    const int byFolded = QString::compare(folded, static_cast<const MemberItem&>(other).folded);
+    return byFolded != 0 ? byFolded < 0 : text(0) < other.text(0);
+}
+
+bool listsNames(const QTreeWidget* list, const QStringList& names, const QList<int>& order)
+{
+    if (list->topLevelItemCount() != order.size())
+        return false;
+    for (int row = 0; row < order.size(); ++row) {
+        if (list->topLevelItem(row)->text(0) != names[order[row]])
+            return false;
+    }
+    return true;
 }
 
 bool passesFilter(const QString& name, const QString& filter)

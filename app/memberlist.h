@@ -36,6 +36,10 @@ private:
     QString folded;
 };
 
+// Whether the list's rows, top to bottom, name names[order[0]],
+// names[order[1]], ... and no more.
+bool listsNames(const QTreeWidget* list, const QStringList& names, const QList<int>& order);
+
 // Whether a name is shown under the filter text: it contains the text
 // without regard to case; an empty filter shows everyone.
 bool passesFilter(const QString& name, const QString& filter);

@@ -105,9 +105,19 @@ void QuizNewt::loadScores()
         return;
     }
     // The list does not sort itself: a click on its header would reorder it.
+    const QList<int> order = nameOrder(names);
+    if (listsNames(twScoreList, names, order)) {
+        // The same members as listed, as on most reloads: their rows stay
+        // and take the scores read, which costs a long list far less than
+        // making every row again.
+        for (int row = 0; row < order.size(); ++row)
+            twScoreList->topLevelItem(row)->setText(1, scores[order[row]]);
+        filterMembers(twScoreList, leScoreFilter->text());
+        return;
+    }
     QList<QTreeWidgetItem*> items;
     items.reserve(names.size());
-    for (const int row : nameOrder(names))
+    for (const int row : order)
         items.append(new QTreeWidgetItem(QStringList{names[row], scores[row]}));
     twScoreList->clear();
     twScoreList->addTopLevelItems(items);

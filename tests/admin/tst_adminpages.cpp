@@ -165,6 +165,37 @@ private Q_SLOTS:
                  (QStringList{"aaron", "Abe", "Alice", "BETTY", "Bo", "bob", "Dave", "dave", "Zed"}));
     }
 
+    // Opened again, the Scores page shows what the database holds now under
+    // the filter typed: the same members with changed scores, or others.
+    void scoresReloaded_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("score changed") << "UPDATE users SET score=5 WHERE username='Bea'"
+                                       << QStringList{"Bea|5", "Cedric|6000"};
+        QTest::newRow("renamed out of the filter") << "UPDATE users SET username='Bo' WHERE username='Bea'"
+                                                   << QStringList{"Cedric|6000"};
+        QTest::newRow("renamed into the filter") << "UPDATE users SET username='Ale' WHERE username='Al'"
+                                                 << QStringList{"Ale|2000", "Bea|3000", "Cedric|6000"};
+    }
+    void scoresReloaded()
+    {
+        QFETCH(QString, change);
+        QFETCH(QStringList, shown);
+        QVERIFY(open({"Cedric", "Al", "Bea"}, "pbScores"));
+        type(win().leScoreFilter, QStringLiteral("e"));
+        QVERIFY(t->db.exec(change));
+        win().pbTrivia->click();
+        win().pbScores->click();
+        QStringList rows;
+        for (int i = 0; i < win().twScoreList->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* row = win().twScoreList->topLevelItem(i);
+            if (!row->isHidden())
+                rows << row->text(0) + '|' + row->text(1);
+        }
+        QCOMPARE(rows, shown);
+    }
+
     // A sorting list orders its rows as nameBefore orders the names, also a
     // row whose name changed after it was listed.
     void memberRowsSortAsNames()
