@@ -1,19 +1,33 @@
 // The game and the operator's pages with a category of a million questions
 // and one of a thousand, on a real embedded database built once and kept in
-// the cache directory between runs. Prints "NAME: VALUE UNIT" lines.
+// the cache directory between runs: the game, the Scores and Users pages
+// (100,000 members; 1,000 in a small database of their own), the question
+// editor, and, on copies of the database, deleting a category and
+// quiznewt-import of a generated file. Prints "NAME: VALUE UNIT" lines.
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QScrollBar>
+#include <QSettings>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
 
 #include <algorithm>
 #include <cstdio>
 
+#include <unistd.h>
+
+#include "app/quiznewt.h"
 #include "db/database.h"
+#include "editor/dlgquestioneditor.h"
+#include "gui/messagebox.h"
 #include "game/clock.h"
 #include "game/game.h"
 #include "game/sqlgamestore.h"
@@ -98,12 +112,261 @@ double median(QList<double> values)
     return values.isEmpty() ? 0 : values.at(values.size() / 2);
 }
 
+bool measureGame(const QString& path);
+
+double msSince(const QElapsedTimer& clock, qint64 before)
+{
+    return (clock.nsecsElapsed() - before) / 1e6;
 }
 
+void setInstallDir(const QString& dir)
+{
+    QSettings(QStringLiteral("NewtLiberty"), QStringLiteral("QuizNewt")).setValue(QStringLiteral("InstallDir"), dir);
+}
+
+// A copy of the cached database in dir, for the figures that change it.
+bool copyDatabase(const QString& from, const QTemporaryDir& dir)
+{
+    if (!dir.isValid() || !QFile::copy(from, dir.filePath(Database::fileName)))
+        return false;
+    // Written out now: else the first commit's sync writes the whole copy.
+    QFile copy(dir.filePath(Database::fileName));
+    return copy.open(QIODevice::ReadWrite) && ::fsync(copy.handle()) == 0;
+}
+
+// The Scores and Users pages from the click on the page button to the
+// filled list painted; the window reads the database InstallDir names.
+bool measurePages(int members)
+{
+    QuizNewt window(new RecordingRoomLink);
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        return false;
+    const struct {
+        const char* name;
+        QPushButton* button;
+        QTreeWidget* list;
+    } pages[] = {{"scores", window.pbScores, window.twScoreList}, {"users", window.pbUsers, window.twUsers}};
+    for (const auto& page : pages) {
+        QList<double> runs;
+        for (int i = 0; i < 3; ++i) {
+            QTest::mouseClick(window.pbTrivia, Qt::LeftButton);
+            QCoreApplication::processEvents();
+            QElapsedTimer clock;
+            clock.start();
+            QTest::mouseClick(page.button, Qt::LeftButton);
+            QCoreApplication::processEvents();
+            page.list->viewport()->repaint();
+            runs.append(msSince(clock, 0));
+            if (page.list->topLevelItemCount() != members) {
+                std::printf("%s page shows %d of %d members\n", page.name, page.list->topLevelItemCount(), members);
+                return false;
+            }
+        }
+        // The median of three; the first opening makes every row, the
+        // others may find the rows already there.
+        std::printf("%s page at %d members: %.1f ms\n", page.name, members, median(runs));
+        std::printf("%s page first open at %d members: %.1f ms\n", page.name, members, runs.first());
+    }
+    return true;
+}
+
+// A database of its own with a thousand members, for the pages at 1,000.
+bool measurePagesAtThousand()
+{
+    QTemporaryDir dir;
+    QString error;
+    const QString path = dir.filePath(Database::fileName);
+    if (!Database::create(path, &error)) {
+        std::printf("no small database: %s\n", qPrintable(error));
+        return false;
+    }
+    {
+        QSqlDatabase db = Database::open(path, QStringLiteral("small"), &error);
+        QSqlQuery members(db);
+        if (!members.exec(QStringLiteral(
+                "EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN WHILE (i < 1000) DO BEGIN "
+                "INSERT INTO users (userID, username, score, hasControl, hasAdmin) VALUES (GEN_ID(AUTO_INC, 1), "
+                "'Member' || :i, MOD(:i * 7919, 1000), 0, 0); i = i + 1; END END"))) {
+            std::printf("no small member set: %s\n", qPrintable(members.lastError().text()));
+            return false;
+        }
+    }
+    QSqlDatabase::database(QStringLiteral("small"), false).close();
+    QSqlDatabase::removeDatabase(QStringLiteral("small"));
+    setInstallDir(dir.path());
+    return measurePages(1000);
+}
+
+// The editor on a copy of the cached database: built on the first category
+// in name order (Size1000), then switched to Size1000000; then scrolled a
+// while, and a row listed late changed and deleted.
+bool measureEditor(const QString& cached)
+{
+    // A copy: the editor changes and deletes a question.
+    QTemporaryDir dir;
+    if (!copyDatabase(cached, dir)) {
+        std::printf("cannot copy the database\n");
+        return false;
+    }
+    setInstallDir(dir.path());
+    QuizNewt window(new RecordingRoomLink);
+    QElapsedTimer clock;
+    clock.start();
+    auto editor = std::make_unique<dlgQuestionEditor>(&window);
+    editor->show();
+    QCoreApplication::processEvents();
+    std::printf("editor open at 1000: %.1f ms\n", msSince(clock, 0));
+    std::printf("editor open at 1000 memory: %.1f MB\n", residentKb() / 1024.0);
+    const int big = editor->cbCategory->findText(QStringLiteral("Size1000000"));
+    const qint64 before = clock.nsecsElapsed();
+    editor->cbCategory->setCurrentIndex(big);
+    QCoreApplication::processEvents();
+    editor->twContent->viewport()->repaint();
+    std::printf("editor open at 1000000: %.1f ms\n", msSince(clock, before));
+    std::printf("editor open at 1000000 memory: %.1f MB\n", residentKb() / 1024.0);
+    // Paging down to the end of what is loaded, a hundred times.
+    QList<double> steps;
+    QScrollBar* bar = editor->twContent->verticalScrollBar();
+    for (int i = 0; i < 100; ++i) {
+        const qint64 step = clock.nsecsElapsed();
+        bar->setValue(bar->maximum());
+        QCoreApplication::processEvents();
+        editor->twContent->viewport()->repaint();
+        steps.append(msSince(clock, step));
+    }
+    std::printf("editor scroll step at 1000000 max: %.1f ms\n", *std::max_element(steps.begin(), steps.end()));
+    std::printf("editor rows after 100 scroll steps at 1000000: %d rows\n", editor->twContent->topLevelItemCount());
+    // Update and Delete of a row listed late, from the button to the list
+    // changed; the row's double-click is the slot's, without the mouse.
+    QTreeWidgetItem* late = editor->twContent->topLevelItem(editor->twContent->topLevelItemCount() - 2);
+    QMetaObject::invokeMethod(editor.get(), "itemDoubleClicked", Q_ARG(QTreeWidgetItem*, late), Q_ARG(int, 0));
+    editor->leAnswer->setText(QStringLiteral("Changed"));
+    qint64 action = clock.nsecsElapsed();
+    editor->pbUpdate->click();
+    std::printf("editor update at 1000000: %.1f ms\n", msSince(clock, action));
+    QMetaObject::invokeMethod(editor.get(), "itemDoubleClicked", Q_ARG(QTreeWidgetItem*, late), Q_ARG(int, 0));
+    action = clock.nsecsElapsed();
+    editor->pbDelete->click();
+    std::printf("editor delete question at 1000000: %.1f ms\n", msSince(clock, action));
+    if (!MessageBox::takeShown().isEmpty()) {
+        std::printf("the editor showed a message box\n");
+        return false;
+    }
+    return true;
+}
+
+// Deleting a category in the editor, on a copy of the cached database.
+bool measureDelete(const QString& cached, int size)
+{
+    QTemporaryDir dir;
+    if (!copyDatabase(cached, dir)) {
+        std::printf("cannot copy the database\n");
+        return false;
+    }
+    setInstallDir(dir.path());
+    QuizNewt window(new RecordingRoomLink);
+    dlgQuestionEditor editor(&window);
+    const QString name = QStringLiteral("Size%1").arg(size);
+    editor.cbCategory->setCurrentIndex(editor.cbCategory->findText(name));
+    MessageBox::setNextAnswer(QMessageBox::Yes);
+    QElapsedTimer clock;
+    clock.start();
+    editor.pbCatDelete->click();
+    const double ms = msSince(clock, 0);
+    QSqlQuery left;
+    left.exec(QStringLiteral("SELECT COUNT(*) FROM content c INNER JOIN category_content cc ON c.contentID = cc.contentID "
+                             "INNER JOIN category cat ON cc.catID = cat.catID WHERE cat.catName = '%1'").arg(name));
+    QSqlQuery gone;
+    gone.exec(QStringLiteral("SELECT COUNT(*) FROM category WHERE catName = '%1'").arg(name));
+    if (!left.next() || !gone.next() || left.value(0).toInt() != 0 || gone.value(0).toInt() != 0) {
+        std::printf("delete %d left the category or its questions\n", size);
+        return false;
+    }
+    std::printf("delete %d: %.1f s\n", size, ms / 1000);
+    return true;
+}
+
+// quiznewt-import of a generated question file into a copy of the cached
+// database, timed and its peak memory taken from /usr/bin/time.
+bool measureImport(const QString& cached, int size)
+{
+    QTemporaryDir dir;
+    if (!copyDatabase(cached, dir)) {
+        std::printf("cannot copy the database\n");
+        return false;
+    }
+    const QString file = dir.filePath(QStringLiteral("questions.txt"));
+    {
+        QFile out(file);
+        if (!out.open(QIODevice::WriteOnly))
+            return false;
+        QByteArray block;
+        for (int i = 0; i < size; ++i) {
+            block += "Imported question " + QByteArray::number(i) + " of " + QByteArray::number(size)
+                + "?*Imported answer " + QByteArray::number(i) + "\n";
+            if (block.size() > (1 << 20)) {
+                out.write(block);
+                block.clear();
+            }
+        }
+        out.write(block);
+    }
+    setInstallDir(dir.path());
+    const QString importer = qEnvironmentVariable("QUIZNEWT_IMPORT",
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../../importer/quiznewt-import"));
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    QElapsedTimer clock;
+    clock.start();
+    process.start(QStringLiteral("/usr/bin/time"),
+                  {QStringLiteral("-v"), importer, QStringLiteral("--category"), QStringLiteral("Imported%1").arg(size),
+                   QStringLiteral("--create-category"), file});
+    if (!process.waitForFinished(15 * 60 * 1000) || process.exitCode() != 0) {
+        std::printf("import %d failed: %s\n", size, process.readAll().right(2000).constData());
+        return false;
+    }
+    const double seconds = msSince(clock, 0) / 1000;
+    qint64 stored = -1;
+    {
+        QString error;
+        QSqlDatabase copy = Database::open(dir.filePath(Database::fileName), QStringLiteral("imported"), &error);
+        QSqlQuery count(copy);
+        if (count.exec(QStringLiteral("SELECT COUNT(*) FROM category_content cc INNER JOIN category cat "
+                                      "ON cc.catID = cat.catID WHERE cat.catName = 'Imported%1'").arg(size))
+            && count.next())
+            stored = count.value(0).toLongLong();
+    }
+    QSqlDatabase::database(QStringLiteral("imported"), false).close();
+    QSqlDatabase::removeDatabase(QStringLiteral("imported"));
+    if (stored != size) {
+        std::printf("import %d stored %lld questions\n", size, stored);
+        return false;
+    }
+    qint64 peakKb = -1;
+    for (const QByteArray& line : process.readAll().split('\n')) {
+        if (line.contains("Maximum resident set size"))
+            peakKb = line.mid(line.lastIndexOf(':') + 1).trimmed().toLongLong();
+    }
+    std::printf("import %d: %.1f s\n", size, seconds);
+    std::printf("import %d peak memory: %.1f MB\n", size, peakKb / 1024.0);
+    return true;
+}
+
+}
+
+// With no arguments every figure; else only the groups named: game, pages,
+// editor, delete, import.
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     isolateSettings();
+    MessageBox::setTestMode(true);
+    QStringList groups = app.arguments().mid(1);
+    if (groups.isEmpty())
+        groups = QStringList{"game", "pages", "editor", "delete", "import"};
     QString error;
     QElapsedTimer built;
     built.start();
@@ -113,12 +376,47 @@ int main(int argc, char** argv)
         return 1;
     }
     std::fprintf(stderr, "database ready in %.1f s: %s\n", built.elapsed() / 1000.0, qPrintable(path));
+    const QString cacheDir = QFileInfo(path).absolutePath();
+    // Brings older caches up to date once, before anyone copies them.
+    {
+        QSqlDatabase db = Database::open(path, QStringLiteral("upgrade"), &error);
+        if (db.isOpen())
+            Database::upgrade(db);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("upgrade"));
+    if (groups.contains(QLatin1String("game"))) {
+        const bool measured = measureGame(path);
+        // Closed before the file is copied or opened by the window.
+        QSqlDatabase::database(QStringLiteral("game"), false).close();
+        QSqlDatabase::removeDatabase(QStringLiteral("game"));
+        if (!measured)
+            return 1;
+    }
+    if (groups.contains(QLatin1String("pages"))) {
+        setInstallDir(cacheDir);
+        if (!measurePages(100000) || !measurePagesAtThousand())
+            return 1;
+    }
+    if (groups.contains(QLatin1String("editor")) && !measureEditor(path))
+        return 1;
+    if (groups.contains(QLatin1String("delete")) && (!measureDelete(path, 1000) || !measureDelete(path, 1000000)))
+        return 1;
+    if (groups.contains(QLatin1String("import")) && (!measureImport(path, 1000) || !measureImport(path, 1000000)))
+        return 1;
+    return 0;
+}
+
+namespace {
+
+bool measureGame(const QString& path)
+{
+    QString error;
     QSqlDatabase db = Database::open(path, QStringLiteral("game"), &error);
     if (!db.isOpen()) {
         std::printf("cannot open: %s\n", qPrintable(error));
-        return 1;
+        return false;
     }
-    Database::upgrade(db);
 
     RecordingRoomLink room;
     Game game(&room, std::make_unique<SqlGameStore>(db), Clock::system(), Quiz::standardRandom());
@@ -134,7 +432,7 @@ int main(int argc, char** argv)
             starts.append((clock.nsecsElapsed() - before) / 1e6);
             if (game.answer() == Quiz::noAnswer) {
                 std::printf("start at %d failed: %s\n", size, qPrintable(room.takePosts().join(QLatin1Char('|'))));
-                return 1;
+                return false;
             }
         }
         std::printf("start at %d: %.1f ms\n", size, median(starts));
@@ -157,5 +455,7 @@ int main(int argc, char** argv)
         room.takePosts();
         room.say(QStringLiteral("Member0: !quit"));
     }
-    return 0;
+    return true;
+}
+
 }
