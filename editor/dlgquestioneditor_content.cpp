@@ -340,6 +340,9 @@ bool dlgQuestionEditor::findListed(const QTreeWidgetItem* item, qint64* contentI
 {
     if (!item)
         return false;
+    // By the key it was listed with first: the texts walk the whole category.
+    if (listedKey(item, selectedCategory, contentId))
+        return true;
     QSqlQuery lookup;
     const bool found = ContentStore(lookup).findContentForUpdate(item->text(0), item->text(1), selectedCategory,
                                                                   contentId);
