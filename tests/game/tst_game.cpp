@@ -6,7 +6,6 @@
 #include "game/game.h"
 #include "game/sqlgamestore.h"
 #include "gui/messagebox.h"
-#include "quiz/replies.h"
 #include "tests/common/fakeclock.h"
 #include "tests/common/testwindow.h"
 
@@ -56,7 +55,7 @@ private Q_SLOTS:
             QTest::newRow(name) << QString(line) << posts;
         };
         const QString failed = QStringLiteral("' does not exist, or you are an unauthorized user!");
-        row("help for admin", "Admin: !help", {"/msg Admin " + Replies::help(true)});
+        row("admin", "Admin: !nexttime 45", {"/msg Admin Next question time set to: 45 seconds"});
         row("control is not admin", "Ctrl: !nexttime 45", {"/msg Ctrl You are not an admin!"});
         row("myscore", "Alice: !myscore", {"/msg Alice \n<b>Your score: 12</b>"});
         row("myscore other case", "alice: !myscore", {"/msg alice \n<b>Sorry, but you aren't in the database!</b>"});

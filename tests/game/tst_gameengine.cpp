@@ -248,6 +248,8 @@ private Q_SLOTS:
             " | > /msg Admin Answer will not be given if not guessed | = settings 0 45 0 | Admin: !giveanswer 2"
             " | = settings 0 45 0");
         row("control is not admin", "Ctrl: !nexttime 45 | > /msg Ctrl You are not an admin! | = settings 30 10 1");
+        row("help: the admin's names the admin commands", "Admin: !help | > /msg Admin <b>\n(O) QuizNewt Admin"
+            " Commands (O)* | Ctrl: !help | > /msg Ctrl <b>\n(O) QuizNewt Commands (O)*");
         // Every name, always; asked again while the room's list is recent, to the asker alone.
         row("categories: one a line in the room, then to the asker for 30 s", "Bob: !categories | > list room 5"
             " | +10000 | Bob: !categories | > list msg 5 | @29999 | Bob: !categories | > list msg 5 | @30000"
