@@ -67,9 +67,8 @@ int worker(const QStringList& args)
     DrawPool pool(query, [](int count) { return QRandomGenerator::global()->bounded(count); },
                   [](const QString&, const QString&) { return true; });
     PlayerStore players(query);
-    QString question;
-    QString answer;
-    if (!pool.draw(QStringLiteral("Questions"), &question, &answer))
+    Database::DrawnQuestion drawn;
+    if (!pool.draw(QStringLiteral("Questions"), &drawn))
         return 1;
     std::printf("ready\n");
     std::fflush(stdout);
@@ -81,7 +80,7 @@ int worker(const QStringList& args)
     clock.start();
     for (int round = 0; round < rounds; ++round) {
         qint64 before = clock.nsecsElapsed();
-        if (!pool.draw(QStringLiteral("Questions"), &question, &answer))
+        if (!pool.draw(QStringLiteral("Questions"), &drawn))
             return 1;
         draws << (clock.nsecsElapsed() - before) / 1e6;
         const QString name = QStringLiteral("Member%1").arg(QRandomGenerator::global()->bounded(members));

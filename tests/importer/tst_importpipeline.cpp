@@ -58,19 +58,17 @@ private Q_SLOTS:
             << QStringList{"src: 3 imported, 5 skipped, 1 answer trimmed", "line 4: the answer is empty",
                            "line 5: the answer holds two blanks in a row", "line 6: the answer spans more than one line",
                            "line 7: the question is empty", "line 8: the game can never match the answer \"No Answer\""};
-        QTest::newRow("question file: a blank at either end is refused, not trimmed")
+        QTest::newRow("question file: a blank at either end is trimmed")
             << SourceKind::QuestionFile << false << "Target"
-            << QStringList{"|Capital of Italy?| Rome", "|Capital of Spain?|Madrid ", "|Tab?|a\tb"} << QStringList{}
-            << QStringList{}
-            << QStringList{"src: 0 imported, 3 skipped", "lines 1-2: the answer begins or ends with a blank",
-                           "line 3: the game can never match"};
-        QTest::newRow("duplicates: in the category and in the import, ignoring case; answers left out named")
+            << QStringList{"|Capital of Italy?| Rome", "|Capital of Spain?|Madrid ", "|Tab?|a\tb"}
+            << QStringList{"Target|Capital of Italy?|Rome", "Target|Capital of Spain?|Madrid"} << QStringList{}
+            << QStringList{"src: 2 imported, 1 skipped, 2 answers trimmed", "line 3: the game can never match"};
+        QTest::newRow("duplicates: in the category and in the import, ignoring case; further answers kept")
             << SourceKind::QuestionFile << false << "Target"
             << QStringList{"|capital of peru? |LIMA", "|Q1?|A", "|q1?|a", "|Two plus two?|4|four"}
             << QStringList{"Target|Q1?|A", "Target|Two plus two?|4"} << QStringList{}
-            << QStringList{"src: 2 imported, 2 skipped", "line 1: already in category \"Target\"",
-                           "line 3: same question and answer as line 2",
-                           "line 4: imported with the answer \"4\"; left out \"four\""};
+            << QStringList{"src: 2 imported, 2 skipped, 1 further answer", "line 1: already in category \"Target\"",
+                           "line 3: same question and answer as line 2"};
         QTest::newRow("rows' own categories, found ignoring case or created")
             << SourceKind::QuestionFile << false << ""
             << QStringList{"science|New?|Yes", "|Homeless?|Yes", "Music|Thriller?|Michael Jackson",
