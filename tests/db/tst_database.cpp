@@ -62,7 +62,7 @@ private Q_SLOTS:
         STATEMENT(listScores); STATEMENT(resetScores); STATEMENT(updateScore); STATEMENT(listUsers);
         STATEMENT(findUser); STATEMENT(changeUser);
         const QString name = QStringLiteral("it's 'quoted'");
-        QTest::newRow("find category, quoted") << withName(findCategoryPrefix, name);
+        // Finding a category by a quoted name: categoryLookups.
         QTest::newRow("delete user, quoted") << withName(deleteUserPrefix, name);
         QTest::newRow("source count, quoted") << withName(sourceCountPrefix, name);
         QTest::newRow("source content, quoted") << withName(sourceContentPrefix, name);
