@@ -13,9 +13,11 @@ namespace {
 // How many questions one draw may look at before it gives up, so a category
 // of unplayable questions cannot hold the game up for long.
 const int drawLookups = 200;
-// Sampling: keys tried per statement, and statements before the keys are
-// read after all.
-const int sampleSize = 32;
+// Sampling: keys tried per statement, as few as the category's density
+// allows (each key found costs a row read), and statements before the keys
+// are read after all.
+const int fewestSamples = 3;
+const int mostSamples = 64;
 const int sampleBatches = 8;
 
 }
@@ -25,33 +27,28 @@ DrawPool::DrawPool(QSqlQuery& query, Pick pick, Playable playable)
 {
 }
 
-// Keys, or sampling for a big category that one row names.
+// Keys, or sampling for a category that one row names and whose keys lie
+// too far apart for a pool.
 void DrawPool::load(const QString& upperName)
 {
     ids.clear();
     category = upperName;
     loaded = false;
     sampling = false;
-    query.prepare(Statements::drawSizeProbe);
-    query.bindValue(QStringLiteral(":limit"), poolLimit);
+    query.prepare(Statements::drawCategoryRange);
     query.bindValue(QStringLiteral(":catName"), upperName);
-    if (!query.exec() || !query.next())
+    if (!query.exec())
         return;
-    if (query.value(0).toInt() > poolLimit) {
-        query.prepare(Statements::drawCategoryIds);
-        query.bindValue(QStringLiteral(":catName"), upperName);
-        QList<qint64> found;
-        if (query.exec()) {
-            while (query.next())
-                found << query.value(0).toLongLong();
-        }
-        if (found.size() == 1) {
-            catId = found.first();
-            keyLow = 0;
-            keyHigh = -1;
-            sampling = loaded = true;
-            return;
-        }
+    QList<qint64> range;
+    while (query.next())
+        range << query.value(0).toLongLong() << query.value(1).toLongLong() << query.value(2).toLongLong();
+    if (range.size() == 3 && range.at(2) - range.at(1) + 1 > poolLimit) {
+        catId = range.at(0);
+        keyLow = range.at(1);
+        keyHigh = range.at(2);
+        density = 1.0;
+        sampling = loaded = true;
+        return;
     }
     loadKeys(upperName);
 }
@@ -171,6 +168,8 @@ bool DrawPool::draw(const QString& name, Database::DrawnQuestion* drawn)
 bool DrawPool::drawSampled(Database::DrawnQuestion* drawn)
 {
     for (int batch = 0; batch <= sampleBatches; ++batch) {
+        // About three keys found per statement, going by the keys found so far.
+        const int sampleSize = qBound(fewestSamples, int(3 / qMax(density, 0.01)), mostSamples);
         QList<qint64> keys;
         for (int i = 0; keyHigh >= keyLow && i < sampleSize; ++i)
             keys << keyLow + pick(int(qMin<qint64>(keyHigh - keyLow + 1, std::numeric_limits<int>::max())));
@@ -204,6 +203,7 @@ bool DrawPool::drawSampled(Database::DrawnQuestion* drawn)
             keyHigh = high;
             continue;
         }
+        density = 0.7 * density + 0.3 * qMax(0.005, double(found.size()) / keys.size());
         for (qint64 key : keys) {
             const auto row = found.constFind(key);
             if (row != found.cend() && playable(row->first, row->second)) {

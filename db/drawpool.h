@@ -57,6 +57,8 @@ private:
     // The category's lowest and highest keys when last read.
     qint64 keyLow = 0;
     qint64 keyHigh = -1;
+    // The share of keys in that range that are the category's, as sampled.
+    double density = 1.0;
 };
 
 #endif

@@ -138,11 +138,14 @@ inline const QString drawPoolAdded = QStringLiteral(
     "SELECT cc.contentID FROM category_content cc INNER JOIN category cat ON cc.catID+0=cat.catID "
     "WHERE UPPER(cat.catName)=:catName AND cc.contentID>:after AND cc.contentID<=:upTo");
 
-// Up to :limit + 1 of the category's links: how big it is, at a bounded cost.
-inline const QString drawSizeProbe = QStringLiteral(
-    "SELECT COUNT(*) FROM (SELECT FIRST (:limit + 1) cc.contentID FROM category_content cc "
-    "INNER JOIN category cat ON cc.catID=cat.catID WHERE UPPER(cat.catName)=:catName)");
-inline const QString drawCategoryIds = QStringLiteral("SELECT catID FROM category WHERE UPPER(catName)=:catName");
+// Each category of the name with its lowest and highest question keys, found
+// by walking its index from either end: how far apart they are bounds how
+// many questions it can hold, at no cost.
+inline const QString drawCategoryRange = QStringLiteral(
+    "SELECT cat.catID, "
+    "(SELECT FIRST 1 cc.contentID FROM category_content cc WHERE cc.catID=cat.catID ORDER BY cc.catID, cc.contentID), "
+    "(SELECT FIRST 1 cc.contentID FROM category_content cc WHERE cc.catID=cat.catID "
+    "ORDER BY cc.catID DESC, cc.contentID DESC) FROM category cat WHERE UPPER(cat.catName)=:catName");
 // One sampling draw in one statement: which candidate keys are questions
 // of the category now, not retired (flag 1), the accepted answers of those
 // (flag 2), and the category's lowest and highest keys as they are now,
