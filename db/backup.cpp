@@ -20,8 +20,12 @@ namespace Database {
 namespace {
 
 // gbak says something within this time once the database answers, and
-// with -verbint at least every few thousand rows after that.
-constexpr int answerMs = 8 * 1000;
+// with -verbint at least every few thousand rows after that. A server that
+// says nothing is given up soon; the embedded engine takes some seconds to
+// free the locks of a gbak that was killed, so a backup of the file right
+// after a crashed one is given time to start.
+constexpr int serverAnswerMs = 8 * 1000;
+constexpr int fileAnswerMs = 30 * 1000;
 constexpr int stallMs = 60 * 1000;
 
 QString gbakMessage(const QByteArray& output)
@@ -50,6 +54,7 @@ QString gbakMessage(const QByteArray& output)
 // stalls.
 bool runGbak(const Location& location, QStringList arguments, QString* error)
 {
+    const int answerMs = location.isServer() ? serverAnswerMs : fileAnswerMs;
     prepareEngine();
     QString gbak = QStandardPaths::findExecutable(QStringLiteral("gbak"));
     if (gbak.isEmpty())
