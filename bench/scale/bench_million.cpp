@@ -31,6 +31,7 @@
 #include "game/clock.h"
 #include "game/game.h"
 #include "game/sqlgamestore.h"
+#include "bench/common/cacheddatabase.h"
 #include "tests/common/recordingroomlink.h"
 #include "tests/common/testdatabase.h"
 
@@ -57,41 +58,22 @@ bool fill(QSqlDatabase db, const QString& category, int count, QString* error)
     return true;
 }
 
-// The database, built on the first run.
-QString cachedDatabase(QString* error)
+// Both categories and 100,000 members, the first with the control right.
+bool fillAll(QSqlDatabase db, QString* error)
 {
-    const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
-        + QStringLiteral("/quiznewt-bench/million");
-    const QString path = dir + QLatin1Char('/') + Database::fileName;
-    if (QFile::exists(path))
-        return path;
-    QDir().mkpath(dir);
-    const QString building = path + QStringLiteral(".building");
-    QFile::remove(building);
-    if (!Database::create(building, error))
-        return {};
-    {
-        QSqlDatabase db = Database::open(building, QStringLiteral("build"), error);
-        bool ok = db.isOpen();
-        for (int size : sizes)
-            ok = ok && fill(db, QStringLiteral("Size%1").arg(size), size, error);
-        {
-            // The driver commits a block only when its query goes.
-            QSqlQuery members(db);
-            ok = ok
-                && members.exec(QStringLiteral(
-                    "EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN WHILE (i < 100000) DO BEGIN "
-                    "INSERT INTO users (userID, username, score, hasControl, hasAdmin) VALUES (GEN_ID(AUTO_INC, 1), "
-                    "'Member' || :i, MOD(:i * 7919, 1000), IIF(:i = 0, 1, 0), 0); i = i + 1; END END"));
-            if (!ok && error->isEmpty())
-                *error = members.lastError().text();
-        }
-        db.close();
-        if (!ok)
-            return {};
+    for (int size : sizes) {
+        if (!fill(db, QStringLiteral("Size%1").arg(size), size, error))
+            return false;
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("build"));
-    return QFile::rename(building, path) ? path : QString();
+    // The driver commits a block only when its query goes.
+    QSqlQuery members(db);
+    if (members.exec(QStringLiteral(
+            "EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN WHILE (i < 100000) DO BEGIN "
+            "INSERT INTO users (userID, username, score, hasControl, hasAdmin) VALUES (GEN_ID(AUTO_INC, 1), "
+            "'Member' || :i, MOD(:i * 7919, 1000), IIF(:i = 0, 1, 0), 0); i = i + 1; END END")))
+        return true;
+    *error = members.lastError().text();
+    return false;
 }
 
 qint64 residentKb()
@@ -370,7 +352,7 @@ int main(int argc, char** argv)
     QString error;
     QElapsedTimer built;
     built.start();
-    const QString path = cachedDatabase(&error);
+    const QString path = cachedBenchDatabase(QStringLiteral("million"), {}, fillAll, &error);
     if (path.isEmpty()) {
         std::printf("no database: %s\n", qPrintable(error));
         return 1;

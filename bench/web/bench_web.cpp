@@ -21,6 +21,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/common/cacheddatabase.h"
 #include "db/database.h"
 #include "tests/common/serverprocess.h"
 #include "tests/common/testdatabase.h"
@@ -35,6 +36,7 @@ const int points = 1000000;
 // same way, so the boards have leaders.
 bool fill(QSqlDatabase db, QString* error)
 {
+    std::fprintf(stderr, "building %d members and %d points ...\n", members, points);
     QSqlQuery query(db);
     const QString membersBlock = QStringLiteral(
         "EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN WHILE (i < %1) DO BEGIN "
@@ -57,44 +59,6 @@ bool fill(QSqlDatabase db, QString* error)
         }
     }
     return true;
-}
-
-// The database of today, built on the first run of the day: the points are
-// placed relative to the day they were made.
-QString cachedDatabase(QString* error)
-{
-    const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
-        + QStringLiteral("/quiznewt-bench/web");
-    const QString path = dir + QLatin1Char('/') + Database::fileName;
-    const QString stamp = dir + QStringLiteral("/built-on");
-    QFile built(stamp);
-    if (QFile::exists(path) && built.open(QIODevice::ReadOnly)
-        && built.readAll() == QDate::currentDate().toString(Qt::ISODate).toLatin1())
-        return path;
-    built.close();
-    QDir().mkpath(dir);
-    QFile::remove(path);
-    const QString building = path + QStringLiteral(".building");
-    QFile::remove(building);
-    std::fprintf(stderr, "building %d members and %d points in %s ...\n", members, points, qPrintable(dir));
-    if (!Database::create(building, error))
-        return {};
-    // Throwaway data: pages go to disk without a sync each, which makes the
-    // build minutes shorter.
-    if (runTool(QStringLiteral("gfix"), {"-write", "async", "-user", "SYSDBA", building}) != 0)
-        std::fprintf(stderr, "gfix could not turn forced writes off; the build is slower\n");
-    bool ok = false;
-    {
-        QSqlDatabase db = Database::open(building, QStringLiteral("build"), error);
-        ok = db.isOpen() && fill(db, error);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("build"));
-    if (!ok || !QFile::rename(building, path))
-        return {};
-    if (built.open(QIODevice::WriteOnly))
-        built.write(QDate::currentDate().toString(Qt::ISODate).toLatin1());
-    return path;
 }
 
 // Keep-alive connections, each sending its next request when the answer to
@@ -207,7 +171,9 @@ int main(int argc, char** argv)
     QString error;
     QElapsedTimer clock;
     clock.start();
-    const QString path = cachedDatabase(&error);
+    // Built anew each day: the points are placed relative to the day they were made.
+    const QString path = cachedBenchDatabase(QStringLiteral("web"), QDate::currentDate().toString(Qt::ISODate).toLatin1(),
+                                             fill, &error, true);
     if (path.isEmpty()) {
         std::printf("no database: %s\n", qPrintable(error));
         return 1;
