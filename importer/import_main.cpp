@@ -1,8 +1,8 @@
 // quiznewt-import: question files, TriviaBot files and other QuizNewt
 // databases into the database that the settings name, without a display.
-// Every file is read and planned, and every category found, before anything
-// is stored: a refused run stores nothing. Only the rows to store are held
-// meanwhile, packed.
+// Every file is read twice, a part at a time, so that its size does not
+// matter: the first pass finds every category and every fault that refuses
+// the run, so a refused run stores nothing; the second plans and stores.
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -14,7 +14,6 @@
 #include "db/database.h"
 #include "settings/settings.h"
 #include "importer/importpipeline.h"
-#include "importer/packedrows.h"
 #include "importer/rowsource.h"
 
 namespace {
@@ -45,13 +44,6 @@ struct Options {
 // Rows read, planned and stored at a time.
 constexpr int chunkRows = 10000;
 
-struct File {
-    // The rows to store, from the plan until they are stored; the tag is the
-    // pipeline's number for the category.
-    QuestionFile::PackedRows planned;
-    Import::Report report;
-};
-
 void print(const Import::Report& report)
 {
     out() << report.summary() << '\n';
@@ -60,48 +52,71 @@ void print(const Import::Report& report)
     out().flush();
 }
 
-// The file a part at a time, each part planned as it comes: only the rows to
-// store are kept, packed.
-bool readAndPlan(Import::Pipeline& pipeline, File* file, const QuestionFile::Options& options, QString* error)
+std::unique_ptr<Import::RowSource> open(const QString& name, const QuestionFile::Options& options)
 {
-    const QString& name = file->report.source;
-    const std::unique_ptr<Import::RowSource> source =
-        Import::openSource(name, Import::kindOf(name), connectionName + QStringLiteral("-source"), options);
-    file->report.kind = source->kind();
+    return Import::openSource(name, Import::kindOf(name), connectionName + QStringLiteral("-source"), options);
+}
+
+// The first pass: the file read through, its categories found.
+bool survey(Import::Pipeline& pipeline, const QString& name, const QuestionFile::Options& options, QString* error)
+{
+    const std::unique_ptr<Import::RowSource> source = open(name, options);
     QList<Import::Row> rows;
     QList<Import::Skip> skips;
-    QList<Import::Planned> planned;
     while (source->next(chunkRows, &rows, &skips)) {
-        file->report.skip(skips);
         skips.clear();
-        if (!pipeline.plan(std::move(rows), &file->report, &planned)) {
+        if (!pipeline.survey(std::move(rows))) {
             *error = pipeline.error();
             return false;
         }
         rows.clear();
-        for (const Import::Planned& row : std::as_const(planned))
-            file->planned.append(row.row, row.category);
-        planned.clear();
     }
     if (!source->error().isEmpty()) {
         *error = QStringLiteral("%1: %2").arg(name, source->error());
         return false;
     }
-    file->report.ignored = source->ignored();
     return true;
 }
 
-QList<Import::Planned> unpack(const QuestionFile::PackedRows& rows, qsizetype from, qsizetype count)
+// The second pass: each part planned, then stored unless dryRun.
+bool importFile(Import::Pipeline& pipeline, Import::Report* report, const QuestionFile::Options& options,
+                bool dryRun, QString* error)
 {
+    const std::unique_ptr<Import::RowSource> source = open(report->source, options);
+    report->kind = source->kind();
+    QList<Import::Row> rows;
+    QList<Import::Skip> skips;
     QList<Import::Planned> planned;
-    const qsizetype end = qMin(rows.size(), from + count);
-    planned.reserve(end - from);
-    for (qsizetype i = from; i < end; ++i) {
-        int category = -1;
-        Import::Row row = rows.at(i, &category);
-        planned.append({std::move(row), category});
+    while (source->next(chunkRows, &rows, &skips)) {
+        report->skip(skips);
+        skips.clear();
+        if (!pipeline.plan(std::move(rows), report, &planned)) {
+            *error = QStringLiteral("%1: %2").arg(report->source, pipeline.error());
+            return false;
+        }
+        rows.clear();
+        if (dryRun) {
+            report->imported += int(planned.size());
+            for (const Import::Planned& row : std::as_const(planned))
+                report->accepted += int(row.row.accepted.size());
+        } else if (!pipeline.store(planned, report, Import::toolBatches)) {
+            *error = QStringLiteral("%1: the import stopped after %2 stored questions: %3")
+                         .arg(report->source)
+                         .arg(report->imported)
+                         .arg(pipeline.error());
+            return false;
+        }
+        planned.clear();
     }
-    return planned;
+    // A file that changed since the first pass.
+    if (!source->error().isEmpty()) {
+        *error = QStringLiteral("%1: %2 (after %3 stored questions)")
+                     .arg(report->source, source->error())
+                     .arg(report->imported);
+        return false;
+    }
+    report->ignored = source->ignored();
+    return true;
 }
 
 int importFiles(QSqlDatabase db, const QStringList& names, const Options& options)
@@ -111,41 +126,27 @@ int importFiles(QSqlDatabase db, const QStringList& names, const Options& option
         return fail(pipeline.error());
     if (!options.category.isEmpty())
         pipeline.intoCategory(options.category);
-    QList<File> files(names.size());
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        files[i].report.source = names.at(i);
+    for (const QString& name : names) {
         QString error;
-        if (!readAndPlan(pipeline, &files[i], options.reading, &error))
+        if (!survey(pipeline, name, options.reading, &error))
             return fail(error);
     }
     const QStringList missing = pipeline.missingCategories();
     if (!missing.isEmpty() && !options.create)
         return fail(QStringLiteral("no category \"%1\" in the database; add --create-category to create it")
                         .arg(missing.join(QLatin1String("\", \""))));
-
-    if (options.dryRun) {
-        for (File& file : files) {
-            file.report.imported = int(file.planned.size());
-            for (qsizetype i = 0; i < file.planned.size(); ++i)
-                file.report.accepted += int(file.planned.at(i).accepted.size());
-            print(file.report);
-        }
-        out() << "Dry run: nothing was stored." << Qt::endl;
-        return Ran;
-    }
-    if (!pipeline.createCategories())
+    if (!options.dryRun && !pipeline.createCategories())
         return fail(pipeline.error());
-    for (File& file : files) {
-        for (qsizetype from = 0; from < file.planned.size(); from += chunkRows) {
-            if (!pipeline.store(unpack(file.planned, from, chunkRows), &file.report, Import::toolBatches))
-                return fail(QStringLiteral("%1: the import stopped after %2 stored questions: %3")
-                                .arg(file.report.source)
-                                .arg(file.report.imported)
-                                .arg(pipeline.error()));
-        }
-        file.planned.clear();
-        print(file.report);
+    for (const QString& name : names) {
+        Import::Report report;
+        report.source = name;
+        QString error;
+        if (!importFile(pipeline, &report, options.reading, options.dryRun, &error))
+            return fail(error);
+        print(report);
     }
+    if (options.dryRun)
+        out() << "Dry run: nothing was stored." << Qt::endl;
     return Ran;
 }
 

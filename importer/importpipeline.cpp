@@ -236,6 +236,59 @@ bool Pipeline::lookUp(Category* category)
     return true;
 }
 
+QString Pipeline::settle(Row* row, bool* trimmed, QList<Skip>* dropped) const
+{
+    const QString problem = questionProblem(row->question, limits);
+    if (!problem.isEmpty())
+        return problem;
+    // Blanks at either end are no part of an answer. The first playable
+    // answer is the answer; one that is not never costs the question.
+    QString first;
+    QStringList kept;
+    const qsizetype count = row->accepted.size() + 1;
+    for (qsizetype i = 0; i < count; ++i) {
+        const QString& given = i == 0 ? row->answer : row->accepted.at(i - 1);
+        const QString answer = given.trimmed();
+        const QString why = answerProblem(answer, limits);
+        if (!why.isEmpty()) {
+            if (first.isEmpty())
+                first = why;
+            if (dropped)
+                dropped->append(
+                    {row->line, QStringLiteral("answer \"%1\" not kept: %2").arg(answer, why), row->category});
+            continue;
+        }
+        *trimmed = *trimmed || answer.size() != given.size();
+        if (!std::any_of(kept.cbegin(), kept.cend(),
+                         [&](const QString& k) { return k.compare(answer, Qt::CaseInsensitive) == 0; }))
+            kept << answer;
+    }
+    if (kept.isEmpty())
+        return count == 1 ? first : QStringLiteral("no playable answer; the first: %1").arg(first);
+    row->answer = kept.takeFirst();
+    row->accepted = kept;
+    if (fixedCategory.isEmpty() && row->category.isEmpty())
+        return QStringLiteral("no category; name one with --category");
+    return QString();
+}
+
+bool Pipeline::survey(QList<Row> rows)
+{
+    // With one category for every row, the first playable row settles it.
+    if (!fixedCategory.isEmpty() && categories.at(categoryFor(fixedCategory)).looked)
+        return true;
+    for (Row& row : rows) {
+        bool trimmed = false;
+        if (!settle(&row, &trimmed, nullptr).isEmpty())
+            continue;
+        if (!lookUp(&categories[categoryFor(fixedCategory.isEmpty() ? row.category : fixedCategory)]))
+            return false;
+        if (!fixedCategory.isEmpty())
+            return true;
+    }
+    return true;
+}
+
 bool Pipeline::plan(QList<Row> rows, Report* report, QList<Planned>* planned)
 {
     if (report != current) {
@@ -245,46 +298,14 @@ bool Pipeline::plan(QList<Row> rows, Report* report, QList<Planned>* planned)
     for (Row& row : rows) {
         if (!row.note.isEmpty())
             report->note({row.line, row.note, row.category});
-        QString problem = questionProblem(row.question, limits);
+        bool trimmed = false;
+        QList<Skip> dropped;
+        const QString problem = settle(&row, &trimmed, &dropped);
         if (!problem.isEmpty()) {
             report->skip({row.line, problem, row.category});
             continue;
         }
-        // Blanks at either end are no part of an answer. The first playable
-        // answer is the answer; one that is not never costs the question.
-        bool trimmed = false;
-        QStringList kept;
-        QList<Skip> dropped;
-        const qsizetype count = row.accepted.size() + 1;
-        for (qsizetype i = 0; i < count; ++i) {
-            const QString& given = i == 0 ? row.answer : row.accepted.at(i - 1);
-            const QString answer = given.trimmed();
-            const QString why = answerProblem(answer, limits);
-            if (!why.isEmpty()) {
-                if (problem.isEmpty())
-                    problem = why;
-                dropped.append({row.line, QStringLiteral("answer \"%1\" not kept: %2").arg(answer, why), row.category});
-                continue;
-            }
-            trimmed = trimmed || answer.size() != given.size();
-            if (!std::any_of(kept.cbegin(), kept.cend(),
-                             [&](const QString& k) { return k.compare(answer, Qt::CaseInsensitive) == 0; }))
-                kept << answer;
-        }
-        if (kept.isEmpty()) {
-            report->skip({row.line,
-                          count == 1 ? problem : QStringLiteral("no playable answer; the first: %1").arg(problem),
-                          row.category});
-            continue;
-        }
-        row.answer = kept.takeFirst();
-        row.accepted = kept;
-        const QString name = fixedCategory.isEmpty() ? row.category : fixedCategory;
-        if (name.isEmpty()) {
-            report->skip({row.line, QStringLiteral("no category; name one with --category"), {}});
-            continue;
-        }
-        const int index = categoryFor(name);
+        const int index = categoryFor(fixedCategory.isEmpty() ? row.category : fixedCategory);
         Category& category = categories[index];
         if (!lookUp(&category))
             return false;

@@ -144,6 +144,10 @@ public:
     // report are compared with each other by line. False with error() when a
     // category cannot be read.
     bool plan(QList<Row> rows, Report* report, QList<Planned>* planned);
+    // A first pass for a caller that must refuse before it stores anything:
+    // finds the categories that plan() would put rows into, reporting
+    // nothing and remembering no row.
+    bool survey(QList<Row> rows);
 
     // Categories the planned rows name that the database lacks, sorted.
     QStringList missingCategories() const;
@@ -191,6 +195,9 @@ private:
     };
 
     static Digest digest(const QString& question, const QString& answer);
+    // Why the row cannot be stored, or an empty string with its answers
+    // trimmed and sorted; *dropped gets the answers not kept.
+    QString settle(Row* row, bool* trimmed, QList<Skip>* dropped) const;
     int categoryFor(const QString& name);
     bool lookUp(Category* category);
 

@@ -271,10 +271,6 @@ public:
 
 void ReaderPrivate::start(QIODevice* device, qint64 size)
 {
-    if (size > maxFileBytes) {
-        error = QStringLiteral("larger than %1 MB").arg(maxFileBytes / (1024 * 1024));
-        return;
-    }
     if (!input.open(device, size, options.encoding) || !detectFormat()) {
         if (error.isEmpty())
             error = input.error();
@@ -313,6 +309,18 @@ Format detectSample(const QStringList& sample, const QString& suffix, const Opti
 // A pass over the head of the text, then back to its start for the reader.
 bool ReaderPrivate::detectFormat()
 {
+    // A web service's JSON is often one line, too long to be sampled.
+    QString head;
+    for (QStringView part = input.read(sampleLength); !part.isEmpty() && head.size() < sampleLength;
+         part = input.read(sampleLength - head.size()))
+        head += part;
+    if (head.trimmed().startsWith(u'{') && head.contains(QLatin1String("\"results\""))) {
+        format = Format::Json;
+        return input.error().isEmpty() && input.rewind();
+    }
+    head.clear();
+    if (!input.error().isEmpty() || !input.rewind())
+        return false;
     QStringList sample;
     qsizetype length = 0;
     bool anyText = false;
@@ -488,7 +496,8 @@ bool Reader::next(int max, QList<Row>* rows, QList<Skip>* skipped)
     if (d->done || !d->error.isEmpty() || !d->reader)
         return false;
     d->done = !d->reader->read(max, rows, skipped, &d->error);
-    if (d->error.isEmpty() && !d->input.error().isEmpty())
+    // A reader may read the input on a thread of its own until it is done.
+    if (d->done && d->error.isEmpty())
         d->error = d->input.error();
     return !d->done && d->error.isEmpty();
 }

@@ -80,9 +80,6 @@ struct Contents {
     bool ok() const { return error.isEmpty(); }
 };
 
-// Larger files are refused.
-constexpr qint64 maxFileBytes = 64 * 1024 * 1024;
-
 namespace Detail {
 class ReaderPrivate;
 }

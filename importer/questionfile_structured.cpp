@@ -1,7 +1,6 @@
 // YAML (yaml-cpp) and CSV (libcsv, RFC 4180): formats with quoting rules of
 // their own, read by the libraries made for them.
 
-#include "importer/packedrows.h"
 #include "importer/questionfile_p.h"
 
 #include <csv.h>
@@ -16,8 +15,13 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <functional>
 #include <istream>
+#include <mutex>
 #include <streambuf>
+#include <thread>
 
 namespace QuestionFile::Detail {
 
@@ -52,15 +56,23 @@ private:
     QByteArray piece;
 };
 
+// Where the YAML parser's rows go, from the parser's thread.
+class YamlSink
+{
+public:
+    virtual ~YamlSink() = default;
+    virtual void row(Row row) = 0;
+    virtual void skip(Skip skip) = 0;
+    virtual void ignore(const QString& key) = 0;
+};
+
 // Parser events to rows as they come: the document is never held as a tree,
 // which would take several times the file's size in memory. Depth 1 is the
 // root mapping, alternating question and answers; depth 2 a list of answers.
 class YamlHandler : public YAML::EventHandler
 {
 public:
-    YamlHandler(const QString& encoding, PackedRows* rows, QList<Skip>* skipped, QMap<QString, int>* ignored,
-                QString* error)
-        : encoding(encoding), rows(rows), skipped(skipped), ignored(ignored), error(error)
+    YamlHandler(const QString& encoding, YamlSink* sink, QString* error) : encoding(encoding), sink(sink), error(error)
     {
     }
 
@@ -161,7 +173,7 @@ private:
     {
         expectKey = true;
         if (badKey) {
-            addSkip(skipped, {line, QStringLiteral("the question is not a text"), QString()});
+            sink->skip({line, QStringLiteral("the question is not a text"), QString()});
             return;
         }
         // A trivia list's own keys, whatever their values.
@@ -169,15 +181,15 @@ private:
                                              QStringLiteral("CONFIG")};
         const QString key = question.trimmed().toUpper();
         if (listKeys.contains(key)) {
-            ++(*ignored)[key];
+            sink->ignore(key);
             return;
         }
         if (badAnswers) {
-            addSkip(skipped, {line, QStringLiteral("the answers are not a list of texts"), QString()});
+            sink->skip({line, QStringLiteral("the answers are not a list of texts"), QString()});
             return;
         }
         if (answers.isEmpty()) {
-            addSkip(skipped, {line, QStringLiteral("no answer"), QString()});
+            sink->skip({line, QStringLiteral("no answer"), QString()});
             return;
         }
         QString damaged = damage(question, encoding);
@@ -187,17 +199,15 @@ private:
             damagedLine = answerLines.at(i);
         }
         if (!damaged.isEmpty()) {
-            addSkip(skipped, {damagedLine, damaged, QString()});
+            sink->skip({damagedLine, damaged, QString()});
             return;
         }
         const QString first = answers.takeFirst();
-        rows->append({line, QString(), question.trimmed(), first, answers, {}});
+        sink->row({line, QString(), question.trimmed(), first, answers, {}});
     }
 
     QString encoding;
-    PackedRows* rows;
-    QList<Skip>* skipped;
-    QMap<QString, int>* ignored;
+    YamlSink* sink;
     QString* error;
     int depth = 0;
     bool expectKey = true;
@@ -210,63 +220,112 @@ private:
     bool badAnswers = false;
 };
 
-// yaml-cpp parses a whole document in one call, so the rows are read at the
-// first call and handed out from there, packed.
-class YamlReader : public FormatReader
+// yaml-cpp parses a whole document in one call, so it runs on a thread of
+// its own, which waits whenever a chunk of rows is read and not yet handed
+// out: a file of any size is never held. Only that thread touches the input
+// until it ends.
+class YamlReader : public FormatReader, private YamlSink
 {
 public:
     explicit YamlReader(TextInput* input) : input(input) {}
 
+    ~YamlReader() override
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            cancelled = true;
+        }
+        changed.notify_all();
+        if (parser.joinable())
+            parser.join();
+    }
+
     bool read(int max, QList<Row>* rows, QList<Skip>* skipped, QString* error) override
     {
-        if (!parsed) {
-            parsed = true;
-            parse(error);
-            if (!error->isEmpty())
-                return false;
-        }
-        if (!skips.isEmpty()) {
-            // The lines skipped come out with the first rows; the pipeline sorts
-            // its report.
-            for (Skip& skip : skips)
-                addSkip(skipped, std::move(skip));
-            skips.clear();
-            if (next >= packed.size())
-                return true;
-        }
-        if (next >= packed.size()) {
-            packed.clear();
+        if (!parser.joinable())
+            parser = std::thread([this] { parse(); });
+        std::unique_lock<std::mutex> lock(mutex);
+        wanted = std::max(max, 1);
+        changed.notify_all();
+        changed.wait(lock, [this] { return finished || qsizetype(queue.size() + skips.size()) >= wanted; });
+        ignored = ignoredKeys;
+        if (!failure.isEmpty()) {
+            *error = failure;
             return false;
         }
-        const qsizetype end = qMin(packed.size(), next + max);
-        for (; next < end; ++next)
-            rows->append(packed.at(next));
+        if (queue.empty() && skips.isEmpty())
+            return false;
+        // The lines skipped come out before the rows read with them; the
+        // pipeline sorts its report.
+        for (Skip& skip : skips)
+            addSkip(skipped, std::move(skip));
+        skips.clear();
+        for (int taken = 0; taken < max && !queue.empty(); ++taken) {
+            rows->append(std::move(queue.front()));
+            queue.pop_front();
+        }
+        changed.notify_all();
         return true;
     }
 
 private:
-    void parse(QString* error)
+    struct Cancelled {};
+
+    // On the parser's thread: waits while the reader has enough to hand out.
+    void handOver(const std::function<void()>& add)
     {
-        Utf8Pieces pieces(input);
-        std::istream in(&pieces);
-        YamlHandler handler(input->encoding(), &packed, &skips, &ignored, error);
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [this] { return cancelled || qsizetype(queue.size() + skips.size()) < wanted; });
+        if (cancelled)
+            throw Cancelled();
+        add();
+        if (qsizetype(queue.size() + skips.size()) >= wanted)
+            changed.notify_all();
+    }
+    void row(Row row) override { handOver([&] { queue.push_back(std::move(row)); }); }
+    void skip(Skip skip) override { handOver([&] { addSkip(&skips, std::move(skip)); }); }
+    void ignore(const QString& key) override
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        ++ignoredKeys[key];
+    }
+
+    void parse()
+    {
+        QString error;
         try {
-            YAML::Parser parser(in);
-            parser.HandleNextDocument(handler);
+            Utf8Pieces pieces(input);
+            std::istream in(&pieces);
+            YamlHandler handler(input->encoding(), this, &error);
+            YAML::Parser yaml(in);
+            yaml.HandleNextDocument(handler);
+        } catch (const Cancelled&) {
+            return;
         } catch (const YAML::Exception& failure) {
-            *error = failure.mark.is_null()
+            error = failure.mark.is_null()
                 ? QStringLiteral("YAML error: %1").arg(fromYaml(failure.msg))
                 : QStringLiteral("line %1: YAML error: %2").arg(failure.mark.line + 1).arg(fromYaml(failure.msg));
         }
-        if (error->isEmpty() && !input->error().isEmpty())
-            *error = input->error();
+        if (error.isEmpty())
+            error = input->error();
+        std::lock_guard<std::mutex> lock(mutex);
+        failure = error;
+        finished = true;
+        changed.notify_all();
     }
 
     TextInput* input;
-    bool parsed = false;
-    PackedRows packed;
+    std::thread parser;
+    std::mutex mutex;
+    std::condition_variable changed;
+    // Guarded by mutex:
+    std::deque<Row> queue;
     QList<Skip> skips;
-    qsizetype next = 0;
+    QMap<QString, int> ignoredKeys;
+    qsizetype wanted = 1;
+    bool finished = false;
+    bool cancelled = false;
+    QString failure;
 };
 
 // What the parser's callbacks build: fields of the record being read, and
@@ -364,8 +423,10 @@ int noSpace(unsigned char)
     return 0;
 }
 
-// The trivia web service's answer, read whole (the file is at most
-// maxFileBytes). A question's place in "results" counts as its line.
+// The trivia web service's answer, a question at a time: a scanner finds
+// the top object's values and the items of its "results" list, and the
+// toolkit's parser reads each alone, so the file is never held. A
+// question's place in "results" counts as its line.
 class JsonReader : public FormatReader
 {
 public:
@@ -373,68 +434,249 @@ public:
 
     bool read(int max, QList<Row>* rows, QList<Skip>* skipped, QString* error) override
     {
-        if (!parsed) {
-            parsed = true;
-            parse(error);
-            if (!error->isEmpty())
-                return false;
+        int produced = 0;
+        QString item;
+        while (produced < max && error->isEmpty() && nextItem(&item, error)) {
+            ++produced;
+            entry(++items, item, rows, skipped, error);
         }
-        if (next >= results.size())
-            return false;
-        const QString encoding = input->encoding();
-        for (int produced = 0; produced < max && next < results.size(); ++produced, ++next) {
-            const int line = int(next) + 1;
-            const QJsonObject entry = results.at(next).toObject();
-            const auto text = [&entry](const char* key) {
-                const QJsonValue value = entry.value(QLatin1String(key));
-                return value.isString() ? decodeHtmlEntities(value.toString())
-                                        : value.toVariant().toString();
-            };
-            Row row{line, text("category").trimmed(), text("question").trimmed(), text("correct_answer"), {}, {}};
-            QString damaged;
-            for (const QString* field : {&row.category, &row.question, &row.answer}) {
-                if (damaged.isEmpty())
-                    damaged = damage(*field, encoding);
-            }
-            if (!results.at(next).isObject())
-                addSkip(skipped, {line, QStringLiteral("not an object with a question"), QString()});
-            else if (!damaged.isEmpty())
-                addSkip(skipped, {line, damaged, QString()});
-            else
-                rows->append(std::move(row));
-        }
-        return true;
+        if (error->isEmpty() && produced == 0 && state == State::Done && !sawResults)
+            *error = QStringLiteral("the JSON holds no \"results\" list");
+        return error->isEmpty() && produced > 0;
     }
 
 private:
-    void parse(QString* error)
+    enum class State { Start, Key, AfterValue, Item, AfterItem, Done };
+
+    // One value as the toolkit reads it, or an error naming its line.
+    QJsonValue parseValue(const QString& text, int firstLine, QString* error)
     {
-        QString text;
-        for (QStringView part = input->read(pieceLength); !part.isEmpty(); part = input->read(pieceLength))
-            text += part;
-        if (!input->error().isEmpty()) {
-            *error = input->error();
-            return;
-        }
         QJsonParseError failure;
-        const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &failure);
-        if (failure.error != QJsonParseError::NoError) {
-            const qsizetype line = text.left(failure.offset).count(u'\n') + 1;
-            *error = QStringLiteral("line %1: JSON error: %2").arg(line).arg(failure.errorString());
+        const QJsonDocument document = QJsonDocument::fromJson(('[' + text + ']').toUtf8(), &failure);
+        if (failure.error == QJsonParseError::NoError)
+            return document.array().at(0);
+        // The offset counts UTF-8 bytes of the wrapped text.
+        const QByteArray bytes = text.toUtf8();
+        const qsizetype at = qBound(qsizetype(0), qsizetype(failure.offset) - 1, bytes.size());
+        *error = QStringLiteral("line %1: JSON error: %2")
+                     .arg(firstLine + int(bytes.left(at).count('\n')))
+                     .arg(failure.errorString());
+        return QJsonValue();
+    }
+
+    void entry(int line, const QString& text, QList<Row>* rows, QList<Skip>* skipped, QString* error)
+    {
+        const QJsonValue value = parseValue(text, valueLine, error);
+        if (!error->isEmpty())
+            return;
+        if (!value.isObject()) {
+            addSkip(skipped, {line, QStringLiteral("not an object with a question"), QString()});
             return;
         }
-        const QJsonValue list = document.object().value(QLatin1String("results"));
-        if (!list.isArray()) {
-            *error = QStringLiteral("the JSON holds no \"results\" list");
-            return;
+        const QJsonObject object = value.toObject();
+        const auto field = [&object](const char* key) {
+            const QJsonValue v = object.value(QLatin1String(key));
+            return v.isString() ? decodeHtmlEntities(v.toString()) : v.toVariant().toString();
+        };
+        Row row{line, field("category").trimmed(), field("question").trimmed(), field("correct_answer"), {}, {}};
+        for (const QString* text : {&row.category, &row.question, &row.answer}) {
+            const QString damaged = damage(*text, input->encoding());
+            if (!damaged.isEmpty()) {
+                addSkip(skipped, {line, damaged, QString()});
+                return;
+            }
         }
-        results = list.toArray();
+        rows->append(std::move(row));
+    }
+
+    // The next item of "results" into *item; false at the end or on an error.
+    bool nextItem(QString* item, QString* error)
+    {
+        QString value;
+        for (;;) {
+            switch (state) {
+            case State::Start:
+                if (!expect(u'{', error))
+                    return false;
+                state = peekAfterBlanks() == u'}' ? (take(), State::AfterValue) : State::Key;
+                if (state == State::AfterValue)
+                    return finish(error);
+                break;
+            case State::Key: {
+                if (!scanValue(&value, error))
+                    return false;
+                const QJsonValue key = parseValue(value, valueLine, error);
+                if (!error->isEmpty())
+                    return false;
+                if (!key.isString())
+                    return fail(error, QStringLiteral("a key is not a text"));
+                if (!expect(u':', error))
+                    return false;
+                if (key.toString() == QLatin1String("results") && !sawResults && peekAfterBlanks() == u'[') {
+                    sawResults = true;
+                    take();
+                    state = peekAfterBlanks() == u']' ? (take(), State::AfterValue) : State::Item;
+                    break;
+                }
+                // Any other value is read, to be sure the file is sound.
+                if (!scanValue(&value, error))
+                    return false;
+                parseValue(value, valueLine, error);
+                if (!error->isEmpty())
+                    return false;
+                state = State::AfterValue;
+                break;
+            }
+            case State::AfterValue: {
+                const QChar next = peekAfterBlanks();
+                take();
+                if (next == u',') {
+                    state = State::Key;
+                    break;
+                }
+                if (next == u'}')
+                    return finish(error);
+                return fail(error, next.isNull() ? QStringLiteral("unterminated object")
+                                                 : QStringLiteral("missing value separator"));
+            }
+            case State::Item:
+                if (!scanValue(item, error))
+                    return false;
+                state = State::AfterItem;
+                return true;
+            case State::AfterItem: {
+                const QChar next = peekAfterBlanks();
+                take();
+                if (next == u',')
+                    state = State::Item;
+                else if (next == u']')
+                    state = State::AfterValue;
+                else
+                    return fail(error, next.isNull() ? QStringLiteral("unterminated array")
+                                                     : QStringLiteral("missing value separator"));
+                break;
+            }
+            case State::Done:
+                return false;
+            }
+        }
+    }
+
+    // Only blanks may follow the top object.
+    bool finish(QString* error)
+    {
+        state = State::Done;
+        if (!peekAfterBlanks().isNull())
+            return fail(error, QStringLiteral("garbage at the end of the document"));
+        return false;
+    }
+
+    bool fail(QString* error, const QString& reason)
+    {
+        if (error->isEmpty())
+            *error = input->error().isEmpty() ? QStringLiteral("line %1: JSON error: %2").arg(line).arg(reason)
+                                              : input->error();
+        state = State::Done;
+        return false;
+    }
+
+    bool expect(QChar c, QString* error)
+    {
+        if (peekAfterBlanks() != c)
+            return fail(error, QStringLiteral("expected \"%1\"").arg(c));
+        take();
+        return true;
+    }
+
+    // The character at the read position, null at the end; more text is
+    // read as needed.
+    QChar peek()
+    {
+        if (position >= text.size()) {
+            text = input->read(pieceLength).toString();
+            position = 0;
+        }
+        return position < text.size() ? text.at(position) : QChar();
+    }
+    QChar take()
+    {
+        const QChar c = peek();
+        if (!c.isNull())
+            ++position;
+        if (c == u'\n')
+            ++line;
+        return c;
+    }
+    QChar peekAfterBlanks()
+    {
+        for (QChar c = peek(); c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; c = peek())
+            take();
+        return peek();
+    }
+
+    // One whole value's text, strings and nesting followed but not checked:
+    // the toolkit's parser checks it.
+    bool scanValue(QString* value, QString* error)
+    {
+        value->clear();
+        const QChar first = peekAfterBlanks();
+        valueLine = line;
+        if (first.isNull())
+            return fail(error, QStringLiteral("unterminated object"));
+        const bool scalar = first != u'"' && first != u'{' && first != u'[';
+        int depth = 0;
+        bool inString = false;
+        bool escaped = false;
+        for (;;) {
+            if (peek().isNull())
+                return fail(error, inString ? QStringLiteral("unterminated string")
+                                            : QStringLiteral("unterminated object"));
+            // The rest of the piece at hand, a span at a time.
+            const qsizetype from = position;
+            bool ended = false;
+            for (; position < text.size() && !ended; ++position) {
+                const char16_t c = text.at(position).unicode();
+                if (c == u'\n')
+                    ++line;
+                if (inString) {
+                    if (escaped)
+                        escaped = false;
+                    else if (c == u'\\')
+                        escaped = true;
+                    else if (c == u'"')
+                        inString = false, ended = depth == 0;
+                } else if (scalar) {
+                    if (c == u',' || c == u'}' || c == u']' || c == u' ' || c == u'\n' || c == u'\t' || c == u'\r') {
+                        if (c == u'\n')
+                            --line;
+                        break;
+                    }
+                } else if (c == u'"') {
+                    inString = true;
+                } else if (c == u'{' || c == u'[') {
+                    ++depth;
+                } else if (c == u'}' || c == u']') {
+                    ended = --depth <= 0;
+                }
+            }
+            value->append(QStringView(text).mid(from, position - from));
+            if (value->size() > maxLineLength)
+                return fail(error, QStringLiteral("a value of more than %1 MB").arg(maxLineLength / (1024 * 1024)));
+            if (scalar && position < text.size() && value->isEmpty())
+                return fail(error, QStringLiteral("illegal value"));
+            if (ended || (scalar && position < text.size()))
+                return true;
+        }
     }
 
     TextInput* input;
-    bool parsed = false;
-    QJsonArray results;
-    qsizetype next = 0;
+    State state = State::Start;
+    bool sawResults = false;
+    int items = 0;
+    int line = 1;
+    int valueLine = 1;
+    QString text;
+    qsizetype position = 0;
 };
 
 class CsvReader : public FormatReader

@@ -285,8 +285,11 @@ bool measureImport(const QString& cached, int size)
             return false;
         QByteArray block;
         for (int i = 0; i < size; ++i) {
+            // As long as a real question, so that a million make a file
+            // of over 64 MB, the size the tool once refused.
             block += "Imported question " + QByteArray::number(i) + " of " + QByteArray::number(size)
-                + "?*Imported answer " + QByteArray::number(i) + "\n";
+                + ": which of the planets in our solar system has the most moons?*Imported answer "
+                + QByteArray::number(i) + "\n";
             if (block.size() > (1 << 20)) {
                 out.write(block);
                 block.clear();
@@ -330,6 +333,7 @@ bool measureImport(const QString& cached, int size)
         if (line.contains("Maximum resident set size"))
             peakKb = line.mid(line.lastIndexOf(':') + 1).trimmed().toLongLong();
     }
+    std::printf("import %d file size: %.1f MB\n", size, QFileInfo(file).size() / 1048576.0);
     std::printf("import %d: %.1f s\n", size, seconds);
     std::printf("import %d peak memory: %.1f MB\n", size, peakKb / 1024.0);
     return true;

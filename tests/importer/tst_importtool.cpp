@@ -45,6 +45,10 @@ private Q_SLOTS:
         QTest::newRow("a damaged file stores nothing") << true << "Kept"
             << QStringList{"--category", "Kept", star, data("damaged.yaml")} << 1
             << QStringList{"damaged.yaml: line"} << 1 << 0;
+        // "%late.yaml": more rows than the tool stores at a time, then a fault.
+        QTest::newRow("a fault after many rows stores nothing") << true << "Kept"
+            << QStringList{"--category", "Kept", "%late.yaml"} << 1 << QStringList{"late.yaml: line 15002: YAML error"}
+            << 1 << 0;
         QTest::newRow("dry run") << true << "" << QStringList{"--dry-run", "--create-category", blocks, csv} << 0
             << QStringList{"blocks.txt: 4 imported, 3 skipped", "questions.csv: 4 imported, 2 skipped", "Dry run"} << 0
             << 0;
@@ -106,6 +110,13 @@ private Q_SLOTS:
                 argument = dir.filePath(argument.mid(1));
                 if (argument.contains("fifo"))
                     QCOMPARE(::mkfifo(QFile::encodeName(argument).constData(), 0600), 0);
+                if (argument.endsWith("late.yaml")) {
+                    QFile file(argument);
+                    QVERIFY(file.open(QIODevice::WriteOnly));
+                    for (int i = 1; i <= 15000; ++i)
+                        file.write("Question " + QByteArray::number(i) + "?: [Answer]\n");
+                    file.write("Broken?: [open\n");
+                }
             }
         }
         // The tool opens the files in a process of its own.

@@ -166,6 +166,61 @@ private Q_SLOTS:
         QVERIFY(contents.error.contains(QLatin1String("unknown encoding \"no-such-encoding\"")));
     }
 
+    // Files far larger than a part, read a part at a time: every row in
+    // order, or the fault however late it comes.
+    void readsInParts_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QString>("error");
+
+        const int count = 25000;
+        QByteArray yaml;
+        QByteArray json = "{\"response_code\": 0,\n \"results\": [\n";
+        for (int i = 1; i <= count; ++i) {
+            yaml += "Question " + QByteArray::number(i) + "?: [A" + QByteArray::number(i) + ", B]\n";
+            json += "  {\"category\": \"C\", \"question\": \"Q" + QByteArray::number(i)
+                + "?\", \"correct_answer\": \"A\", \"incorrect_answers\": [\"x\", \"y\"]}"
+                + (i < count ? ",\n" : "\n");
+        }
+        QTest::newRow("YAML") << "yaml" << yaml << count << "";
+        QTest::newRow("YAML, broken at the end") << "yaml" << yaml + "Last?: [open\n" << count << "line 25002: YAML error";
+        QTest::newRow("JSON") << "json" << json + "]}\n" << count << "";
+        QByteArray broken = json;
+        broken.replace("\"Q20000?\", \"correct_answer\": \"A\"", "\"Q20000?\", \"correct_answer\": tru");
+        QTest::newRow("JSON, an item broken") << "json" << broken + "]}" << 19999 << "line 20002: JSON error";
+        QTest::newRow("JSON, cut off") << "json" << json << count << "line 25003: JSON error: unterminated array";
+        QTest::newRow("JSON, more after the end") << "json" << json + "]} {" << count << "line 25003: JSON error: garbage";
+        QTest::newRow("JSON, a value missing") << "json" << QByteArray("{\"results\": [], \"m\":\n }") << 0
+                                               << "line 2: JSON error: illegal value";
+        QTest::newRow("JSON, results no list") << "json" << QByteArray("{\"results\": 5}") << 0
+                                               << "the JSON holds no \"results\" list";
+    }
+
+    void readsInParts()
+    {
+        QFETCH(QString, suffix);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, error);
+
+        Reader reader(bytes, suffix);
+        QList<Row> rows;
+        QList<Skip> skipped;
+        while (reader.next(1000, &rows, &skipped))
+            QVERIFY(rows.size() % 1000 == 0 || !reader.error().isEmpty());
+        QTEST(int(rows.size()), "rows");
+        QVERIFY2(error.isEmpty() ? reader.error().isEmpty() : reader.error().startsWith(error),
+                 qPrintable(reader.error()));
+        QVERIFY(skipped.isEmpty());
+        for (qsizetype i = 0; i < rows.size(); ++i)
+            QVERIFY(rows.at(i).question.startsWith((suffix == "json" ? "Q" : "Question ") + QString::number(i + 1) + "?"));
+
+        // Put away half read, the YAML parser's thread is stopped, not left waiting.
+        Reader half(bytes, suffix);
+        QVERIFY(half.next(1000, &rows, &skipped) || !error.isEmpty());
+    }
+
     // The tool on a real database: every playable answer kept, the first as
     // the answer and the others accepted, each line accounted for.
     void imports_data()
