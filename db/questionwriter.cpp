@@ -15,7 +15,7 @@ const QString addAcceptedAnswer =
 }
 
 QuestionWriter::QuestionWriter(const QSqlDatabase& db)
-    : insert(db), link(db), undo(db), addAccepted(db)
+    : insert(db), link(db), undo(db), addAccepted(db), shortRows{QSqlQuery(db)}, longRows{QSqlQuery(db)}
 {
     if (!insert.prepare(Statements::addContent))
         unprepared = insert.lastError();
@@ -60,4 +60,66 @@ QuestionWriter::Result QuestionWriter::add(qint64 catId, const QString& question
     if (!undo.exec())
         return {Outcome::Failed, undo.lastError()};
     return {Outcome::Refused, linkError};
+}
+
+namespace {
+
+// The engine takes at most 64 KB of parameters a statement, 4 bytes a
+// character. Most questions are short: 16 of them go at once.
+constexpr int shortQuestion = 255;
+constexpr int shortAnswer = 100;
+constexpr int longGroupRows = 3;
+
+}
+
+int QuestionWriter::groupRows(const QList<Plain>& rows) const
+{
+    int count = 0;
+    while (count < rows.size() && count < maxGroupRows && rows.at(count).question.size() <= shortQuestion
+           && rows.at(count).answer.size() <= shortAnswer)
+        ++count;
+    if (count == maxGroupRows)
+        return count;
+    return rows.size() >= longGroupRows ? longGroupRows : 0;
+}
+
+bool QuestionWriter::prepareGroup(Group* group, int rows, int questionChars, int answerChars)
+{
+    if (!group->prepared) {
+        group->prepared = true;
+        QStringList parameters;
+        QString body;
+        for (int i = 1; i <= rows; ++i) {
+            parameters << QStringLiteral("c%1 INTEGER = ?").arg(i)
+                       << QStringLiteral("q%1 VARCHAR(%2) CHARACTER SET UTF8 = ?").arg(i).arg(questionChars)
+                       << QStringLiteral("a%1 VARCHAR(%2) CHARACTER SET UTF8 = ?").arg(i).arg(answerChars);
+            body += QStringLiteral("id = GEN_ID(AUTO_INC, 1); "
+                                   "INSERT INTO content (contentID, question, answer) VALUES (:id, :q%1, :a%1); "
+                                   "INSERT INTO category_content (catID, contentID) VALUES (:c%1, :id); ")
+                        .arg(i);
+        }
+        group->unprepared = rows * 4 * (questionChars + answerChars + 2) > 64000
+            || !group->query.prepare(QStringLiteral("EXECUTE BLOCK (%1) AS DECLARE id INTEGER; BEGIN %2END")
+                                         .arg(parameters.join(QLatin1String(", ")), body));
+    }
+    return !group->unprepared;
+}
+
+bool QuestionWriter::addRows(const QList<Plain>& rows, int questionChars, int answerChars)
+{
+    if (unprepared.isValid())
+        return false;
+    const bool isShort = rows.size() == maxGroupRows;
+    Group* group = isShort ? &shortRows : &longRows;
+    if ((!isShort && rows.size() != longGroupRows)
+        || !prepareGroup(group, int(rows.size()), isShort ? qMin(shortQuestion, questionChars) : questionChars,
+                         isShort ? qMin(shortAnswer, answerChars) : answerChars))
+        return false;
+    for (int i = 0; i < rows.size(); ++i) {
+        group->query.bindValue(3 * i, rows.at(i).catId);
+        group->query.bindValue(3 * i + 1, rows.at(i).question);
+        group->query.bindValue(3 * i + 2, rows.at(i).answer);
+    }
+    // The statement is undone whole when it fails; the transaction goes on.
+    return group->query.exec();
 }

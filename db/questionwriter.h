@@ -48,6 +48,22 @@ public:
     Result add(qint64 catId, const QString& question, const QString& answer, const QStringList& accepted = {},
                QList<Refused>* refused = nullptr);
 
+    struct Plain {
+        qint64 catId = -1;
+        QString question;
+        QString answer;
+    };
+    // Questions without further answers, each with its link, in one
+    // statement: every statement the driver runs costs it a lookup in the
+    // engine's message file, far more than a row. The rows go as
+    // groupRows(rows) of them, all or (refused or failed) none: then add()
+    // each, to learn which. The content columns must be at most
+    // questionChars and answerChars wide.
+    int groupRows(const QList<Plain>& rows) const;
+    bool addRows(const QList<Plain>& rows, int questionChars, int answerChars);
+    // The most rows a group takes.
+    static constexpr int maxGroupRows = 16;
+
 private:
     QSqlQuery insert;
     QSqlQuery link;
@@ -56,6 +72,16 @@ private:
     QSqlQuery addAccepted;
     bool acceptedPrepared = false;
     QSqlError unprepared;
+    // A statement for a group of short rows, and one for rows as long as
+    // the columns take; prepared at the first group of each.
+    struct Group {
+        QSqlQuery query;
+        bool prepared = false;
+        bool unprepared = false;
+    };
+    bool prepareGroup(Group* group, int rows, int questionChars, int answerChars);
+    Group shortRows;
+    Group longRows;
 };
 
 #endif

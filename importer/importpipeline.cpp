@@ -393,6 +393,20 @@ bool Pipeline::store(const QList<Planned>& rows, Report* report, const BatchPoli
     return true;
 }
 
+int Pipeline::storeGroup(QuestionWriter& writer, const QList<Planned>& rows, qsizetype from, qsizetype end) const
+{
+    QList<QuestionWriter::Plain> group;
+    for (qsizetype i = from; i < end && group.size() < QuestionWriter::maxGroupRows; ++i) {
+        const Planned& planned = rows.at(i);
+        const qint64 catId = categories.at(planned.category).catId;
+        if (catId < 0 || !planned.row.accepted.isEmpty())
+            break;
+        group.append({catId, planned.row.question, planned.row.answer});
+    }
+    group.resize(writer.groupRows(group));
+    return !group.isEmpty() && writer.addRows(group, limits.question, limits.answer) ? int(group.size()) : 0;
+}
+
 bool Pipeline::storeBatch(const QList<Planned>& rows, qsizetype* next, Report* report, const BatchPolicy& policy,
                           const StoreHooks& hooks)
 {
@@ -413,9 +427,21 @@ bool Pipeline::storeBatch(const QList<Planned>& rows, qsizetype* next, Report* r
         const qsizetype end = *next + qMin<qsizetype>(policy.maxRows, rows.size() - *next);
         QElapsedTimer elapsed;
         elapsed.start();
+        // Rows after a failed group go one at a time, to find the one refused.
+        qsizetype singly = 0;
         // At least one row, however short the batch.
         for (bool first = true; error.isEmpty() && *next < end && (first || elapsed.elapsed() < policy.maxMs);
              first = false) {
+            const int grouped = *next >= singly ? storeGroup(writer, rows, *next, end) : 0;
+            for (int i = 0; i < grouped; ++i) {
+                if (hooks.beforeRow)
+                    hooks.beforeRow(*next);
+                stored << (*next)++;
+            }
+            if (grouped > 0)
+                continue;
+            if (*next >= singly)
+                singly = *next + QuestionWriter::maxGroupRows;
             const qsizetype index = (*next)++;
             if (hooks.beforeRow)
                 hooks.beforeRow(index);

@@ -14,6 +14,8 @@
 
 #include "importer/questionfile.h"
 
+class QuestionWriter;
+
 // The one way questions come into the database, for the importer window and
 // quiznewt-import alike: a source's rows are planned (checked, duplicates
 // found, every skip given its reason), stored in batches, and reported. No
@@ -195,6 +197,9 @@ private:
     };
 
     static Digest digest(const QString& question, const QString& answer);
+    // Rows from from on in one statement, when they can go that way: how
+    // many were stored.
+    int storeGroup(QuestionWriter& writer, const QList<Planned>& rows, qsizetype from, qsizetype end) const;
     // Why the row cannot be stored, or an empty string with its answers
     // trimmed and sorted; *dropped gets the answers not kept.
     QString settle(Row* row, bool* trimmed, QList<Skip>* dropped) const;

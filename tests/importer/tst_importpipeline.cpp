@@ -146,6 +146,32 @@ private Q_SLOTS:
         QCOMPARE(lines, report);
     }
 
+    // Rows go many to a statement; one the database refuses sends its group
+    // row by row, and costs only itself. Long rows go a few at a time.
+    void storesInGroups()
+    {
+        QList<Row> input;
+        for (int i = 1; i <= 50; ++i) {
+            const QString question = i == 7 ? QStringLiteral("Refuse %1?").arg(i)
+                : i > 40 ? QStringLiteral("Long %1?").arg(i) + QString(300, 'x') : QStringLiteral("Q%1?").arg(i);
+            input.append({i, {}, question, QStringLiteral("A%1").arg(i), {}, {}});
+        }
+        Pipeline pipeline(db.connection(), Pipeline::Duplicates::Skip);
+        QVERIFY2(pipeline.begin(), qPrintable(pipeline.error()));
+        pipeline.intoCategory(QStringLiteral("Target"));
+        Report done;
+        QList<Planned> planned;
+        QVERIFY(pipeline.plan(input, &done, &planned));
+        QVERIFY2(pipeline.store(planned, &done, BatchPolicy{INT_MAX, INT_MAX}), qPrintable(pipeline.error()));
+        QCOMPARE(done.imported, 49);
+        QCOMPARE(done.details().value(0).left(33), QStringLiteral("line 7: refused by the database: "));
+        // Every row whole and linked: Q1? to Q40? but Q7, and 10 long ones.
+        QCOMPARE(db.value("SELECT COUNT(*) || ' ' || SUM(CHAR_LENGTH(c.question)) FROM content c JOIN category_content "
+                          "cc ON cc.contentID = c.contentID WHERE c.question NOT IN ('Capital of Peru?', 'Old?')")
+                     .toString(),
+                 QStringLiteral("49 %1").arg(8 * 3 + 31 * 4 + 10 * 308));
+    }
+
     // stop() lets the batch in flight finish, whole, and stores no further
     // one; the report counts the rows never come to.
     void stopsAfterTheBatchInFlight_data()
