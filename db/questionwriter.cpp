@@ -3,6 +3,8 @@
 #include <QSqlDatabase>
 #include <QVariant>
 
+#include <algorithm>
+
 #include "db/statements.h"
 
 namespace {
@@ -65,25 +67,40 @@ QuestionWriter::Result QuestionWriter::add(qint64 catId, const QString& question
 namespace {
 
 // The engine takes at most 64 KB of parameters a statement, 4 bytes a
-// character. Most questions are short: 16 of them go at once.
+// character. Most questions are short: 16 of them go at once, each with up
+// to three short further answers.
 constexpr int shortQuestion = 255;
 constexpr int shortAnswer = 100;
+constexpr int shortAccepted = 3;
 constexpr int longGroupRows = 3;
+
+bool isShort(const QuestionWriter::Plain& row)
+{
+    return row.question.size() <= shortQuestion && row.answer.size() <= shortAnswer
+        && row.accepted.size() <= shortAccepted
+        && std::all_of(row.accepted.cbegin(), row.accepted.cend(),
+                       [](const QString& answer) { return answer.size() <= shortAnswer; });
+}
 
 }
 
 int QuestionWriter::groupRows(const QList<Plain>& rows) const
 {
     int count = 0;
-    while (count < rows.size() && count < maxGroupRows && rows.at(count).question.size() <= shortQuestion
-           && rows.at(count).answer.size() <= shortAnswer)
+    while (count < rows.size() && count < maxGroupRows && isShort(rows.at(count)))
         ++count;
     if (count == maxGroupRows)
         return count;
-    return rows.size() >= longGroupRows ? longGroupRows : 0;
+    if (rows.size() < longGroupRows)
+        return 0;
+    for (int i = 0; i < longGroupRows; ++i) {
+        if (!rows.at(i).accepted.isEmpty())
+            return 0;
+    }
+    return longGroupRows;
 }
 
-bool QuestionWriter::prepareGroup(Group* group, int rows, int questionChars, int answerChars)
+bool QuestionWriter::prepareGroup(Group* group, int rows, int accepted, int questionChars, int answerChars)
 {
     if (!group->prepared) {
         group->prepared = true;
@@ -97,8 +114,15 @@ bool QuestionWriter::prepareGroup(Group* group, int rows, int questionChars, int
                                    "INSERT INTO content (contentID, question, answer) VALUES (:id, :q%1, :a%1); "
                                    "INSERT INTO category_content (catID, contentID) VALUES (:c%1, :id); ")
                         .arg(i);
+            for (int k = 1; k <= accepted; ++k) {
+                parameters << QStringLiteral("x%1_%2 VARCHAR(%3) CHARACTER SET UTF8 = ?").arg(i).arg(k).arg(answerChars);
+                body += QStringLiteral("IF (x%1_%2 IS NOT NULL) THEN "
+                                       "INSERT INTO content_answer (contentID, answer) VALUES (:id, :x%1_%2); ")
+                            .arg(i)
+                            .arg(k);
+            }
         }
-        group->unprepared = rows * 4 * (questionChars + answerChars + 2) > 64000
+        group->unprepared = rows * 4 * (questionChars + (1 + accepted) * answerChars + 2 * (2 + accepted)) > 64000
             || !group->query.prepare(QStringLiteral("EXECUTE BLOCK (%1) AS DECLARE id INTEGER; BEGIN %2END")
                                          .arg(parameters.join(QLatin1String(", ")), body));
     }
@@ -109,16 +133,23 @@ bool QuestionWriter::addRows(const QList<Plain>& rows, int questionChars, int an
 {
     if (unprepared.isValid())
         return false;
-    const bool isShort = rows.size() == maxGroupRows;
-    Group* group = isShort ? &shortRows : &longRows;
-    if ((!isShort && rows.size() != longGroupRows)
-        || !prepareGroup(group, int(rows.size()), isShort ? qMin(shortQuestion, questionChars) : questionChars,
-                         isShort ? qMin(shortAnswer, answerChars) : answerChars))
+    const bool isShortGroup = rows.size() == maxGroupRows;
+    Group* group = isShortGroup ? &shortRows : &longRows;
+    const int accepted = isShortGroup ? shortAccepted : 0;
+    if ((!isShortGroup && rows.size() != longGroupRows)
+        || !prepareGroup(group, int(rows.size()), accepted,
+                         isShortGroup ? qMin(shortQuestion, questionChars) : questionChars,
+                         isShortGroup ? qMin(shortAnswer, answerChars) : answerChars))
         return false;
+    const int perRow = 3 + accepted;
     for (int i = 0; i < rows.size(); ++i) {
-        group->query.bindValue(3 * i, rows.at(i).catId);
-        group->query.bindValue(3 * i + 1, rows.at(i).question);
-        group->query.bindValue(3 * i + 2, rows.at(i).answer);
+        const Plain& row = rows.at(i);
+        group->query.bindValue(perRow * i, row.catId);
+        group->query.bindValue(perRow * i + 1, row.question);
+        group->query.bindValue(perRow * i + 2, row.answer);
+        for (int k = 0; k < accepted; ++k)
+            group->query.bindValue(perRow * i + 3 + k,
+                                   k < row.accepted.size() ? QVariant(row.accepted.at(k)) : QVariant(QMetaType::fromType<QString>()));
     }
     // The statement is undone whole when it fails; the transaction goes on.
     return group->query.exec();

@@ -52,13 +52,14 @@ public:
         qint64 catId = -1;
         QString question;
         QString answer;
+        QStringList accepted;
     };
-    // Questions without further answers, each with its link, in one
-    // statement: every statement the driver runs costs it a lookup in the
-    // engine's message file, far more than a row. The rows go as
-    // groupRows(rows) of them, all or (refused or failed) none: then add()
-    // each, to learn which. The content columns must be at most
-    // questionChars and answerChars wide.
+    // Questions, each with its link and further answers, in one statement:
+    // every statement the driver runs costs it a lookup in the engine's
+    // message file, far more than a row. The rows go as groupRows(rows) of
+    // them, all or (refused or failed) none: then add() each, to learn
+    // which. The content columns must be at most questionChars and
+    // answerChars wide.
     int groupRows(const QList<Plain>& rows) const;
     bool addRows(const QList<Plain>& rows, int questionChars, int answerChars);
     // The most rows a group takes.
@@ -79,7 +80,7 @@ private:
         bool prepared = false;
         bool unprepared = false;
     };
-    bool prepareGroup(Group* group, int rows, int questionChars, int answerChars);
+    bool prepareGroup(Group* group, int rows, int accepted, int questionChars, int answerChars);
     Group shortRows;
     Group longRows;
 };

@@ -399,9 +399,9 @@ int Pipeline::storeGroup(QuestionWriter& writer, const QList<Planned>& rows, qsi
     for (qsizetype i = from; i < end && group.size() < QuestionWriter::maxGroupRows; ++i) {
         const Planned& planned = rows.at(i);
         const qint64 catId = categories.at(planned.category).catId;
-        if (catId < 0 || !planned.row.accepted.isEmpty())
+        if (catId < 0)
             break;
-        group.append({catId, planned.row.question, planned.row.answer});
+        group.append({catId, planned.row.question, planned.row.answer, planned.row.accepted});
     }
     group.resize(writer.groupRows(group));
     return !group.isEmpty() && writer.addRows(group, limits.question, limits.answer) ? int(group.size()) : 0;
@@ -436,6 +436,7 @@ bool Pipeline::storeBatch(const QList<Planned>& rows, qsizetype* next, Report* r
             for (int i = 0; i < grouped; ++i) {
                 if (hooks.beforeRow)
                     hooks.beforeRow(*next);
+                accepted += int(rows.at(*next).row.accepted.size());
                 stored << (*next)++;
             }
             if (grouped > 0)

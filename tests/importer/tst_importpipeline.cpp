@@ -154,7 +154,10 @@ private Q_SLOTS:
         for (int i = 1; i <= 50; ++i) {
             const QString question = i == 7 ? QStringLiteral("Refuse %1?").arg(i)
                 : i > 40 ? QStringLiteral("Long %1?").arg(i) + QString(300, 'x') : QStringLiteral("Q%1?").arg(i);
-            input.append({i, {}, question, QStringLiteral("A%1").arg(i), {}, {}});
+            // Some with further answers, stored in the same statement.
+            const QStringList accepted = i >= 20 && i < 26 ? QStringList{QStringLiteral("B%1").arg(i), QStringLiteral("C")}
+                                                           : QStringList{};
+            input.append({i, {}, question, QStringLiteral("A%1").arg(i), accepted, {}});
         }
         Pipeline pipeline(db.connection(), Pipeline::Duplicates::Skip);
         QVERIFY2(pipeline.begin(), qPrintable(pipeline.error()));
@@ -164,6 +167,9 @@ private Q_SLOTS:
         QVERIFY(pipeline.plan(input, &done, &planned));
         QVERIFY2(pipeline.store(planned, &done, BatchPolicy{INT_MAX, INT_MAX}), qPrintable(pipeline.error()));
         QCOMPARE(done.imported, 49);
+        QCOMPARE(done.accepted, 12);
+        QCOMPARE(db.value("SELECT COUNT(*) FROM content_answer a JOIN content c ON c.contentID = a.contentID "
+                          "WHERE a.answer IN ('C', 'B' || SUBSTRING(c.answer FROM 2))").toInt(), 12);
         QCOMPARE(done.details().value(0).left(33), QStringLiteral("line 7: refused by the database: "));
         // Every row whole and linked: Q1? to Q40? but Q7, and 10 long ones.
         QCOMPARE(db.value("SELECT COUNT(*) || ' ' || SUM(CHAR_LENGTH(c.question)) FROM content c JOIN category_content "
