@@ -234,8 +234,8 @@ public:
         {
             std::lock_guard<std::mutex> lock(mutex);
             cancelled = true;
+            changed.notify_all();
         }
-        changed.notify_all();
         if (parser.joinable())
             parser.join();
     }
@@ -249,12 +249,12 @@ public:
         changed.notify_all();
         changed.wait(lock, [this] { return finished || qsizetype(queue.size() + skips.size()) >= wanted; });
         ignored = ignoredKeys;
-        if (!failure.isEmpty()) {
+        // What was read before a fault comes out first, however the threads
+        // ran.
+        if (queue.empty() && skips.isEmpty()) {
             *error = failure;
             return false;
         }
-        if (queue.empty() && skips.isEmpty())
-            return false;
         // The lines skipped come out before the rows read with them; the
         // pipeline sorts its report.
         for (Skip& skip : skips)
