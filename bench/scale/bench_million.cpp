@@ -32,6 +32,7 @@
 #include "game/game.h"
 #include "game/sqlgamestore.h"
 #include "bench/common/cacheddatabase.h"
+#include "bench/common/resident.h"
 #include "tests/common/recordingroomlink.h"
 #include "tests/common/testdatabase.h"
 
@@ -76,18 +77,6 @@ bool fillAll(QSqlDatabase db, QString* error)
     return false;
 }
 
-qint64 residentKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
 double median(QList<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -109,11 +98,13 @@ void setInstallDir(const QString& dir)
 // A copy of the cached database in dir, for the figures that change it.
 bool copyDatabase(const QString& from, const QTemporaryDir& dir)
 {
-    if (!dir.isValid() || !QFile::copy(from, dir.filePath(Database::fileName)))
-        return false;
     // Written out now: else the first commit's sync writes the whole copy.
     QFile copy(dir.filePath(Database::fileName));
-    return copy.open(QIODevice::ReadWrite) && ::fsync(copy.handle()) == 0;
+    if (dir.isValid() && QFile::copy(from, copy.fileName()) && copy.open(QIODevice::ReadWrite)
+        && ::fsync(copy.handle()) == 0)
+        return true;
+    std::printf("cannot copy the database\n");
+    return false;
 }
 
 // The Scores and Users pages from the click on the page button to the
@@ -187,10 +178,8 @@ bool measureEditor(const QString& cached)
 {
     // A copy: the editor changes and deletes a question.
     QTemporaryDir dir;
-    if (!copyDatabase(cached, dir)) {
-        std::printf("cannot copy the database\n");
+    if (!copyDatabase(cached, dir))
         return false;
-    }
     setInstallDir(dir.path());
     QuizNewt window(new RecordingRoomLink);
     QElapsedTimer clock;
@@ -242,10 +231,8 @@ bool measureEditor(const QString& cached)
 bool measureDelete(const QString& cached, int size)
 {
     QTemporaryDir dir;
-    if (!copyDatabase(cached, dir)) {
-        std::printf("cannot copy the database\n");
+    if (!copyDatabase(cached, dir))
         return false;
-    }
     setInstallDir(dir.path());
     QuizNewt window(new RecordingRoomLink);
     dlgQuestionEditor editor(&window);
@@ -274,10 +261,8 @@ bool measureDelete(const QString& cached, int size)
 bool measureImport(const QString& cached, int size)
 {
     QTemporaryDir dir;
-    if (!copyDatabase(cached, dir)) {
-        std::printf("cannot copy the database\n");
+    if (!copyDatabase(cached, dir))
         return false;
-    }
     const QString file = dir.filePath(QStringLiteral("questions.txt"));
     {
         QFile out(file);

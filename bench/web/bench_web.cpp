@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "bench/common/cacheddatabase.h"
+#include "bench/common/resident.h"
 #include "db/database.h"
 #include "tests/common/serverprocess.h"
 #include "tests/common/testdatabase.h"
@@ -148,18 +149,6 @@ Run measure(quint16 port, const QByteArray& path, int connections, int requests)
         run.p99 = all[all.size() * 99 / 100];
     }
     return run;
-}
-
-qint64 residentKb(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
 }
 
 }
